@@ -1,0 +1,81 @@
+// The workbook model the stand-in spreadsheet application keeps in memory, and
+// the one call that writes it as an Excel 97-2003 workbook (BIFF8 records in a
+// compound file). Model, record serializer and container live in separate
+// files of this folder; this header is what the application uses.
+//
+// Texts are UTF-8 (bytes that are not valid UTF-8 are taken as Latin-1).
+// Rows and columns are 0-based. The model accepts any position; the limits of
+// the file format are checked when saving, so nothing is dropped silently.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace ledgra::xls {
+
+// Limits of the Excel 97-2003 format.
+inline constexpr std::uint32_t kMaxRows = 65536;       // rows 0..65535
+inline constexpr std::uint32_t kMaxColumns = 256;      // columns A..IV
+inline constexpr std::size_t kMaxTextLength = 32767;   // UTF-16 code units per cell
+inline constexpr std::size_t kMaxSheetNameLength = 31; // UTF-16 code units
+
+enum class NumberFormat : std::uint8_t {
+    General,   // "General"
+    Fixed2,    // "0.00"
+    Text,      // "@"
+};
+
+class Worksheet {
+public:
+    virtual ~Worksheet() = default;
+    virtual const std::string& Name() const = 0;
+    virtual void SetName(std::string name) = 0;  // rules are the caller's (the application's)
+
+    virtual void SetNumber(std::uint32_t row, std::uint32_t column, double value) = 0;
+    // An empty text clears the cell.
+    virtual void SetText(std::uint32_t row, std::uint32_t column, std::string_view text) = 0;
+    virtual void Clear(std::uint32_t row, std::uint32_t column) = 0;
+    // The last format set on a cell wins, whenever its value is written.
+    virtual void SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow,
+                                 std::uint32_t column, NumberFormat format) = 0;
+};
+
+class Workbook {
+public:
+    virtual ~Workbook() = default;
+    virtual std::size_t SheetCount() const = 0;
+    virtual Worksheet& Sheet(std::size_t index) = 0;  // 0-based, index < SheetCount()
+    virtual const Worksheet& Sheet(std::size_t index) const = 0;
+    // Inserts a new empty sheet at position (0..SheetCount()) and returns it.
+    virtual Worksheet& InsertSheet(std::size_t position, std::string name) = 0;
+};
+
+std::unique_ptr<Workbook> NewWorkbook();
+
+// Why a save failed; each code names the limit or the step it guards.
+enum class SaveStatus {
+    Ok,
+    RowLimitExceeded,     // a cell beyond row 65536
+    ColumnLimitExceeded,  // a cell beyond column IV
+    TextTooLong,          // a text over 32767 characters
+    NumberNotFinite,      // NaN or infinity
+    SheetNameInvalid,     // empty or over 31 characters
+    NoSheets,
+    WriteFailed,          // the file system refused (temporary file, write, rename)
+};
+
+struct SaveResult {
+    SaveStatus status = SaveStatus::Ok;
+    std::string description;  // for the user: what and where ("Data-Sheet1!IW1: ...")
+    explicit operator bool() const { return status == SaveStatus::Ok; }
+};
+
+// Writes the whole workbook as BIFF8 in a compound file to a temporary file in
+// path's folder, then renames it over path (keeping path's permissions if it
+// exists). On failure path is untouched and the temporary file is removed.
+SaveResult SaveBiff8(const Workbook& workbook, const std::string& path);
+
+}  // namespace ledgra::xls
