@@ -27,7 +27,8 @@ public:
 };
 
 // System text of a Windows status or HRESULT, as FormatMessageA gives it
-// ("The operation completed successfully." for 0).
+// ("The operation completed successfully." for 0), without the trailing line
+// break; empty when the system has no text for the status.
 std::string SystemMessageText(long status);
 
 }  // namespace ledgra
