@@ -4,7 +4,11 @@
 // the whole load can be driven without a real window.
 #pragma once
 
+#include <cstdio>
+#include <ctime>
 #include <string>
+
+#include "private_profile.h"
 
 namespace ardmon {
 
@@ -26,5 +30,28 @@ public:
 
 // OnBnClickedLoad's whole logic.
 void RunEnvironmentLoad(LoadWindow& window);
+
+// The calls the load makes to the system, so that tests can make any of them
+// fail or fix the clock. The defaults call the profile functions, fopen and
+// time.
+class LoadPlatform {
+public:
+    virtual ~LoadPlatform() = default;
+    virtual DWORD GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file);
+    virtual DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file);
+    virtual BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
+    // Opens the client file for update ("r+"), or returns null. A file without
+    // any write permission bit is refused even for a privileged process, as a
+    // read-only file is on Windows.
+    virtual std::FILE* OpenForUpdate(const std::string& path);
+    virtual std::time_t Now();
+};
+
+void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform);
+
+// The "Time" value of the load record: "%d-%b-%Y %H:%M:%S" in local time,
+// always in the C locale (English month names) whatever locale the process
+// runs in.
+std::string FormatLoadTime(std::time_t when);
 
 }  // namespace ardmon

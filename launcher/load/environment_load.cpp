@@ -1,0 +1,144 @@
+#include "environment_load.h"
+
+#include <locale.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "parse_rules.h"
+#include "write_batch.h"
+
+namespace ardmon {
+namespace {
+
+constexpr DWORD kNamesSize = 5000;
+constexpr DWORD kSectionSize = 16000;
+constexpr DWORD kNamesOverflow = kNamesSize - 2;      // 4998
+constexpr DWORD kSectionOverflow = kSectionSize - 2;  // 15998
+
+constexpr char kRecordSection[] = "HALVO_LAUNCHER";
+
+// Closes the client stream on every way out of the load.
+class StreamCloser {
+public:
+    explicit StreamCloser(std::FILE* stream) : stream_(stream) {}
+    ~StreamCloser() { std::fclose(stream_); }
+    StreamCloser(const StreamCloser&) = delete;
+    StreamCloser& operator=(const StreamCloser&) = delete;
+
+private:
+    std::FILE* stream_;
+};
+
+}  // namespace
+
+DWORD LoadPlatform::GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file) {
+    return ::GetPrivateProfileSectionNamesA(buffer, size, file);
+}
+
+DWORD LoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
+                                              LPCSTR file) {
+    return ::GetPrivateProfileSectionA(section, buffer, size, file);
+}
+
+BOOL LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
+                                              LPCSTR file) {
+    return ::WritePrivateProfileStringA(section, key, value, file);
+}
+
+std::FILE* LoadPlatform::OpenForUpdate(const std::string& path) {
+    std::FILE* stream = std::fopen(path.c_str(), "r+");
+    if (stream == nullptr) return nullptr;
+    struct stat st;
+    if (::fstat(::fileno(stream), &st) != 0 || (st.st_mode & 0222) == 0) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+std::time_t LoadPlatform::Now() { return std::time(nullptr); }
+
+std::string FormatLoadTime(std::time_t when) {
+    std::tm local{};
+    if (::localtime_r(&when, &local) == nullptr) return std::string();
+    locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    if (c_locale == static_cast<locale_t>(0)) return std::string();
+    char text[128];
+    size_t length = ::strftime_l(text, sizeof text, "%d-%b-%Y %H:%M:%S", &local, c_locale);
+    ::freelocale(c_locale);
+    return std::string(text, length);
+}
+
+void RunEnvironmentLoad(LoadWindow& window) {
+    LoadPlatform platform;
+    RunEnvironmentLoad(window, platform);
+}
+
+void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform) {
+    const int selected = window.GetCurSel();
+    if (selected < 0) {
+        window.ShowMessage("Please Select any ini file");
+        return;
+    }
+    const std::string profile_name = window.GetLBText(selected);
+    const std::string work_dir = window.WorkDir();
+    const std::string profile_path = work_dir + "/env/" + profile_name;
+    const std::string client_path = work_dir + "/halvoclient.ini";
+
+    std::FILE* client = platform.OpenForUpdate(client_path);
+    if (client == nullptr) {
+        window.ShowMessage("can not open halvoclient.ini in this directory");
+        return;
+    }
+    StreamCloser closer(client);
+
+    std::vector<char> names(kNamesSize);
+    std::vector<char> content(kSectionSize);
+    DWORD names_length =
+        platform.GetPrivateProfileSectionNamesA(names.data(), kNamesSize, profile_path.c_str());
+    if (names_length == kNamesOverflow) {
+        window.ShowMessage("Section names are more , so cant load the file");
+        return;
+    }
+
+    // Every write of this load goes to the client file in one replacement.
+    profile::WriteBatch batch(client_path);
+    SplitSectionNames(names.data(), names_length, [&](std::string_view name) {
+        const std::string section(name);
+        DWORD length = platform.GetPrivateProfileSectionA(section.c_str(), content.data(),
+                                                          kSectionSize, profile_path.c_str());
+        if (length == kSectionOverflow) {
+            window.ShowMessage("more keys are associated with " + section + " section");
+            return;
+        }
+        SplitSectionEntries(content.data(), length, [&](std::string_view key, std::string_view value) {
+            const std::string k(key);
+            const std::string v(value);
+            if (!platform.WritePrivateProfileStringA(section.c_str(), k.c_str(), v.c_str(),
+                                                     client_path.c_str())) {
+                window.ShowMessage("Writing of \"" + section + "-" + k + "-" + v +
+                                   "\" entry to halvoclient.ini failed");
+            }
+        });
+    });
+
+    // The results of the two record writes are not looked at, as before; the
+    // replacement of the file below is what decides.
+    const std::string time_text = FormatLoadTime(platform.Now());
+    platform.WritePrivateProfileStringA(kRecordSection, "Last Loaded File", profile_name.c_str(),
+                                        client_path.c_str());
+    platform.WritePrivateProfileStringA(kRecordSection, "Time", time_text.c_str(),
+                                        client_path.c_str());
+    if (!batch.Commit()) {
+        // The client file is as it was before the load: say so rather than
+        // report a success that did not happen.
+        window.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
+        return;
+    }
+
+    window.SetCurrentEnvironment("halvoclient.ini<" + profile_name + ">");
+    window.ShowMessage("\"" + profile_name + "\" file loaded to halvoclient.ini successfully");
+}
+
+}  // namespace ardmon

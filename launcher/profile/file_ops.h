@@ -1,0 +1,56 @@
+// The file operations of the profile layer, behind a small seam so that tests
+// can make any one of them fail (a full disk, a folder that turned read-only)
+// whatever the privileges of the process.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+
+namespace ardmon::profile {
+
+// Each call returns what the POSIX call it is named after returns and leaves
+// errno set on failure.
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+    virtual int Stat(const std::string& path, struct stat& st);
+    virtual int Lstat(const std::string& path, struct stat& st);
+    virtual int Access(const std::string& path, int mode);
+    // Reads a whole regular file; st describes the file that was read.
+    virtual int ReadFile(const std::string& path, std::string& bytes, struct stat& st);
+    // Creates a new file (O_EXCL) for writing and returns its descriptor.
+    virtual int CreateNew(const std::string& path, mode_t mode);
+    virtual ssize_t Write(int fd, const char* data, size_t size);
+    virtual int Fchmod(int fd, mode_t mode);
+    virtual int Fsync(int fd);
+    virtual int Close(int fd);
+    virtual int Rename(const std::string& from, const std::string& to);
+    virtual int Unlink(const std::string& path);
+};
+
+// The operations in use: the real ones unless a ScopedFileOps is alive.
+FileOps& CurrentFileOps();
+
+class ScopedFileOps {
+public:
+    explicit ScopedFileOps(FileOps& ops);
+    ~ScopedFileOps();
+    ScopedFileOps(const ScopedFileOps&) = delete;
+    ScopedFileOps& operator=(const ScopedFileOps&) = delete;
+
+private:
+    FileOps* previous_;
+};
+
+// Replaces the file at path with bytes, or leaves it exactly as it was:
+// the bytes go to a new file in the same folder, which gets the original's
+// permissions, is flushed to disk and is then renamed over the original; on
+// any failure the new file is removed. A file without any write permission
+// bit counts as read-only even for a privileged process, as a read-only file
+// does on Windows. A path that is not a regular file is refused.
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+}  // namespace ardmon::profile

@@ -1,0 +1,107 @@
+#include "profile_document.h"
+
+#include <array>
+#include <utility>
+
+#include "text_encoding.h"
+
+namespace ardmon::profile {
+namespace {
+
+// Upper case to lower case for code page 1252.
+constexpr std::array<unsigned char, 256> MakeFoldTable() {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c) t[c] = static_cast<unsigned char>(c + 32);
+    for (int c = 0xC0; c <= 0xDE; ++c) {
+        if (c != 0xD7) t[c] = static_cast<unsigned char>(c + 32);
+    }
+    t[0x8A] = 0x9A;  // S caron
+    t[0x8C] = 0x9C;  // OE
+    t[0x8E] = 0x9E;  // Z caron
+    t[0x9F] = 0xFF;  // Y diaeresis
+    return t;
+}
+constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
+
+unsigned char Fold(char c) { return kFold[static_cast<unsigned char>(c)]; }
+
+}  // namespace
+
+std::string FoldName(std::string_view name) {
+    std::string out(name.size(), '\0');
+    for (size_t i = 0; i < name.size(); ++i) out[i] = static_cast<char>(Fold(name[i]));
+    return out;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (Fold(a[i]) != Fold(b[i])) return false;
+    }
+    return true;
+}
+
+class DocumentBuilder : public ParseHandler {
+public:
+    explicit DocumentBuilder(ProfileDocument& doc) : doc_(doc) {}
+
+    void OnSection(const LineInfo& line, Span name) override {
+        ProfileSection section;
+        section.header = line;
+        section.name = name;
+        section.first_entry = doc_.entries_.size();
+        section.insert_at = line.next;
+        doc_.first_section_.try_emplace(FoldName(doc_.View(name)), doc_.sections_.size());
+        doc_.sections_.push_back(section);
+    }
+
+    void OnEntry(const LineInfo& line, Span key, Span value, size_t equals) override {
+        Add(ProfileEntry{line, key, value, equals});
+    }
+
+    void OnBareLine(const LineInfo& line, Span text) override {
+        Add(ProfileEntry{line, text, Span{text.end, text.end}, ProfileEntry::kBare});
+    }
+
+private:
+    void Add(const ProfileEntry& entry) {
+        ProfileSection& section = doc_.sections_.back();
+        ++section.entry_count;
+        section.insert_at = entry.line.next;
+        doc_.entries_.push_back(entry);
+    }
+
+    ProfileDocument& doc_;
+};
+
+ProfileDocument ProfileDocument::FromFileBytes(std::string bytes) {
+    ProfileDocument doc;
+    if (HasUtf16leBom(bytes)) {
+        doc.encoding_ = Encoding::kUtf16le;
+        doc.units_ = UnitsFromUtf16le(std::string_view(bytes).substr(2), doc.odd_tail_);
+        doc.text_.resize(doc.units_.size());
+        for (size_t i = 0; i < doc.units_.size(); ++i) doc.text_[i] = AnsiFromUnit(doc.units_[i]);
+    } else {
+        doc.text_ = std::move(bytes);
+    }
+    DocumentBuilder builder(doc);
+    ParseProfileText(doc.text_, builder);
+    return doc;
+}
+
+const ProfileSection* ProfileDocument::FindSection(std::string_view name) const {
+    auto it = first_section_.find(FoldName(name));
+    return it == first_section_.end() ? nullptr : &sections_[it->second];
+}
+
+const ProfileEntry* ProfileDocument::FindKey(const ProfileSection& section,
+                                             std::string_view key) const {
+    for (size_t i = 0; i < section.entry_count; ++i) {
+        const ProfileEntry& entry = entries_[section.first_entry + i];
+        if (!entry.IsBare() && SameName(View(entry.key), key)) return &entry;
+    }
+    return nullptr;
+}
+
+}  // namespace ardmon::profile

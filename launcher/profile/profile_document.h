@@ -1,0 +1,78 @@
+// A profile file as read from disk: its text and an index of its sections and
+// entries, built once by the line reader. The index holds offsets only; names,
+// keys and values are views into the text.
+//
+// The text is the file as the A functions see it. For an ANSI file it is the
+// file's bytes. For a UTF-16LE file it holds one code page 1252 byte per code
+// unit, so offsets into it are also offsets into units(), which the editor
+// copies when it writes the file back.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "profile_parser.h"
+
+namespace ardmon::profile {
+
+enum class Encoding { kAnsi, kUtf16le };
+
+struct ProfileEntry {
+    static constexpr size_t kBare = static_cast<size_t>(-1);
+    LineInfo line;
+    Span key;              // for a bare line: its text
+    Span value;            // empty for a bare line
+    size_t equals = kBare;
+    bool IsBare() const { return equals == kBare; }
+};
+
+struct ProfileSection {
+    LineInfo header;
+    Span name;
+    size_t first_entry = 0;  // index into ProfileDocument::entries()
+    size_t entry_count = 0;
+    size_t insert_at = 0;    // where a new key goes: after the last entry, else after the header
+};
+
+// Section and key names compare without regard to case, as in code page 1252
+// (ASCII letters and the accented Latin letters).
+std::string FoldName(std::string_view name);
+bool SameName(std::string_view a, std::string_view b);
+
+class ProfileDocument {
+public:
+    ProfileDocument() = default;
+    // Reads a file's bytes (UTF-16LE when they start with FF FE).
+    static ProfileDocument FromFileBytes(std::string bytes);
+
+    Encoding encoding() const { return encoding_; }
+    std::string_view text() const { return text_; }
+    std::string_view View(Span span) const { return std::string_view(text_).substr(span.begin, span.size()); }
+    const std::vector<ProfileSection>& sections() const { return sections_; }
+    const std::vector<ProfileEntry>& entries() const { return entries_; }
+
+    // The first section of that name, or null. Later sections of the same
+    // name are listed but never searched, as on Windows.
+    const ProfileSection* FindSection(std::string_view name) const;
+    // The first key line of that key in the section, or null.
+    const ProfileEntry* FindKey(const ProfileSection& section, std::string_view key) const;
+
+    // The file's code units (UTF-16LE files only) and a last odd byte.
+    const std::u16string& units() const { return units_; }
+    const std::string& odd_tail() const { return odd_tail_; }
+
+private:
+    friend class DocumentBuilder;
+    Encoding encoding_ = Encoding::kAnsi;
+    std::string text_;
+    std::u16string units_;
+    std::string odd_tail_;
+    std::vector<ProfileSection> sections_;
+    std::vector<ProfileEntry> entries_;
+    std::unordered_map<std::string, size_t> first_section_;
+};
+
+}  // namespace ardmon::profile

@@ -1,0 +1,56 @@
+// Writing keys into a profile file the way Windows does, keeping every byte of
+// the lines that do not change:
+// - an existing key (the first of that name in the first section of that
+//   name) gets its new value on its own line; everything up to and including
+//   its '=' stays as it was, spelling and indentation included;
+// - a new key goes after the last key or bare line of its section, so comments
+//   and blank lines that follow the section stay below it; several new keys
+//   keep the order they were written in;
+// - a new section goes at the end of the file, without a blank line before it;
+// - new lines are "[section]" and "key=value" with CRLF and no added spaces;
+// - a line break is added first where the text to be followed has none.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "profile_document.h"
+
+namespace ardmon::profile {
+
+struct PendingKey {
+    std::string key;
+    std::string value;
+};
+
+struct PendingSection {
+    std::string name;
+    std::vector<PendingKey> keys;
+    std::unordered_map<std::string, size_t> key_index;  // folded key -> keys[]
+};
+
+// Writes collected in memory. Writing a key again (in any case) replaces its
+// value; the spelling of the first write is the one that reaches the file,
+// as it would if each write went to the file at once.
+class EditSet {
+public:
+    void Put(std::string_view section, std::string_view key, std::string_view value);
+    bool empty() const { return sections_.empty(); }
+    const std::vector<PendingSection>& sections() const { return sections_; }
+
+private:
+    std::vector<PendingSection> sections_;
+    std::unordered_map<std::string, size_t> index_;  // folded section -> sections_[]
+    size_t last_ = 0;                                // section of the previous write
+};
+
+struct EditResult {
+    std::string bytes;     // the whole file, in the document's encoding
+    bool changed = false;  // false when the file would stay byte for byte the same
+};
+
+EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits);
+
+}  // namespace ardmon::profile

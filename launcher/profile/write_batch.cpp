@@ -1,0 +1,70 @@
+#include "write_batch.h"
+
+#include <unordered_map>
+#include <utility>
+
+#include "file_ops.h"
+
+namespace ardmon::profile {
+namespace {
+
+std::unordered_map<std::string, WriteBatch*>& Batches() {
+    static std::unordered_map<std::string, WriteBatch*> batches;
+    return batches;
+}
+
+}  // namespace
+
+bool WriteProfileEdits(const std::string& path, const EditSet& edits) {
+    if (edits.empty()) return true;
+    FileState state;
+    auto doc = SharedProfileCache().Load(path, state);
+    if (state == FileState::kUnreadable) return false;
+    EditResult result = ApplyEdits(*doc, edits);
+    if (!result.changed) return true;
+    if (!ReplaceFileAtomically(path, result.bytes)) return false;
+    SharedProfileCache().Forget(path);
+    return true;
+}
+
+WriteBatch::WriteBatch(std::string path) : path_(std::move(path)) {
+    registered_ = Batches().try_emplace(path_, this).second;
+}
+
+WriteBatch::~WriteBatch() {
+    if (registered_) Batches().erase(path_);
+}
+
+WriteBatch* WriteBatch::For(const std::string& path) {
+    auto& batches = Batches();
+    if (batches.empty()) return nullptr;
+    auto it = batches.find(path);
+    return it == batches.end() ? nullptr : it->second;
+}
+
+void WriteBatch::Put(std::string_view section, std::string_view key, std::string_view value) {
+    edits_.Put(section, key, value);
+    view_.reset();
+}
+
+std::shared_ptr<const ProfileDocument> WriteBatch::View(FileState& state) {
+    auto doc = SharedProfileCache().Load(path_, state);
+    if (edits_.empty() || state == FileState::kUnreadable) return doc;
+    if (!view_ || base_ != doc) {
+        base_ = doc;
+        view_ = std::make_shared<const ProfileDocument>(
+            ProfileDocument::FromFileBytes(ApplyEdits(*doc, edits_).bytes));
+    }
+    state = FileState::kPresent;
+    return view_;
+}
+
+bool WriteBatch::Commit() {
+    if (!WriteProfileEdits(path_, edits_)) return false;
+    edits_ = EditSet();
+    view_.reset();
+    base_.reset();
+    return true;
+}
+
+}  // namespace ardmon::profile
