@@ -1,0 +1,20 @@
+#include "automation/Ole.h"
+
+namespace ledgra {
+
+namespace {
+thread_local unsigned long t_oleInitCount = 0;
+}
+
+HRESULT OleInitialize(void* reserved) {
+    if (reserved != nullptr) return E_INVALIDARG;
+    return t_oleInitCount++ == 0 ? S_OK : S_FALSE;
+}
+
+void OleUninitialize() noexcept {
+    if (t_oleInitCount > 0) --t_oleInitCount;
+}
+
+bool OleIsInitialized() noexcept { return t_oleInitCount > 0; }
+
+}  // namespace ledgra
