@@ -1,0 +1,240 @@
+#include "shell_execute.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string_view>
+#include <vector>
+
+extern char** environ;
+
+namespace ardmon {
+
+namespace {
+
+// Sent back instead of an errno when the start folder cannot be entered.
+constexpr int kNoFolder = -1;
+
+bool IsExecutableFile(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+bool StartsWithMZ(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    char head[2] = {};
+    const ssize_t n = read(fd, head, sizeof head);
+    close(fd);
+    return n == 2 && head[0] == 'M' && head[1] == 'Z';
+}
+
+// Closes every descriptor from 'from' up; only async-signal-safe calls.
+void CloseFrom(int from)
+{
+#ifdef SYS_close_range
+    if (syscall(SYS_close_range, static_cast<unsigned>(from), ~0U, 0U) == 0) {
+        return;
+    }
+#endif
+    const long max = sysconf(_SC_OPEN_MAX);
+    for (long fd = from; fd < (max > 0 ? max : 1024); ++fd) {
+        close(static_cast<int>(fd));
+    }
+}
+
+bool WriteAll(int fd, const void* data, size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string FindWineOnPath()
+{
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) {
+        return {};
+    }
+    std::string_view rest(path);
+    while (true) {
+        const size_t colon = rest.find(':');
+        std::string dir(rest.substr(0, colon));
+        if (dir.empty()) {
+            dir = ".";
+        }
+        const std::string candidate = dir + "/wine";
+        if (IsExecutableFile(candidate)) {
+            return candidate;
+        }
+        if (colon == std::string_view::npos) {
+            return {};
+        }
+        rest.remove_prefix(colon + 1);
+    }
+}
+
+StartPlan PlanStart(const std::string& path, const std::string& winePath)
+{
+    StartPlan plan;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        plan.error = (errno == ENOENT || errno == ENOTDIR) ? SE_ERR_FNF : SE_ERR_ACCESSDENIED;
+        return plan;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        plan.error = SE_ERR_ACCESSDENIED;
+        return plan;
+    }
+    const bool windowsProgram = S_ISREG(st.st_mode) && StartsWithMZ(path);
+    if (windowsProgram && !winePath.empty()) {
+        plan.program = winePath;
+        plan.argument = path;
+        return plan;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        plan.error = ERROR_BAD_FORMAT;
+        return plan;
+    }
+    if (access(path.c_str(), X_OK) != 0) {
+        // A Windows program with nothing to run it is of the wrong format;
+        // any other file lacks the right to run.
+        plan.error = windowsProgram ? ERROR_BAD_FORMAT : SE_ERR_ACCESSDENIED;
+        return plan;
+    }
+    plan.program = path;
+    return plan;
+}
+
+std::intptr_t ExecErrorToShellCode(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        // The file was there when it was looked at; what is missing now is
+        // its interpreter or loader.
+        return ERROR_BAD_FORMAT;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return SE_ERR_ACCESSDENIED;
+    case ETXTBSY:
+        return SE_ERR_SHARE;
+    case ENOMEM:
+    case EAGAIN:
+    case E2BIG:
+        return SE_ERR_OOM;
+    default:
+        // ENOEXEC, ELIBBAD, an interpreter that is missing and the like.
+        return ERROR_BAD_FORMAT;
+    }
+}
+
+std::intptr_t ShellExecuteOpen(const std::string& path, const std::string& dir)
+{
+    const StartPlan plan = PlanStart(path, FindWineOnPath());
+    if (plan.error != 0) {
+        return plan.error;
+    }
+
+    // Everything the child needs is made before fork: after it only
+    // async-signal-safe calls are allowed.
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(plan.program.c_str()));
+    if (!plan.argument.empty()) {
+        argv.push_back(const_cast<char*>(plan.argument.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    // The exec's errno comes back through a pipe that closes on a
+    // successful exec: no bytes mean the program runs.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        return SE_ERR_OOM;
+    }
+
+    const pid_t child = fork();
+    if (child < 0) {
+        close(report[0]);
+        close(report[1]);
+        return SE_ERR_OOM;
+    }
+    if (child == 0) {
+        // First child: leaves the session and hands the program to a
+        // grandchild, so nobody has to wait for it.
+        close(report[0]);
+        setsid();
+        const pid_t grandchild = fork();
+        if (grandchild < 0) {
+            const int err = errno;
+            WriteAll(report[1], &err, sizeof err);
+            _exit(127);
+        }
+        if (grandchild > 0) {
+            _exit(0);
+        }
+        int fd = report[1];
+        if (fd != 3) {
+            fd = dup3(report[1], 3, O_CLOEXEC);
+        }
+        if (fd < 0) {
+            _exit(127);
+        }
+        CloseFrom(4);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        struct sigaction dfl {};
+        dfl.sa_handler = SIG_DFL;
+        sigaction(SIGPIPE, &dfl, nullptr);
+        int err = kNoFolder;
+        if (chdir(dir.c_str()) == 0) {
+            execve(argv[0], argv.data(), environ);
+            err = errno;
+        }
+        WriteAll(fd, &err, sizeof err);
+        _exit(127);
+    }
+
+    close(report[1]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int err = 0;
+    ssize_t got = 0;
+    do {
+        got = read(report[0], &err, sizeof err);
+    } while (got < 0 && errno == EINTR);
+    close(report[0]);
+    if (got == static_cast<ssize_t>(sizeof err)) {
+        return err == kNoFolder ? SE_ERR_PNF : ExecErrorToShellCode(err);
+    }
+    if (got != 0) {
+        return SE_ERR_OOM;
+    }
+    return SHELL_STARTED;
+}
+
+}  // namespace ardmon

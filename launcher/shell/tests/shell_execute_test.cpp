@@ -1,0 +1,171 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "shell_execute.h"
+
+namespace fs = std::filesystem;
+using namespace ardmon;
+
+namespace {
+
+class ShellExecuteTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "ardmon-shell-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    fs::path Write(const std::string& name, const std::string& content, bool executable)
+    {
+        const fs::path p = dir / name;
+        std::ofstream(p, std::ios::binary) << content;
+        fs::permissions(p, executable ? fs::perms(0755) : fs::perms(0644));
+        return p;
+    }
+
+    static std::string Read(const fs::path& p)
+    {
+        std::ifstream in(p);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    static bool WaitFor(const fs::path& p)
+    {
+        for (int i = 0; i < 500; ++i) {
+            if (fs::exists(p) && fs::file_size(p) > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(ShellExecuteTest, StartsDetachedInTheFolderWithOnlyTheStandardDescriptors)
+{
+    // A descriptor of ours without close-on-exec must not reach the program.
+    const int stray = open("/dev/null", O_RDONLY);
+    ASSERT_GE(stray, 0);
+    ASSERT_EQ(dup2(stray, 77), 77);
+    close(stray);
+
+    const fs::path program = Write("VovuvAvavar.exe",
+                                   "#!/usr/bin/python3\n"
+                                   "import os\n"
+                                   "fds = sorted(int(f) for f in os.listdir('/proc/self/fd'))\n"
+                                   "line = '%s|%d|%s' % (os.getcwd(), os.getsid(0), fds)\n"
+                                   "open('report.tmp', 'w').write(line)\n"
+                                   "os.rename('report.tmp', 'report')\n",
+                                   true);
+    const fs::path elsewhere = fs::temp_directory_path();
+    fs::current_path(elsewhere);
+    EXPECT_EQ(ShellExecuteOpen(program.string(), dir.string()), SHELL_STARTED);
+    close(77);
+
+    ASSERT_TRUE(WaitFor(dir / "report"));
+    const std::string report = Read(dir / "report");
+    const std::string expectedStart = dir.string() + "|";
+    EXPECT_EQ(report.rfind(expectedStart, 0), 0u) << report;
+    EXPECT_EQ(report.find(std::to_string(getsid(0)) + "|"), std::string::npos) << report;
+    EXPECT_EQ(report.find("77"), std::string::npos) << report;
+}
+
+TEST_F(ShellExecuteTest, MissingFileIsFileNotFound)
+{
+    EXPECT_EQ(ShellExecuteOpen((dir / "VovuvAvavar.exe").string(), dir.string()), SE_ERR_FNF);
+}
+
+TEST_F(ShellExecuteTest, FileWithoutExecuteRightIsAccessDenied)
+{
+    const fs::path p = Write("VovuvAvavar.exe", "#!/bin/sh\n", false);
+    EXPECT_EQ(ShellExecuteOpen(p.string(), dir.string()), SE_ERR_ACCESSDENIED);
+    fs::create_directory(dir / "folder.exe");
+    EXPECT_EQ(ShellExecuteOpen((dir / "folder.exe").string(), dir.string()), SE_ERR_ACCESSDENIED);
+}
+
+TEST_F(ShellExecuteTest, ExecutableThatCannotRunIsBadFormat)
+{
+    const fs::path garbage = Write("garbage.exe", "\x01\x02\x03 not a program", true);
+    EXPECT_EQ(ShellExecuteOpen(garbage.string(), dir.string()), ERROR_BAD_FORMAT);
+    const fs::path noInterpreter = Write("script.exe", "#!/no/such/interpreter\n", true);
+    EXPECT_EQ(ShellExecuteOpen(noInterpreter.string(), dir.string()), ERROR_BAD_FORMAT);
+}
+
+TEST_F(ShellExecuteTest, FileBeingWrittenIsASharingViolation)
+{
+    const fs::path p = Write("VovuvAvavar.exe", "#!/bin/sh\nexit 0\n", true);
+    const int writer = open(p.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    EXPECT_EQ(ShellExecuteOpen(p.string(), dir.string()), SE_ERR_SHARE);
+    close(writer);
+}
+
+TEST_F(ShellExecuteTest, MissingStartFolderIsPathNotFound)
+{
+    const fs::path p = Write("VovuvAvavar.exe", "#!/bin/sh\nexit 0\n", true);
+    EXPECT_EQ(ShellExecuteOpen(p.string(), (dir / "gone").string()), SE_ERR_PNF);
+}
+
+TEST_F(ShellExecuteTest, WindowsProgramGoesToWineFromThePath)
+{
+    const fs::path bin = dir / "bin";
+    fs::create_directory(bin);
+    std::ofstream(bin / "wine") << "#!/bin/sh\nprintf '%s' \"$1\" > \"$(pwd)/wine-ran.tmp\"\n"
+                                   "mv wine-ran.tmp wine-ran\n";
+    fs::permissions(bin / "wine", fs::perms(0755));
+    const fs::path program = Write("VovuvAvavar.exe", std::string("MZ\x90\0\x03", 5), false);
+
+    const char* oldPath = std::getenv("PATH");
+    const std::string saved = oldPath ? oldPath : "";
+    setenv("PATH", (bin.string() + ":" + saved).c_str(), 1);
+    EXPECT_EQ(FindWineOnPath(), (bin / "wine").string());
+    const std::intptr_t result = ShellExecuteOpen(program.string(), dir.string());
+    setenv("PATH", saved.c_str(), 1);
+
+    EXPECT_EQ(result, SHELL_STARTED);
+    ASSERT_TRUE(WaitFor(dir / "wine-ran"));
+    EXPECT_EQ(Read(dir / "wine-ran"), program.string());
+}
+
+TEST_F(ShellExecuteTest, WindowsProgramWithoutWineIsBadFormat)
+{
+    const fs::path program = Write("VovuvAvavar.exe", "MZ rest", false);
+    EXPECT_EQ(PlanStart(program.string(), "").error, ERROR_BAD_FORMAT);
+    const StartPlan withWine = PlanStart(program.string(), "/opt/wine/bin/wine");
+    EXPECT_EQ(withWine.error, 0);
+    EXPECT_EQ(withWine.program, "/opt/wine/bin/wine");
+    EXPECT_EQ(withWine.argument, program.string());
+}
+
+TEST(ExecErrors, MapToWindowsCodes)
+{
+    EXPECT_EQ(ExecErrorToShellCode(EACCES), SE_ERR_ACCESSDENIED);
+    EXPECT_EQ(ExecErrorToShellCode(ETXTBSY), SE_ERR_SHARE);
+    EXPECT_EQ(ExecErrorToShellCode(ENOEXEC), ERROR_BAD_FORMAT);
+    EXPECT_EQ(ExecErrorToShellCode(ENOMEM), SE_ERR_OOM);
+}
+
+}  // namespace
