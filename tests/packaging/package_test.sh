@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# package_test.sh BUILD_DIR SOURCE_DIR SCRATCH
+#
+# What a CI step does with the Debian packages: build them with CPack from the
+# build tree, check their names, dependencies and contents, unpack them into a
+# scratch root (dpkg -x, no root rights needed) and build Ledgra's two clients,
+# examples/consumer and the demo terminal, against that root only.
+set -euo pipefail
+build=$1 src=$2 scratch=$3
+
+for tool in dpkg-deb cpack; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$scratch"
+mkdir -p "$scratch/debs" "$scratch/root"
+if ! (cd "$build" && cpack -G DEB -B "$scratch/debs" --config CPackConfig.cmake) \
+      >"$scratch/cpack.log" 2>&1; then
+  cat "$scratch/cpack.log" >&2
+  fail "cpack failed"
+fi
+
+deb() { compgen -G "$scratch/debs/$1_*.deb" | head -n1 || true; }
+field() { dpkg-deb -f "$(deb "$1")" "$2"; }
+contents() { dpkg-deb -c "$(deb "$1")" | awk '{print $6}' | sed 's|^\./|/|'; }
+has() { contents "$1" | grep -Eq "$2" || fail "$1 lacks $2"; }
+lacks() { ! contents "$1" | grep -Eq "$2" || fail "$1 should not hold $2"; }
+
+for p in ardmon libledgra1 libledgra-dev; do
+  [ -n "$(deb $p)" ] || fail "no $p package in $(ls "$scratch/debs")"
+  echo "$(basename "$(deb $p)"): Depends: $(field $p Depends)"
+done
+
+# Dependencies: the runtime libraries come from dpkg-shlibdeps, the -dev
+# package needs exactly its library.
+field ardmon Depends | grep -q 'libwxgtk3\.2' || fail "ardmon does not depend on wx"
+field libledgra1 Depends | grep -q 'libwxgtk3\.2' || fail "libledgra1 does not depend on wx"
+field libledgra1 Depends | grep -q 'libgsf-1' || fail "libledgra1 does not depend on libgsf"
+field libledgra-dev Depends | grep -Eq "libledgra1 \(= $(field libledgra1 Version)\)" \
+  || fail "libledgra-dev does not depend on this libledgra1"
+
+has ardmon '^/usr/bin/ardmon$'
+has ardmon '^/usr/share/applications/ardmon\.desktop$'
+has ardmon '^/usr/share/icons/hicolor/48x48/apps/ardmon\.png$'
+has libledgra1 '/libledgra\.so\.1$'
+lacks libledgra1 '/libledgra\.so$|/include/'
+has libledgra-dev '^/usr/include/ledgra/LedgraInterface\.h$'
+has libledgra-dev '^/usr/include/ledgra/LedgraInteraction\.h$'
+has libledgra-dev '/libledgra\.so$'
+has libledgra-dev '/cmake/Ledgra/LedgraConfig\.cmake$'
+has libledgra-dev '/pkgconfig/ledgra\.pc$'
+lacks libledgra-dev '/libledgra\.so\.1'
+
+# No file belongs to two packages.
+dups=$(for p in ardmon libledgra1 libledgra-dev; do contents $p | grep -v '/$'; done | sort | uniq -d)
+[ -z "$dups" ] || fail "files in more than one package: $dups"
+
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$src/packaging/ardmon.desktop"
+fi
+
+for p in ardmon libledgra1 libledgra-dev; do dpkg -x "$(deb $p)" "$scratch/root"; done
+root=$scratch/root/usr
+libfile=$(find "$root" -name 'libledgra.so.1' | head -n1)
+[ -n "$libfile" ] || fail "libledgra.so.1 not unpacked"
+
+# pkg-config: flags that point into the root.
+if command -v pkg-config >/dev/null; then
+  pcdir=$(dirname "$(find "$root" -name ledgra.pc | head -n1)")
+  flags=$(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ledgra)
+  echo "pkg-config: $flags"
+  cat >"$scratch/pc.cpp" <<'CPP'
+#include <ledgra/LedgraInterface.h>
+int main() { CLedgraInterface t(2, 3); return t.m_nRows == 2 ? 0 : 1; }
+CPP
+  # shellcheck disable=SC2086
+  c++ -std=c++20 "$scratch/pc.cpp" -o "$scratch/pc" $flags
+  LD_LIBRARY_PATH=$(dirname "$libfile") "$scratch/pc" || fail "pkg-config program failed"
+fi
+
+# The two clients, through find_package(Ledgra) with the root as the only prefix.
+build_client() {
+  local name=$1 dir=$2
+  [ -f "$dir/CMakeLists.txt" ] || { echo "no $dir yet"; return 0; }
+  cmake -S "$dir" -B "$scratch/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_PREFIX_PATH="$root" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF >"$scratch/$name.log" 2>&1 \
+    || { cat "$scratch/$name.log" >&2; fail "$name: configure failed"; }
+  grep -q "^Ledgra_DIR:PATH=$scratch/root/" "$scratch/$name/CMakeCache.txt" \
+    || fail "$name found Ledgra outside the unpacked packages"
+  cmake --build "$scratch/$name" --parallel 2 >>"$scratch/$name.log" 2>&1 \
+    || { cat "$scratch/$name.log" >&2; fail "$name: build failed"; }
+  local exe found=0
+  while IFS= read -r exe; do
+    head -c4 "$exe" | grep -q ELF || continue
+    ldd "$exe" | grep -q "libledgra.so.1 => $scratch/root/" \
+      || fail "$exe does not load libledgra.so.1 from the unpacked packages"
+    found=1
+  done < <(find "$scratch/$name" -path '*/CMakeFiles' -prune -o -type f -executable -print)
+  [ $found = 1 ] || fail "$name built no program"
+  echo "$name: built against the packages"
+}
+build_client consumer "$src/examples/consumer"
+build_client terminal "$src/examples/terminal"
+echo "packages OK"
