@@ -28,6 +28,16 @@ enum class NumberFormat : std::uint8_t {
     Text,      // "@"
 };
 
+enum class CellKind : std::uint8_t { Empty, Number, Text };
+
+// A cell's content as read back. Texts come back as UTF-8; a text over the
+// format's limit keeps only its first 32768 characters (it cannot be saved).
+struct CellValue {
+    CellKind kind = CellKind::Empty;
+    double number = 0;
+    std::string text;
+};
+
 class Worksheet {
 public:
     virtual ~Worksheet() = default;
@@ -41,6 +51,11 @@ public:
     // The last format set on a cell wins, whenever its value is written.
     virtual void SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow,
                                  std::uint32_t column, NumberFormat format) = 0;
+
+    // Reading back what the sheet holds.
+    virtual CellValue CellAt(std::uint32_t row, std::uint32_t column) const = 0;
+    virtual NumberFormat NumberFormatAt(std::uint32_t row, std::uint32_t column) const = 0;
+    virtual std::size_t CellCount() const = 0;  // cells holding a value
 };
 
 class Workbook {

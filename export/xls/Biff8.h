@@ -1,0 +1,65 @@
+// The BIFF8 "Workbook" stream of a workbook model.
+//
+// Saving is planned first: the limits are checked and every record's size is
+// known before a byte is written, so the sheet offsets of the globals can be
+// written in place and the stream goes out in one pass, in large chunks.
+#pragma once
+
+#include "xls/Model.h"
+#include "xls/Workbook.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ledgra::xls::detail {
+
+// Where the stream goes.
+class StreamSink {
+public:
+    virtual ~StreamSink() = default;
+    virtual bool Write(const void* data, std::size_t size) = 0;  // false: give up
+};
+
+// "Sheet1!B3" style reference (0-based row and column, any size).
+std::string CellName(const std::string& sheet, std::uint64_t row, std::uint64_t column);
+
+class Biff8Writer {
+public:
+    explicit Biff8Writer(const WorkbookImpl& workbook) : book_(workbook) {}
+
+    // Checks the workbook against the format's limits and lays the stream out.
+    SaveResult Plan();
+    std::uint64_t StreamSize() const { return streamSize_; }
+    // Writes the planned stream; false when the sink refused.
+    bool Write(StreamSink& sink) const;
+
+    struct ExtSstEntry {
+        std::uint32_t offset;      // stream offset of the bucket's first string
+        std::uint16_t inRecord;    // its distance from the header of its record
+    };
+    struct SheetLayout {
+        std::uint64_t offset = 0;  // of the sheet's BOF in the stream
+        std::uint64_t size = 0;
+        std::uint32_t firstRow = 0, rowEnd = 0;     // DIMENSIONS
+        std::uint16_t firstColumn = 0, columnEnd = 0;
+        std::vector<std::uint8_t> wholeColumnXf;    // per column, 0: none (COLINFO)
+        std::vector<std::uint8_t> partialColumns;   // columns with formats on some rows
+        std::uint32_t walkEnd = 0;                  // rows to walk
+    };
+
+private:
+    const WorkbookImpl& book_;
+    std::vector<SheetLayout> sheets_;
+    std::vector<std::vector<std::uint8_t>> sheetNames_;  // encoded
+    std::vector<bool> sheetNamesWide_;
+    std::vector<std::uint32_t> sstIndex_;  // string index -> SST position, when some are unused
+    std::uint32_t sstCount_ = 0;
+    std::uint16_t extSstBucket_ = 8;
+    std::vector<ExtSstEntry> extSst_;
+    std::uint64_t sstBytes_ = 0;
+    std::uint64_t globalsSize_ = 0;
+    std::uint64_t streamSize_ = 0;
+};
+
+}  // namespace ledgra::xls::detail

@@ -1,0 +1,46 @@
+// The container: a compound file (OLE2, via libgsf) holding the one
+// "Workbook" stream, written to a temporary file beside the target and
+// renamed over it only when everything was written and closed without error.
+#pragma once
+
+#include "xls/Biff8.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+struct _GsfOutput;
+struct _GsfOutfile;
+
+namespace ledgra::xls::detail {
+
+class CompoundFileOutput final : public StreamSink {
+public:
+    // Creates the temporary file; null with error set when it cannot be made.
+    static std::unique_ptr<CompoundFileOutput> Create(const std::string& path, std::string& error);
+    ~CompoundFileOutput() override;  // not committed: the temporary file is removed
+
+    bool Write(const void* data, std::size_t size) override;
+    // Finishes the file and renames it over the target; false with error set
+    // (the target is then untouched).
+    bool Commit(std::string& error);
+    const std::string& Error() const { return error_; }
+    const std::string& TemporaryPath() const { return temp_; }
+
+private:
+    CompoundFileOutput() = default;
+    void Fail(const std::string& what, int err);
+    void Abandon();
+
+    std::string target_;  // the file to replace (symbolic links resolved)
+    std::string temp_;
+    std::FILE* file_ = nullptr;
+    _GsfOutput* sink_ = nullptr;
+    _GsfOutfile* ole_ = nullptr;
+    _GsfOutput* stream_ = nullptr;
+    std::uint64_t written_ = 0;
+    bool committed_ = false;
+    std::string error_;
+};
+
+}  // namespace ledgra::xls::detail

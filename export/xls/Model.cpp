@@ -1,0 +1,403 @@
+#include "xls/Model.h"
+
+#include "xls/Text.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace ledgra::xls {
+
+std::unique_ptr<Workbook> NewWorkbook() { return std::make_unique<detail::WorkbookImpl>(); }
+
+namespace detail {
+namespace {
+
+inline std::uint64_t Load(const std::uint8_t* p, std::size_t n) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    return w;
+}
+
+std::uint64_t Hash(const std::uint8_t* p, std::size_t n, bool wide) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ (n * 0xFF51AFD7ED558CCDULL) ^ (wide ? 0x5555 : 0);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        h ^= Load(p + i, 8) * 0x9E3779B97F4A7C15ULL;
+        h = std::rotl(h, 27) * 0x94D049BB133111EBULL;
+    }
+    if (i < n) {
+        h ^= Load(p + i, n - i) * 0x9E3779B97F4A7C15ULL;
+        h = std::rotl(h, 27) * 0x94D049BB133111EBULL;
+    }
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ULL;
+    h ^= h >> 33;
+    return h;
+}
+
+constexpr std::uint32_t kWideBit = 0x80000000u;
+
+}  // namespace
+
+// ---------------------------------------------------------------- strings
+
+SharedStrings::SharedStrings() : slots_(1024, Slot{0, 0}) {}
+
+StoredText SharedStrings::Text(std::uint32_t index) const {
+    const Entry& e = entries_[index];
+    return StoredText{arena_[e.chunk].get() + e.offset, e.bytesAndWide & ~kWideBit,
+                      (e.bytesAndWide & kWideBit) != 0};
+}
+
+SharedStrings::Entry SharedStrings::Store(const std::vector<std::uint8_t>& bytes, bool wide) {
+    const std::size_t n = bytes.size();
+    Entry e{};
+    e.bytesAndWide = static_cast<std::uint32_t>(n) | (wide ? kWideBit : 0);
+    if (n > kArenaChunk / 8) {  // a long text gets a chunk of its own
+        arena_.emplace_back(new std::uint8_t[n]);
+        std::memcpy(arena_.back().get(), bytes.data(), n);
+        e.chunk = static_cast<std::uint32_t>(arena_.size() - 1);
+        e.offset = 0;
+        bigBytes_ += n;
+        return e;
+    }
+    if (current_ >= arena_.size() || arenaUsed_ + n > kArenaChunk) {
+        arena_.emplace_back(new std::uint8_t[kArenaChunk]);
+        current_ = arena_.size() - 1;
+        arenaUsed_ = 0;
+        ++smallChunks_;
+    }
+    if (n) std::memcpy(arena_[current_].get() + arenaUsed_, bytes.data(), n);
+    e.chunk = static_cast<std::uint32_t>(current_);
+    e.offset = static_cast<std::uint32_t>(arenaUsed_);
+    arenaUsed_ += n;
+    return e;
+}
+
+void SharedStrings::Grow() {
+    std::vector<Slot> bigger(slots_.size() * 2, Slot{0, 0});
+    const std::size_t mask = bigger.size() - 1;
+    for (const Slot& s : slots_) {
+        if (!s.indexPlus1) continue;
+        const StoredText t = Text(s.indexPlus1 - 1);
+        std::size_t i = Hash(t.data, t.bytes, t.wide) & mask;
+        while (bigger[i].indexPlus1) i = (i + 1) & mask;
+        bigger[i] = s;
+    }
+    slots_.swap(bigger);
+}
+
+std::uint32_t SharedStrings::Intern(std::string_view utf8) {
+    const EncodedText enc = EncodeText(utf8, scratch_, kMaxTextLength);
+    const std::uint64_t h = Hash(scratch_.data(), scratch_.size(), enc.wide);
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i].indexPlus1) {
+        if (slots_[i].tag == tag) {
+            const std::uint32_t index = slots_[i].indexPlus1 - 1;
+            const StoredText t = Text(index);
+            if (t.wide == enc.wide && t.bytes == scratch_.size() &&
+                std::memcmp(t.data, scratch_.data(), t.bytes) == 0) {
+                AddRef(index);
+                return index;
+            }
+        }
+        i = (i + 1) & mask;
+    }
+    if ((entries_.size() + 1) * 4 > slots_.size() * 3) {
+        Grow();
+        mask = slots_.size() - 1;
+        i = h & mask;
+        while (slots_[i].indexPlus1) i = (i + 1) & mask;
+    }
+    Entry e = Store(scratch_, enc.wide);
+    e.refs = 1;
+    if (enc.units > kMaxTextLength) ++tooLong_;
+    const auto index = static_cast<std::uint32_t>(entries_.push_back(e));
+    slots_[i] = Slot{index + 1, tag};
+    ++totalRefs_;
+    return index;
+}
+
+std::size_t SharedStrings::MemoryBytes() const {
+    return smallChunks_ * kArenaChunk + bigBytes_ + entries_.MemoryBytes() + slots_.size() * sizeof(Slot);
+}
+
+// ---------------------------------------------------------------- numbers
+
+std::optional<std::uint32_t> ToRk(double v) {
+    constexpr double kLow = -536870912.0, kHigh = 536870911.0;  // 30-bit signed
+    if (!std::isfinite(v)) return std::nullopt;
+    if (v == 0 && std::signbit(v)) return 0x80000000u;  // -0.0 as the top 30 bits of the double
+    if (v >= kLow && v <= kHigh) {
+        const double r = std::nearbyint(v);
+        if (r == v) return (static_cast<std::uint32_t>(static_cast<std::int32_t>(r)) << 2) | 2u;
+        const double m = std::nearbyint(v * 100);
+        if (m >= kLow && m <= kHigh && m / 100 == v)
+            return (static_cast<std::uint32_t>(static_cast<std::int32_t>(m)) << 2) | 3u;
+    }
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    if ((bits & 0x3FFFFFFFFULL) == 0) return static_cast<std::uint32_t>(bits >> 32);
+    return std::nullopt;
+}
+
+double FromRk(std::uint32_t rk) {
+    double d;
+    if (rk & 2)
+        d = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+    else
+        d = std::bit_cast<double>(static_cast<std::uint64_t>(rk & ~3u) << 32);
+    return (rk & 1) ? d / 100 : d;
+}
+
+// ---------------------------------------------------------------- sheets
+
+Cell* SheetImpl::Find(std::uint32_t row, std::uint8_t column) {
+    return const_cast<Cell*>(static_cast<const SheetImpl*>(this)->Find(row, column));
+}
+
+const Cell* SheetImpl::Find(std::uint32_t row, std::uint8_t column) const {
+    if (row >= rows_.size()) return nullptr;
+    const RowSpan& r = rows_[row];
+    if (!r.count) return nullptr;
+    const Cell* base = &cells_[r.pos];
+    const Cell* it = std::lower_bound(base, base + r.count, column,
+                                      [](const Cell& c, std::uint8_t col) { return c.column < col; });
+    return (it != base + r.count && it->column == column) ? it : nullptr;
+}
+
+void SheetImpl::Grow(RowSpan& r) {
+    const std::uint16_t capacity = r.capacity == 0
+        ? widthHint_
+        : static_cast<std::uint16_t>(std::min<std::size_t>(r.capacity * 2u, kMaxColumns));
+    const std::size_t pos = cells_.Allocate(capacity);
+    if (r.count) std::memcpy(&cells_[pos], &cells_[r.pos], r.count * sizeof(Cell));
+    r.pos = static_cast<std::uint32_t>(pos);
+    r.capacity = capacity;
+}
+
+Cell& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
+    if (row >= rows_.size()) rows_.resize(row + 1);
+    RowSpan& r = rows_[row];
+    Cell* base = r.count ? &cells_[r.pos] : nullptr;
+    std::size_t at = r.count;
+    if (r.count && base[r.count - 1].column >= column) {
+        at = static_cast<std::size_t>(
+            std::lower_bound(base, base + r.count, column,
+                             [](const Cell& c, std::uint8_t col) { return c.column < col; }) - base);
+        if (base[at].column == column) return base[at];
+    }
+    if (r.count == r.capacity) {
+        Grow(r);
+        base = &cells_[r.pos];
+    }
+    if (at < r.count) std::memmove(base + at + 1, base + at, (r.count - at) * sizeof(Cell));
+    ++r.count;
+    if (r.count > widthHint_) widthHint_ = r.count;
+    base[at] = Cell{column, Cell::Empty, 0, 0};
+    return base[at];
+}
+
+void SheetImpl::Drop(const Cell& c) {
+    if (c.kind == Cell::Text)
+        strings_->Release(c.value);
+    else if (c.kind == Cell::Number)
+        freeNumbers_.push_back(c.value);
+}
+
+std::uint32_t SheetImpl::NewNumber(double v) {
+    std::uint32_t slot;
+    if (!freeNumbers_.empty()) {
+        slot = freeNumbers_.back();
+        freeNumbers_.pop_back();
+        numbers_[slot] = v;
+    } else {
+        slot = static_cast<std::uint32_t>(numbers_.push_back(v));
+    }
+    return slot;
+}
+
+void SheetImpl::PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& cell) {
+    auto [it, inserted] = outside_.try_emplace({row, column}, cell);
+    if (!inserted) {
+        if (it->second.kind == Cell::Text) strings_->Release(it->second.text);
+        it->second = cell;
+    }
+}
+
+void SheetImpl::SetNumber(std::uint32_t row, std::uint32_t column, double value) {
+    if (row >= kMaxRows || column >= kMaxColumns) {
+        PutOutside(row, column, OutsideCell{Cell::Number, value, 0});
+        return;
+    }
+    Cell& c = Place(row, static_cast<std::uint8_t>(column));
+    const std::optional<std::uint32_t> rk = ToRk(value);
+    if (c.kind == Cell::Number && !rk) {
+        numbers_[c.value] = value;
+        return;
+    }
+    if (c.kind == Cell::Empty)
+        ++cellCount_;
+    else
+        Drop(c);
+    if (rk) {
+        c.kind = Cell::Rk;
+        c.value = *rk;
+    } else {
+        c.kind = Cell::Number;
+        c.value = NewNumber(value);
+    }
+}
+
+void SheetImpl::SetText(std::uint32_t row, std::uint32_t column, std::string_view text) {
+    if (text.empty()) {
+        Clear(row, column);
+        return;
+    }
+    const std::uint32_t index = strings_->Intern(text);
+    if (row >= kMaxRows || column >= kMaxColumns) {
+        PutOutside(row, column, OutsideCell{Cell::Text, 0, index});
+        return;
+    }
+    Cell& c = Place(row, static_cast<std::uint8_t>(column));
+    if (c.kind == Cell::Empty)
+        ++cellCount_;
+    else
+        Drop(c);
+    c.kind = Cell::Text;
+    c.value = index;
+}
+
+void SheetImpl::Clear(std::uint32_t row, std::uint32_t column) {
+    if (row >= kMaxRows || column >= kMaxColumns) {
+        auto it = outside_.find({row, column});
+        if (it == outside_.end()) return;
+        if (it->second.kind == Cell::Text) strings_->Release(it->second.text);
+        outside_.erase(it);
+        return;
+    }
+    Cell* c = Find(row, static_cast<std::uint8_t>(column));
+    if (!c) return;
+    Drop(*c);
+    RowSpan& r = rows_[row];
+    Cell* base = &cells_[r.pos];
+    const std::size_t at = static_cast<std::size_t>(c - base);
+    std::memmove(base + at, base + at + 1, (r.count - at - 1) * sizeof(Cell));
+    --r.count;
+    --cellCount_;
+}
+
+void SheetImpl::SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, std::uint32_t column,
+                                NumberFormat format) {
+    // Formats outside the grid have no cell to apply to in the file.
+    if (column >= kMaxColumns || firstRow > lastRow || firstRow >= kMaxRows) return;
+    lastRow = std::min(lastRow, kMaxRows - 1);
+    std::vector<FormatRun>& runs = formats_[column];
+    const bool general = format == NumberFormat::General;
+
+    if (runs.empty() || runs.back().last < firstRow) {  // the usual case: below everything set so far
+        if (general) return;
+        if (!runs.empty() && runs.back().last + 1 == firstRow && runs.back().format == format)
+            runs.back().last = lastRow;
+        else
+            runs.push_back(FormatRun{firstRow, lastRow, format});
+        return;
+    }
+
+    auto lo = std::lower_bound(runs.begin(), runs.end(), firstRow,
+                               [](const FormatRun& r, std::uint32_t row) { return r.last < row; });
+    auto hi = std::upper_bound(lo, runs.end(), lastRow,
+                               [](std::uint32_t row, const FormatRun& r) { return row < r.first; });
+    FormatRun replacement[3];
+    std::size_t n = 0;
+    if (lo != hi && lo->first < firstRow) replacement[n++] = FormatRun{lo->first, firstRow - 1, lo->format};
+    if (!general) replacement[n++] = FormatRun{firstRow, lastRow, format};
+    if (lo != hi && (hi - 1)->last > lastRow)
+        replacement[n++] = FormatRun{lastRow + 1, (hi - 1)->last, (hi - 1)->format};
+    const std::size_t at = static_cast<std::size_t>(lo - runs.begin());
+    runs.erase(lo, hi);
+    runs.insert(runs.begin() + static_cast<std::ptrdiff_t>(at), replacement, replacement + n);
+
+    // Join with equal neighbours.
+    std::size_t i = at > 0 ? at - 1 : 0;
+    std::size_t end = std::min(runs.size(), at + n + 1);
+    while (i + 1 < end) {
+        if (runs[i].last + 1 == runs[i + 1].first && runs[i].format == runs[i + 1].format) {
+            runs[i].last = runs[i + 1].last;
+            runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            --end;
+        } else {
+            ++i;
+        }
+    }
+}
+
+NumberFormat SheetImpl::NumberFormatAt(std::uint32_t row, std::uint32_t column) const {
+    if (column >= kMaxColumns) return NumberFormat::General;
+    const std::vector<FormatRun>& runs = formats_[column];
+    auto it = std::upper_bound(runs.begin(), runs.end(), row,
+                               [](std::uint32_t r, const FormatRun& run) { return r < run.first; });
+    if (it == runs.begin()) return NumberFormat::General;
+    --it;
+    return it->last >= row ? it->format : NumberFormat::General;
+}
+
+CellValue SheetImpl::CellAt(std::uint32_t row, std::uint32_t column) const {
+    CellValue v;
+    auto text = [&](std::uint32_t index) {
+        const StoredText t = strings_->Text(index);
+        v.kind = CellKind::Text;
+        v.text = DecodeText(t.data, t.bytes, t.wide);
+    };
+    if (row >= kMaxRows || column >= kMaxColumns) {
+        auto it = outside_.find({row, column});
+        if (it == outside_.end()) return v;
+        if (it->second.kind == Cell::Text) {
+            text(it->second.text);
+        } else {
+            v.kind = CellKind::Number;
+            v.number = it->second.number;
+        }
+        return v;
+    }
+    const Cell* c = Find(row, static_cast<std::uint8_t>(column));
+    if (!c) return v;
+    switch (c->kind) {
+    case Cell::Text: text(c->value); break;
+    case Cell::Rk: v.kind = CellKind::Number; v.number = FromRk(c->value); break;
+    case Cell::Number: v.kind = CellKind::Number; v.number = numbers_[c->value]; break;
+    case Cell::Empty: break;
+    }
+    return v;
+}
+
+std::size_t SheetImpl::MemoryBytes() const {
+    std::size_t formats = 0;
+    for (const auto& runs : formats_) formats += runs.capacity() * sizeof(FormatRun);
+    return rows_.capacity() * sizeof(RowSpan) + cells_.MemoryBytes() + numbers_.MemoryBytes() +
+           freeNumbers_.capacity() * sizeof(std::uint32_t) + formats + outside_.size() * 64;
+}
+
+// ---------------------------------------------------------------- workbook
+
+Worksheet& WorkbookImpl::InsertSheet(std::size_t position, std::string name) {
+    position = std::min(position, sheets_.size());
+    auto sheet = std::make_unique<SheetImpl>(strings_, std::move(name));
+    SheetImpl& ref = *sheet;
+    sheets_.insert(sheets_.begin() + static_cast<std::ptrdiff_t>(position), std::move(sheet));
+    return ref;
+}
+
+std::size_t WorkbookImpl::MemoryBytes() const {
+    std::size_t n = strings_.MemoryBytes();
+    for (const auto& s : sheets_) n += s->MemoryBytes();
+    return n;
+}
+
+}  // namespace detail
+}  // namespace ledgra::xls

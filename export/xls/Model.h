@@ -1,0 +1,211 @@
+// The in-memory workbook: compact sheets and one shared string table.
+//
+// A sheet keeps its rows as spans of 8-byte cells inside large chunks, so a
+// cell costs no allocation of its own; numbers are stored in the RK form the
+// file uses whenever that is exact, other doubles in a side table. Texts are
+// encoded and interned when they are set, so the string table is ready to be
+// written at save time. Number formats are kept per column as row runs.
+#pragma once
+
+#include "xls/Workbook.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace ledgra::xls::detail {
+
+// Append-only storage in fixed chunks of 2^Shift elements: no reallocation,
+// so growing never copies (or doubles the memory of) what is there.
+template <class T, unsigned Shift>
+class ChunkedArray {
+public:
+    static constexpr std::size_t kChunk = std::size_t{1} << Shift;
+
+    T& operator[](std::size_t i) { return chunks_[i >> Shift][i & (kChunk - 1)]; }
+    const T& operator[](std::size_t i) const { return chunks_[i >> Shift][i & (kChunk - 1)]; }
+    std::size_t size() const { return size_; }
+
+    std::size_t push_back(const T& v) {
+        const std::size_t i = Allocate(1);
+        (*this)[i] = v;
+        return i;
+    }
+    // Reserves n (<= kChunk) contiguous elements and returns the first index.
+    std::size_t Allocate(std::size_t n) {
+        const std::size_t capacity = chunks_.size() * kChunk;
+        if (size_ == capacity) {
+            chunks_.emplace_back(new T[kChunk]);
+        } else if ((size_ & (kChunk - 1)) + n > kChunk) {
+            size_ = capacity;  // the rest of the last chunk stays unused
+            chunks_.emplace_back(new T[kChunk]);
+        }
+        const std::size_t i = size_;
+        size_ += n;
+        return i;
+    }
+    std::size_t MemoryBytes() const { return chunks_.size() * kChunk * sizeof(T); }
+
+private:
+    std::vector<std::unique_ptr<T[]>> chunks_;
+    std::size_t size_ = 0;
+};
+
+// A string table entry's text, as stored in the file.
+struct StoredText {
+    const std::uint8_t* data;
+    std::uint32_t bytes;
+    bool wide;
+    std::uint32_t units() const { return wide ? bytes / 2 : bytes; }
+};
+
+// Unique texts in the order first set, each with the number of cells using it.
+class SharedStrings {
+public:
+    SharedStrings();
+    std::uint32_t Intern(std::string_view utf8);  // counts one more use
+    void AddRef(std::uint32_t index) { ++entries_[index].refs; ++totalRefs_; }
+    void Release(std::uint32_t index) { --entries_[index].refs; --totalRefs_; }
+
+    std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
+    std::uint32_t Refs(std::uint32_t index) const { return entries_[index].refs; }
+    std::uint64_t TotalRefs() const { return totalRefs_; }
+    std::uint32_t TooLongCount() const { return tooLong_; }  // used or not
+    StoredText Text(std::uint32_t index) const;
+    std::size_t MemoryBytes() const;
+
+private:
+    struct Entry {
+        std::uint32_t chunk;
+        std::uint32_t offset;
+        std::uint32_t bytesAndWide;  // top bit: UTF-16
+        std::uint32_t refs;
+    };
+    struct Slot {
+        std::uint32_t indexPlus1;  // 0: free
+        std::uint32_t tag;         // upper hash bits
+    };
+    static constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
+
+    Entry Store(const std::vector<std::uint8_t>& bytes, bool wide);
+    void Grow();
+
+    std::vector<std::unique_ptr<std::uint8_t[]>> arena_;
+    std::size_t current_ = SIZE_MAX;  // arena_ chunk that short texts go to
+    std::size_t arenaUsed_ = 0;       // bytes used in it
+    std::size_t smallChunks_ = 0;
+    std::size_t bigBytes_ = 0;        // texts in chunks of their own
+    std::uint32_t tooLong_ = 0;       // texts over kMaxTextLength
+    ChunkedArray<Entry, 14> entries_;
+    std::vector<Slot> slots_;
+    std::uint64_t totalRefs_ = 0;
+    std::vector<std::uint8_t> scratch_;
+};
+
+// One cell of a row. kind: what value holds.
+struct Cell {
+    enum Kind : std::uint8_t { Empty = 0, Text = 1, Rk = 2, Number = 3 };
+    std::uint8_t column;
+    Kind kind;
+    std::uint16_t spare;
+    std::uint32_t value;  // Text: string index; Rk: the RK value; Number: index into numbers
+};
+static_assert(sizeof(Cell) == 8);
+
+struct RowSpan {
+    std::uint32_t pos = 0;  // first cell in the sheet's cell store
+    std::uint16_t count = 0;
+    std::uint16_t capacity = 0;
+};
+
+struct FormatRun {
+    std::uint32_t first;
+    std::uint32_t last;
+    NumberFormat format;  // never General: rows without a run are General
+};
+
+// A cell outside the format's grid, kept so that saving can name it.
+struct OutsideCell {
+    Cell::Kind kind;
+    double number;
+    std::uint32_t text;
+};
+
+// The RK form of v, when it stores v exactly.
+std::optional<std::uint32_t> ToRk(double v);
+double FromRk(std::uint32_t rk);
+
+class SheetImpl final : public Worksheet {
+public:
+    SheetImpl(SharedStrings& strings, std::string name) : strings_(&strings), name_(std::move(name)) {}
+
+    const std::string& Name() const override { return name_; }
+    void SetName(std::string name) override { name_ = std::move(name); }
+    void SetNumber(std::uint32_t row, std::uint32_t column, double value) override;
+    void SetText(std::uint32_t row, std::uint32_t column, std::string_view text) override;
+    void Clear(std::uint32_t row, std::uint32_t column) override;
+    void SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, std::uint32_t column,
+                         NumberFormat format) override;
+    CellValue CellAt(std::uint32_t row, std::uint32_t column) const override;
+    NumberFormat NumberFormatAt(std::uint32_t row, std::uint32_t column) const override;
+    std::size_t CellCount() const override { return cellCount_ + outside_.size(); }
+
+    // For the serializer.
+    std::uint32_t RowCount() const { return static_cast<std::uint32_t>(rows_.size()); }
+    const Cell* RowCells(std::uint32_t row, std::uint16_t& count) const {
+        const RowSpan& r = rows_[row];
+        count = r.count;
+        return r.count ? &cells_[r.pos] : nullptr;
+    }
+    double NumberAt(std::uint32_t index) const { return numbers_[index]; }
+    const std::vector<FormatRun>& Formats(std::uint32_t column) const { return formats_[column]; }
+    const std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell>& Outside() const { return outside_; }
+    const SharedStrings& Strings() const { return *strings_; }
+    std::size_t MemoryBytes() const;
+
+private:
+    Cell* Find(std::uint32_t row, std::uint8_t column);
+    const Cell* Find(std::uint32_t row, std::uint8_t column) const;
+    // The cell at (row, column), inserted empty (kind 0) when missing.
+    Cell& Place(std::uint32_t row, std::uint8_t column);
+    void Grow(RowSpan& r);
+    void Drop(const Cell& c);  // releases what c refers to
+    void PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& cell);
+    std::uint32_t NewNumber(double v);
+
+    SharedStrings* strings_;
+    std::string name_;
+    std::vector<RowSpan> rows_;
+    ChunkedArray<Cell, 16> cells_;
+    ChunkedArray<double, 13> numbers_;
+    std::vector<std::uint32_t> freeNumbers_;
+    std::size_t cellCount_ = 0;
+    std::uint16_t widthHint_ = 1;
+    std::array<std::vector<FormatRun>, kMaxColumns> formats_;
+    std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell> outside_;
+};
+
+class WorkbookImpl final : public Workbook {
+public:
+    std::size_t SheetCount() const override { return sheets_.size(); }
+    Worksheet& Sheet(std::size_t index) override { return *sheets_.at(index); }
+    const Worksheet& Sheet(std::size_t index) const override { return *sheets_.at(index); }
+    Worksheet& InsertSheet(std::size_t position, std::string name) override;
+
+    const SheetImpl& SheetAt(std::size_t index) const { return *sheets_[index]; }
+    const SharedStrings& Strings() const { return strings_; }
+    std::size_t MemoryBytes() const;
+
+private:
+    SharedStrings strings_;  // declared first: sheets release into it
+    std::vector<std::unique_ptr<SheetImpl>> sheets_;
+};
+
+}  // namespace ledgra::xls::detail
