@@ -1,0 +1,34 @@
+#include "ardmon_app.h"
+
+#include "ardmon_dlg.h"
+
+CArdmonApp theApp;
+
+CArdmonApp::CArdmonApp() = default;
+CArdmonApp::~CArdmonApp() = default;
+
+ardmon::UserMessages& CArdmonApp::Messages()
+{
+    return m_pMessages != nullptr ? *m_pMessages : m_wxMessages;
+}
+
+void CArdmonApp::SetMessages(ardmon::UserMessages* messages)
+{
+    m_pMessages = messages;
+}
+
+bool CArdmonApp::InitInstance()
+{
+    auto* dlg = new CArdmonDlg(Messages());
+    m_pMainWnd = dlg;
+    if (!dlg->Create()) {
+        delete dlg;
+        return false;
+    }
+    if (!dlg->OnInitDialog()) {
+        // A start-up check failed and has already ended the window.
+        return false;
+    }
+    dlg->Show();
+    return true;
+}

@@ -1,0 +1,43 @@
+// The application object. Start-up makes the main window and shows it; the
+// window runs modeless under the application's main loop and the program
+// ends when it is destroyed.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "user_messages.h"
+
+class CArdmonDlg;
+
+class CArdmonApp {
+public:
+    CArdmonApp();
+    ~CArdmonApp();
+
+    CArdmonApp(const CArdmonApp&) = delete;
+    CArdmonApp& operator=(const CArdmonApp&) = delete;
+
+    // Makes the main window, runs its start-up and shows it. false when a
+    // start-up check ended it: there is nothing to run then.
+    bool InitInstance();
+
+    // The messages every window of the launcher shows.
+    ardmon::UserMessages& Messages();
+
+    // The file, relative to the working directory, that the next viewer
+    // shows.
+    std::string m_strIniFile;
+
+    // The main window while it exists.
+    CArdmonDlg* m_pMainWnd = nullptr;
+
+    // Tests replace the message boxes; null restores them.
+    void SetMessages(ardmon::UserMessages* messages);
+
+private:
+    ardmon::WxUserMessages m_wxMessages;
+    ardmon::UserMessages* m_pMessages = nullptr;
+};
+
+extern CArdmonApp theApp;

@@ -1,0 +1,244 @@
+#include "ardmon_dlg.h"
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/dcclient.h>
+#include <wx/settings.h>
+#include <wx/textctrl.h>
+
+#include "ardmon_app.h"
+#include "ardmon_logic.h"
+#include "ardmon_resources.h"
+#include "dialog_template.h"
+#include "environment_load.h"
+#include "ini_view.h"
+#include "shell_execute.h"
+#include "text_conv.h"
+
+using namespace ardmon;
+
+namespace {
+
+constexpr int IDC_LOAD = 1;
+constexpr int IDC_CANCEL = 2;
+constexpr int IDC_PROFILES = 1000;
+constexpr int IDC_VIEW_CLIENT = 1002;
+constexpr int IDC_CURRENT_ENV = 1005;
+constexpr int IDC_VIEW_PROFILE = 1006;
+constexpr int IDC_START_TRADER = 1007;
+constexpr int IDC_LAUNCH = 1008;
+
+// A profile's file name as found on disk: the list shows it as text, the
+// load and the viewer need the very bytes.
+class ProfileName final : public wxClientData {
+public:
+    explicit ProfileName(std::string bytes) : m_bytes(std::move(bytes)) {}
+    const std::string& Bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
+std::string ItemText(wxComboBox& combo, int index)
+{
+    if (auto* name = dynamic_cast<ProfileName*>(combo.GetClientObject(index))) {
+        return name->Bytes();
+    }
+    return ToBytes(combo.GetString(index));
+}
+
+// The main window as the load sees it.
+class DlgLoadWindow final : public LoadWindow {
+public:
+    DlgLoadWindow(CArdmonDlg& dlg, UserMessages& messages) : m_dlg(dlg), m_messages(messages) {}
+
+    int GetCurSel() override { return m_dlg.m_cmbProfiles->GetSelection(); }
+    std::string GetLBText(int index) override { return ItemText(*m_dlg.m_cmbProfiles, index); }
+    std::string WorkDir() override { return m_dlg.m_strWorkDir; }
+    void SetCurrentEnvironment(const std::string& text) override
+    {
+        m_dlg.SetDlgItemText(IDC_CURRENT_ENV, text);
+    }
+    void ShowMessage(const std::string& text) override { AfxMessageBox(m_messages, text); }
+
+private:
+    CArdmonDlg& m_dlg;
+    UserMessages& m_messages;
+};
+
+}  // namespace
+
+CArdmonDlg::CArdmonDlg(UserMessages& messages)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_shellOpen(ShellExecuteOpen), m_messages(messages)
+{
+}
+
+CArdmonDlg::~CArdmonDlg()
+{
+    // The viewers never outlive the main window.
+    delete m_pClientView;
+    m_pClientView = nullptr;
+    delete m_pProfileView;
+    m_pProfileView = nullptr;
+    if (theApp.m_pMainWnd == this) {
+        theApp.m_pMainWnd = nullptr;
+    }
+}
+
+bool CArdmonDlg::Create()
+{
+    if (!CreateFromTemplate(*this, nullptr, IDD_ARDMON_DIALOG)) {
+        return false;
+    }
+    m_cmbProfiles = dynamic_cast<wxComboBox*>(FindWindow(IDC_PROFILES));
+
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedCancel(); }, IDC_CANCEL);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLoad(); }, IDC_LOAD);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedViewClient(); }, IDC_VIEW_CLIENT);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedViewProfile(); }, IDC_VIEW_PROFILE);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLaunch(); }, IDC_START_TRADER);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLaunch(); }, IDC_LAUNCH);
+    Bind(wxEVT_PAINT, &CArdmonDlg::OnPaint, this);
+    Bind(wxEVT_CHAR_HOOK, &CArdmonDlg::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, &CArdmonDlg::OnClose, this);
+    // Esc is handled above; wx must not press a button for it.
+    SetEscapeId(wxID_NONE);
+    return true;
+}
+
+bool CArdmonDlg::OnInitDialog()
+{
+    SetIcon(m_hIcon);
+
+    m_strWorkDir = CurrentWorkDir();
+
+    for (const std::string& name : ListProfiles(JoinPath(m_strWorkDir, kProfileFolder))) {
+        m_cmbProfiles->Append(ToWx(name), new ProfileName(name));
+    }
+    m_cmbProfiles->SetSelection(wxNOT_FOUND);
+
+    if (const auto message = FirstMissingEntryMessage(m_strWorkDir)) {
+        AfxMessageBox(m_messages, *message);
+        OnCancel();
+        return false;
+    }
+
+    SetDlgItemText(IDC_CURRENT_ENV, ReadLastLoadDisplayText(m_strWorkDir));
+
+    if (auto* start = dynamic_cast<wxButton*>(FindWindow(IDC_START_TRADER))) {
+        start->SetBitmap(LoadArdmonIcon(IDI_START_TRADER));
+    }
+    return true;
+}
+
+void CArdmonDlg::SetDlgItemText(int id, const std::string& text)
+{
+    if (wxWindow* item = FindWindow(id)) {
+        if (auto* edit = dynamic_cast<wxTextCtrl*>(item)) {
+            edit->ChangeValue(ToWx(text));
+        } else {
+            item->SetLabel(ToWx(text));
+        }
+    }
+}
+
+void CArdmonDlg::OnBnClickedLoad()
+{
+    DlgLoadWindow window(*this, m_messages);
+    RunEnvironmentLoad(window);
+}
+
+void CArdmonDlg::OnBnClickedViewClient()
+{
+    theApp.m_strIniFile = kClientFile;
+    ShowViewer(m_pClientView);
+}
+
+void CArdmonDlg::OnBnClickedViewProfile()
+{
+    const int selection = m_cmbProfiles->GetSelection();
+    if (selection == wxNOT_FOUND) {
+        AfxMessageBox(m_messages, "Please Select any ini file");
+        return;
+    }
+    theApp.m_strIniFile = JoinPath(kProfileFolder, ItemText(*m_cmbProfiles, selection));
+    ShowViewer(m_pProfileView);
+}
+
+void CArdmonDlg::ShowViewer(CIniView*& view)
+{
+    if (view == nullptr) {
+        view = new CIniView(m_messages, this);
+    }
+    if (view->GetHandle() == nullptr) {
+        view->Create();
+    } else {
+        // Every click gives a freshly read viewer.
+        delete view;
+        view = new CIniView(m_messages, this);
+        view->Create();
+    }
+    if (view->GetHandle() != nullptr) {
+        view->Show();
+    }
+}
+
+void CArdmonDlg::OnBnClickedLaunch()
+{
+    const std::string program = JoinPath(m_strWorkDir, kTerminalFile);
+    const LaunchOutcome outcome = InterpretLaunchResult(m_shellOpen(program, m_strWorkDir));
+    if (!outcome.message.empty()) {
+        AfxMessageBox(m_messages, outcome.message);
+    }
+    if (outcome.closeLauncher) {
+        OnCancel();
+    }
+}
+
+void CArdmonDlg::OnBnClickedCancel()
+{
+    OnCancel();
+}
+
+void CArdmonDlg::OnCancel()
+{
+    if (m_bEnded) {
+        return;
+    }
+    m_bEnded = true;
+    Hide();
+    Destroy();
+}
+
+void CArdmonDlg::OnPaint(wxPaintEvent&)
+{
+    wxPaintDC dc(this);
+    if (!IsIconized() || !m_hIcon.IsOk()) {
+        return;
+    }
+    int iconWidth = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
+    int iconHeight = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
+    if (iconWidth <= 0 || iconHeight <= 0) {
+        iconWidth = m_hIcon.GetWidth();
+        iconHeight = m_hIcon.GetHeight();
+    }
+    const wxSize client = GetClientSize();
+    const IconOrigin origin =
+        MinimizedIconOrigin(client.GetWidth(), client.GetHeight(), iconWidth, iconHeight);
+    dc.DrawIcon(m_hIcon, origin.x, origin.y);
+}
+
+void CArdmonDlg::OnCharHook(wxKeyEvent& event)
+{
+    // The Cancel button is hidden, so wx would not act on Esc by itself.
+    if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
+        OnBnClickedCancel();
+        return;
+    }
+    event.Skip();
+}
+
+void CArdmonDlg::OnClose(wxCloseEvent&)
+{
+    OnBnClickedCancel();
+}

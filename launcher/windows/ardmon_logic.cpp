@@ -1,0 +1,111 @@
+#include "ardmon_logic.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "private_profile.h"
+
+namespace fs = std::filesystem;
+
+namespace ardmon {
+
+bool IsListedProfile(const std::string& name, bool isDirectory)
+{
+    if (isDirectory) {
+        return false;
+    }
+    constexpr std::string_view ending = ".ini";
+    if (name.size() < ending.size()) {
+        return name == ending;
+    }
+    return name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+std::vector<std::string> ListProfiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code kindError;
+        const bool isDirectory = it->is_directory(kindError);
+        const std::string name = it->path().filename().string();
+        if (IsListedProfile(name, isDirectory)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+std::optional<std::string> FirstMissingEntryMessage(const std::string& workDir)
+{
+    struct Check {
+        const char* name;
+        const char* message;
+    };
+    static constexpr Check checks[] = {
+        {kProfileFolder, "No folder found "},
+        {kClientFile, "No file found "},
+        {kTerminalFile, "No file found "},
+    };
+    for (const Check& check : checks) {
+        const std::string path = JoinPath(workDir, check.name);
+        std::error_code ec;
+        // An entry of any kind passes, a link whose target is gone included.
+        if (!fs::exists(fs::symlink_status(path, ec))) {
+            return check.message + path;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string LastLoadDisplayText(const std::string& recorded)
+{
+    if (recorded == "String not found") {
+        return kClientFile;
+    }
+    return std::string(kClientFile) + "<" + recorded + ">";
+}
+
+std::string ReadLastLoadDisplayText(const std::string& workDir)
+{
+    char recorded[100] = {};
+    const std::string clientPath = JoinPath(workDir, kClientFile);
+    GetPrivateProfileStringA("HALVO_LAUNCHER", "Last Loaded File", "String not found", recorded,
+                             sizeof recorded, clientPath.c_str());
+    recorded[sizeof recorded - 1] = '\0';
+    return LastLoadDisplayText(recorded);
+}
+
+LaunchOutcome InterpretLaunchResult(std::intptr_t result)
+{
+    if (result == 26) {
+        return {false, "Sharing violation occured"};
+    }
+    if (result > 32) {
+        return {true, {}};
+    }
+    return {false, "Error occured during start Vovuvavavar"};
+}
+
+IconOrigin MinimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight)
+{
+    return {(clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2};
+}
+
+std::string CurrentWorkDir()
+{
+    std::error_code ec;
+    const fs::path cwd = fs::current_path(ec);
+    return ec ? std::string() : cwd.string();
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name)
+{
+    if (!dir.empty() && dir.back() == '/') {
+        return dir + name;  // the root folder
+    }
+    return dir + "/" + name;
+}
+
+}  // namespace ardmon

@@ -1,0 +1,55 @@
+// The main window's rules, free of any window: which files of env/ are
+// profiles, the start-up checks, the last-load text, what a launch result
+// means, where the minimized icon goes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ardmon {
+
+inline constexpr const char* kClientFile = "halvoclient.ini";
+inline constexpr const char* kTerminalFile = "VovuvAvavar.exe";
+inline constexpr const char* kProfileFolder = "env";
+
+// A directory entry is a profile when it is not a folder and its name ends
+// in ".ini" exactly, case included.
+bool IsListedProfile(const std::string& name, bool isDirectory);
+
+// The profiles of folder (a file or a missing folder yields none), in the
+// order the folder lists them.
+std::vector<std::string> ListProfiles(const std::string& folder);
+
+// The start-up checks in order: env, halvoclient.ini, VovuvAvavar.exe, each
+// of any kind. The message for the first one missing, or nothing.
+std::optional<std::string> FirstMissingEntryMessage(const std::string& workDir);
+
+// Edit box 1005's text for the recorded "Last Loaded File".
+std::string LastLoadDisplayText(const std::string& recorded);
+
+// Reads the record from workDir's client file and gives the display text.
+std::string ReadLastLoadDisplayText(const std::string& workDir);
+
+// What the window does with a start result.
+struct LaunchOutcome {
+    bool closeLauncher = false;
+    std::string message;  // shown when not empty
+};
+LaunchOutcome InterpretLaunchResult(std::intptr_t result);
+
+// Where the icon goes in a minimized window's client area.
+struct IconOrigin {
+    int x = 0;
+    int y = 0;
+};
+IconOrigin MinimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
+
+// The working directory, whole; the launcher builds every path from it.
+std::string CurrentWorkDir();
+
+// dir + '/' + name.
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+}  // namespace ardmon

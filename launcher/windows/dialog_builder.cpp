@@ -1,0 +1,138 @@
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/dialog.h>
+#include <wx/listbox.h>
+#include <wx/listctrl.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "dialog_template.h"
+#include "text_conv.h"
+
+namespace ardmon {
+
+namespace {
+
+wxRect ToPixels(wxDialog& dlg, const ControlTemplate& c)
+{
+    // A Windows template maps the two corners, not origin and size.
+    const wxPoint topLeft = dlg.ConvertDialogToPixels(wxPoint(c.x, c.y));
+    const wxPoint bottomRight = dlg.ConvertDialogToPixels(wxPoint(c.x + c.cx, c.y + c.cy));
+    return wxRect(topLeft, wxSize(bottomRight.x - topLeft.x, bottomRight.y - topLeft.y));
+}
+
+long BorderFlag(const ControlTemplate& c)
+{
+    return (c.style & CS_BORDER) ? wxBORDER_THEME : wxBORDER_DEFAULT;
+}
+
+wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
+{
+    const wxRect r = ToPixels(dlg, c);
+    // Controls without an id get one from wx first and take -1 afterwards.
+    const wxWindowID id = c.id == IDC_STATIC ? wxID_ANY : c.id;
+    const wxString text = ToWx(c.text);
+    wxWindow* w = nullptr;
+    switch (c.kind) {
+    case ControlKind::PushButton: {
+        long style = 0;
+        if (c.style & CS_FLAT) {
+            style |= wxBORDER_NONE;
+        }
+        if (c.style & CS_ICON) {
+            style |= wxBU_NOTEXT;
+        }
+        auto* button = new wxButton(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
+        if (c.style & CS_DEFAULT) {
+            button->SetDefault();
+        }
+        w = button;
+        break;
+    }
+    case ControlKind::GroupBox:
+        w = new wxStaticBox(&dlg, id, text, r.GetPosition(), r.GetSize());
+        break;
+    case ControlKind::StaticText:
+        w = new wxStaticText(&dlg, id, text, r.GetPosition(), r.GetSize(), wxST_NO_AUTORESIZE);
+        break;
+    case ControlKind::Edit: {
+        long style = BorderFlag(c);
+        if (c.style & CS_READONLY) {
+            style |= wxTE_READONLY;
+        }
+        w = new wxTextCtrl(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
+        break;
+    }
+    case ControlKind::ComboBox: {
+        long style = wxCB_DROPDOWN;
+        if (c.style & CS_SORT) {
+            style |= wxCB_SORT;
+        }
+        w = new wxComboBox(&dlg, id, text, r.GetPosition(), wxSize(r.GetWidth(), -1), 0, nullptr,
+                           style);
+        break;
+    }
+    case ControlKind::ListBox: {
+        long style = wxLB_SINGLE | BorderFlag(c);
+        if (c.style & CS_SORT) {
+            style |= wxLB_SORT;
+        }
+        if (c.style & CS_HSCROLL) {
+            style |= wxLB_HSCROLL;
+        }
+        w = new wxListBox(&dlg, id, r.GetPosition(), r.GetSize(), 0, nullptr, style);
+        break;
+    }
+    case ControlKind::ListView: {
+        long style = BorderFlag(c);
+        if (c.style & CS_REPORT) {
+            style |= wxLC_REPORT;
+        }
+        if (c.style & CS_ALIGNLEFT) {
+            style |= wxLC_ALIGN_LEFT;
+        }
+        w = new wxListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), style);
+        break;
+    }
+    }
+    if (c.id == IDC_STATIC) {
+        w->SetId(IDC_STATIC);
+    }
+    if (c.style & CS_HIDDEN) {
+        w->Hide();
+    }
+    return w;
+}
+
+}  // namespace
+
+bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, const DialogTemplate& tmpl)
+{
+    long style = wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX;
+    if (tmpl.style & DS_RESIZABLE) {
+        style |= wxRESIZE_BORDER;
+    }
+    if (!dlg.Create(parent, wxID_ANY, ToWx(tmpl.caption), wxDefaultPosition, wxDefaultSize,
+                    style)) {
+        return false;
+    }
+    dlg.SetClientSize(dlg.ConvertDialogToPixels(wxSize(tmpl.cx, tmpl.cy)));
+
+    // Group boxes go first: GTK draws siblings in creation order, and a frame
+    // made after the controls inside it would be drawn over them. They take
+    // no focus, so the tab order of the other controls stays the template's.
+    for (const ControlTemplate& c : tmpl.controls) {
+        if (c.kind == ControlKind::GroupBox) {
+            MakeControl(dlg, c);
+        }
+    }
+    for (const ControlTemplate& c : tmpl.controls) {
+        if (c.kind != ControlKind::GroupBox) {
+            MakeControl(dlg, c);
+        }
+    }
+    return true;
+}
+
+}  // namespace ardmon

@@ -1,0 +1,164 @@
+#include "ini_view.h"
+
+#include <cstdio>
+#include <vector>
+
+#include <wx/listbox.h>
+#include <wx/listctrl.h>
+#include <wx/textctrl.h>
+
+#include "ardmon_app.h"
+#include "ardmon_logic.h"
+#include "ardmon_resources.h"
+#include "dialog_template.h"
+#include "private_profile.h"
+#include "parse_rules.h"
+#include "text_conv.h"
+
+using namespace ardmon;
+
+namespace {
+
+constexpr int IDC_GET_KEYS = 1;
+constexpr int IDC_SECTIONS = 1003;
+constexpr int IDC_KEYS = 1004;
+constexpr int IDC_FILE_NAME = 1005;
+
+constexpr DWORD kNamesBufferSize = 5000;
+constexpr DWORD kSectionBufferSize = 16000;
+
+// The stream only proves that the file can be read; all reading goes
+// through the path.
+bool CanOpenForReading(const std::string& path)
+{
+    std::FILE* stream = std::fopen(path.c_str(), "r");
+    if (stream == nullptr) {
+        return false;
+    }
+    std::fclose(stream);
+    return true;
+}
+
+}  // namespace
+
+CIniView::CIniView(UserMessages& messages, wxWindow* pParent)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent),
+      m_messages(messages)
+{
+}
+
+CIniView::~CIniView() = default;
+
+bool CIniView::Create()
+{
+    if (!CreateFromTemplate(*this, m_pParentWnd, IDD_INIVIEW)) {
+        return false;
+    }
+    m_listSections = dynamic_cast<wxListBox*>(FindWindow(IDC_SECTIONS));
+    m_listKeys = dynamic_cast<wxListCtrl*>(FindWindow(IDC_KEYS));
+
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedGetKeys(); }, IDC_GET_KEYS);
+    Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) { OnLbnDblclkSections(); }, IDC_SECTIONS);
+    Bind(wxEVT_SIZE, &CIniView::OnSize, this);
+    Bind(wxEVT_CHAR_HOOK, &CIniView::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, &CIniView::OnClose, this);
+    SetEscapeId(wxID_NONE);
+
+    OnInitDialog();
+    return true;
+}
+
+bool CIniView::OnInitDialog()
+{
+    SetIcon(m_hIcon);
+
+    const std::string path = JoinPath(CurrentWorkDir(), theApp.m_strIniFile);
+    if (!CanOpenForReading(path)) {
+        AfxMessageBox(m_messages, "Can not open " + theApp.m_strIniFile + " file");
+        return false;
+    }
+
+    std::vector<char> names(kNamesBufferSize);
+    const DWORD length = GetPrivateProfileSectionNamesA(names.data(), kNamesBufferSize, path.c_str());
+    if (length == kNamesBufferSize - 2) {
+        AfxMessageBox(m_messages, "Section names are more , so cant load the file");
+        return false;
+    }
+    SplitSectionNames(names.data(), length, [this](std::string_view name) {
+        m_listSections->Append(ToWx(name));
+    });
+
+    m_listKeys->InsertColumn(0, "Key Name", wxLIST_FORMAT_LEFT, 100);
+    m_listKeys->InsertColumn(1, "Key Value", wxLIST_FORMAT_LEFT, 100);
+
+    m_anchor.AttachParent(this);
+    m_anchor.AnchorControl(IDC_SECTIONS, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
+    m_anchor.AnchorControl(IDC_KEYS, ANCHOR_SIZE_Y | ANCHOR_MOVE_X);
+    m_anchor.AnchorControl(IDC_GET_KEYS, ANCHOR_MOVE_Y);
+    m_anchor.AnchorControl(IDC_STATIC, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
+
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(FindWindow(IDC_FILE_NAME))) {
+        edit->ChangeValue(ToWx(theApp.m_strIniFile));
+    }
+    m_strFile = theApp.m_strIniFile;
+    return true;
+}
+
+void CIniView::OnBnClickedGetKeys()
+{
+    const int selection = m_listSections->GetSelection();
+    if (selection == wxNOT_FOUND) {
+        AfxMessageBox(m_messages, "Select any section name,to display the keys");
+        return;
+    }
+    const std::string section = ToBytes(m_listSections->GetString(selection));
+
+    const std::string path = JoinPath(CurrentWorkDir(), m_strFile);
+    if (!CanOpenForReading(path)) {
+        AfxMessageBox(m_messages, "Can not open " + m_strFile + " file");
+        return;
+    }
+
+    std::vector<char> content(kSectionBufferSize);
+    const DWORD length =
+        GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize, path.c_str());
+    if (length == kSectionBufferSize - 2) {
+        AfxMessageBox(m_messages, "more keys are associated with " + section + " section");
+    }
+
+    m_listKeys->DeleteAllItems();
+    long row = 0;
+    SplitSectionEntries(content.data(), length, [this, &row](std::string_view key,
+                                                            std::string_view value) {
+        m_listKeys->InsertItem(row, ToWx(key));
+        m_listKeys->SetItem(row, 1, ToWx(value));
+        ++row;
+    });
+}
+
+void CIniView::OnLbnDblclkSections()
+{
+    OnBnClickedGetKeys();
+}
+
+void CIniView::OnSize(wxSizeEvent& event)
+{
+    event.Skip();
+    m_anchor.RepositionControls();
+}
+
+void CIniView::OnCharHook(wxKeyEvent& event)
+{
+    // The Cancel button is hidden, so wx would not act on Esc by itself:
+    // Esc hides the viewer as cancelling a modeless dialog does.
+    if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
+        Hide();
+        return;
+    }
+    event.Skip();
+}
+
+void CIniView::OnClose(wxCloseEvent&)
+{
+    Hide();
+}
