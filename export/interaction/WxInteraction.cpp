@@ -13,12 +13,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <utility>
 
 namespace ledgra {
 
 namespace {
 
 bool g_ownApp = false;  // wx was brought up by this library, not by the host
+
+std::function<void()>& BeforeModal() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+void RunBeforeModalHook() {
+    if (BeforeModal()) BeforeModal()();
+}
 
 bool HostHasWx() { return wxTheApp != nullptr && !g_ownApp; }
 
@@ -92,6 +102,7 @@ int ShowMessage(const std::string& text, const std::string& caption, long style,
         return answer;
     }
     wxMessageDialog dialog(nullptr, ToWx(text), ToWx(caption), style);
+    RunBeforeModalHook();
     return WindowsResult(dialog.ShowModal());
 }
 
@@ -110,6 +121,8 @@ std::string HostProgramTitle() {
     return program_invocation_short_name;
 }
 
+void SetBeforeModalHook(std::function<void()> hook) { BeforeModal() = std::move(hook); }
+
 int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pathOut) {
     WxSession wx;
     if (!wx.Ready()) {
@@ -122,6 +135,7 @@ int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pat
                          std::string& chosen) {
         // Replacing is confirmed by RunSaveDialog, after the default extension is on.
         wxFileDialog dialog(nullptr, "Save As", ToWx(folder), ToWx(name), wildcard, wxFD_SAVE);
+        RunBeforeModalHook();
         if (dialog.ShowModal() != wxID_OK) return false;
         chosen = FromWxPath(dialog.GetPath());
         return !chosen.empty();
@@ -130,6 +144,7 @@ int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pat
     windows.confirmReplace = [&](const std::string& path) {
         wxMessageDialog dialog(nullptr, ToWx(ReplaceQuestion(path)), "Confirm Save As",
                                wxYES_NO | wxNO_DEFAULT | wxICON_WARNING);
+        RunBeforeModalHook();
         return dialog.ShowModal() == wxID_YES;
     };
     return RunSaveDialog(request, FromWxPath(wxGetCwd()), windows, pathOut);

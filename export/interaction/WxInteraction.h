@@ -7,6 +7,7 @@
 
 #include <ledgra/LedgraInteraction.h>
 
+#include <functional>
 #include <string>
 
 namespace ledgra {
@@ -22,5 +23,9 @@ public:
 // The title AfxMessageBox captions its boxes with: the host application's
 // display name in a wxWidgets host, else the program's file name.
 std::string HostProgramTitle();
+
+// Called right before each dialog of WxInteraction runs modally, with wx up: the
+// seam through which a test drives the real dialogs. Empty by default.
+void SetBeforeModalHook(std::function<void()> hook);
 
 }  // namespace ledgra

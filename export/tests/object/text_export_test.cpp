@@ -1,0 +1,186 @@
+// WriteToTextFile: the callback contract, the files it writes byte for byte,
+// and every way it can end. The save dialog and the message boxes are scripted.
+#include <ledgra/LedgraInterface.h>
+
+#include "interaction/ScriptedInteraction.h"
+#include "object/TextExport.h"
+#include "TestTable.h"
+
+#include <gtest/gtest.h>
+
+using ledgra::InteractionCall;
+using ledgra::ScopedInteraction;
+using ledgra::ScriptedInteraction;
+using ledgra::test::CellCall;
+using ledgra::test::ReadFile;
+using ledgra::test::TempDir;
+using ledgra::test::TestTable;
+
+namespace {
+
+class TextExport : public ::testing::Test {
+protected:
+    // Exports rows x columns of `data` to out.txt (answering the save dialog with it).
+    int Export(int rows, int columns) {
+        CLedgraInterface table(rows, columns);
+        table.InitColumnTextRtn(&TestTable::Callback);
+        table.m_pUserData = &data;
+        ui.QueueSave(path);
+        const int result = table.WriteToTextFile();
+        // The export keeps to its own stream and path.
+        EXPECT_EQ(table.m_pFile, nullptr);
+        EXPECT_EQ(table.m_strFileName, "");
+        return result;
+    }
+
+    TempDir dir;
+    std::string path = dir / "out.txt";
+    TestTable data;
+    ScriptedInteraction ui;
+    ScopedInteraction installed{ui};
+};
+
+TEST_F(TextExport, TwoCellsMakeOneLineEndedByCrLf) {
+    data.rows = {{"a", "b"}};
+    EXPECT_EQ(Export(1, 2), 1);
+    EXPECT_EQ(ReadFile(path), "a,b\r\n");
+    EXPECT_EQ(data.calls, (std::vector<CellCall>{{1, 0, "", -1}, {1, 1, "a", -1}}));
+
+    ASSERT_EQ(ui.calls.size(), 1u);  // the save dialog only, no message
+    const ledgra::SaveDialogRequest& request = ui.calls[0].request;
+    EXPECT_EQ(ui.calls[0].kind, InteractionCall::SaveDialog);
+    EXPECT_EQ(request.defaultExt, ".txt");
+    EXPECT_EQ(request.initialName, "ListLogFile.txt");
+    EXPECT_EQ(request.flags, 6u);
+    EXPECT_EQ(request.filter, "Text Documents(*.txt)|*.txt; *.txt|All Files (*.*)|*.*||");
+}
+
+TEST_F(TextExport, RowsOneToNInOrderWithTheTypePresetEachCall) {
+    data.rows = {{"r1c0", "r1c1", "r1c2"}, {"r2c0", "r2c1", "r2c2"}};
+    data.mustExist = path;
+    EXPECT_EQ(Export(2, 3), 1);
+    EXPECT_EQ(ReadFile(path), "r1c0,r1c1,r1c2\r\nr2c0,r2c1,r2c2\r\n");
+    EXPECT_EQ(data.calls, (std::vector<CellCall>{{1, 0, "", -1},
+                                                 {1, 1, "r1c0", -1},
+                                                 {1, 2, "r1c1", -1},
+                                                 {2, 0, "r1c2", -1},
+                                                 {2, 1, "r2c0", -1},
+                                                 {2, 2, "r2c1", -1}}));
+    EXPECT_TRUE(data.fileExistedAtFirstCall) << "the file is opened before the first callback";
+}
+
+TEST_F(TextExport, ACellTheCallbackLeavesAloneRepeatsThePreviousText) {
+    data.leaveAlone = "?";
+    data.rows = {{"?", "x", "?"}, {"?", "y"}};
+    EXPECT_EQ(Export(2, 2), 1);
+    EXPECT_EQ(ReadFile(path), ",x\r\nx,y\r\n");
+}
+
+TEST_F(TextExport, NoRowsGiveAnEmptyFileAndNoColumnsEmptyLines) {
+    EXPECT_EQ(Export(0, 5), 1);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(ReadFile(path), "");
+    EXPECT_EQ(Export(-2, 5), 1);
+    EXPECT_EQ(ReadFile(path), "");
+    EXPECT_EQ(Export(3, 0), 1);
+    EXPECT_EQ(ReadFile(path), "\r\n\r\n\r\n");
+    EXPECT_EQ(Export(2, -1), 1);
+    EXPECT_EQ(ReadFile(path), "\r\n\r\n");
+    EXPECT_TRUE(data.calls.empty());
+}
+
+TEST_F(TextExport, TextsThatWouldSplitAFieldAreQuoted) {
+    data.rows = {{"a,b", "say \"hi\"", "\"q\"", ""},
+                 {"l1\nl2", "cr\r", "plain", "x\"y,z"}};
+    EXPECT_EQ(Export(2, 4), 1);
+    EXPECT_EQ(ReadFile(path),
+              "\"a,b\",say \"hi\",\"\"\"q\"\"\",\r\n"
+              "\"l1\nl2\",\"cr\r\",plain,\"x\"\"y,z\"\r\n");
+}
+
+TEST_F(TextExport, BytesAreWrittenAsGivenNulAndHighBytesIncluded) {
+    data.rows = {{std::string("n\0l", 3), "\xe9t\xc3\xa9"}};
+    EXPECT_EQ(Export(1, 2), 1);
+    EXPECT_EQ(ReadFile(path), std::string("n\0l,\xe9t\xc3\xa9\r\n", 10));
+}
+
+TEST_F(TextExport, AnExistingFileIsReplaced) {
+    ledgra::test::WriteFile(path, "an older and much longer content\r\n\r\n");
+    data.rows = {{"new"}};
+    EXPECT_EQ(Export(1, 1), 1);
+    EXPECT_EQ(ReadFile(path), "new\r\n");
+}
+
+TEST_F(TextExport, CancelWritesNothingAndAsksForNoCell) {
+    CLedgraInterface table(2, 2);
+    table.InitColumnTextRtn(&TestTable::Callback);
+    table.m_pUserData = &data;
+    ui.QueueSaveCancel();
+    EXPECT_EQ(table.WriteToTextFile(), 0);
+    EXPECT_TRUE(data.calls.empty());
+    EXPECT_TRUE(ui.Messages().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(TextExport, AnUnopenableFileIsReportedBeforeAnyCell) {
+    path = dir / "missing-folder/out.txt";
+    data.rows = {{"a"}};
+    EXPECT_EQ(Export(1, 1), 0);
+    ASSERT_EQ(ui.calls.size(), 2u);
+    EXPECT_EQ(ui.calls[1].kind, InteractionCall::AfxMessageBox);
+    EXPECT_EQ(ui.calls[1].text, "File OPen Failed");
+    EXPECT_EQ(ui.calls[1].type, 0u);
+    EXPECT_EQ(ui.calls[1].helpId, 0u);
+    EXPECT_TRUE(data.calls.empty());
+}
+
+TEST_F(TextExport, AFullDiskIsReportedAsAFailedWrite) {
+    path = "/dev/full";
+    data.rows = {{"a", "b"}};
+    EXPECT_EQ(Export(1, 2), 0);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"File Write Failed"});
+    EXPECT_EQ(ui.calls.back().type, 0u);
+}
+
+TEST_F(TextExport, NoCallbackStopsBeforeTheDialogWhenThereAreCells) {
+    CLedgraInterface table(2, 3);
+    ui.QueueSave(path);
+    EXPECT_EQ(table.WriteToTextFile(), 0);
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].kind, InteractionCall::AfxMessageBox);
+    EXPECT_EQ(ui.calls[0].text, "CallBack Failed");
+    EXPECT_EQ(ui.calls[0].type, 0u);
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    // Without cells the callback is not needed: the lines are written.
+    CLedgraInterface noColumns(2, 0);
+    EXPECT_EQ(noColumns.WriteToTextFile(), 1);
+    EXPECT_EQ(ReadFile(path), "\r\n\r\n");
+}
+
+TEST_F(TextExport, ANullUserPointerIsPassedOnUnchanged) {
+    static void* seen = &seen;
+    CLedgraInterface table(1, 1);
+    table.InitColumnTextRtn([](void* user, int, int, std::string& text, int*) {
+        seen = user;
+        text = "z";
+        return 0;
+    });
+    ui.QueueSave(path);
+    EXPECT_EQ(table.WriteToTextFile(), 1);
+    EXPECT_EQ(seen, nullptr);
+    EXPECT_EQ(ReadFile(path), "z\r\n");
+}
+
+TEST(TextRows, TheRowHelperQuotesOnlyWhatNeedsIt) {
+    EXPECT_FALSE(ledgra::NeedsQuotes(""));
+    EXPECT_FALSE(ledgra::NeedsQuotes("a\"b"));
+    EXPECT_FALSE(ledgra::NeedsQuotes(" \"lead space"));
+    EXPECT_TRUE(ledgra::NeedsQuotes("\""));
+    EXPECT_TRUE(ledgra::NeedsQuotes("1,5"));
+    std::string out;
+    ledgra::AppendField(out, "\"");
+    EXPECT_EQ(out, "\"\"\"\"");
+}
+
+}  // namespace
