@@ -159,7 +159,7 @@ bool ReplaceFileAtomically(const std::string& given_path, std::string_view bytes
     // Make the rename itself durable; the file is already replaced either way.
     int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
-        ::fsync(dir);
+        ops.Fsync(dir);
         ::close(dir);
     }
     return true;

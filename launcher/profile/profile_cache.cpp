@@ -1,6 +1,7 @@
 #include "profile_cache.h"
 
 #include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,14 +12,38 @@
 namespace ardmon::profile {
 namespace {
 
+std::int64_t Nanoseconds(const struct timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
 FileIdentity IdentityOf(const struct stat& st) {
     FileIdentity id;
     id.device = st.st_dev;
     id.inode = st.st_ino;
     id.size = st.st_size;
-    id.mtime_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    id.ctime_ns = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    id.mtime_ns = Nanoseconds(st.st_mtim);
+    id.ctime_ns = Nanoseconds(st.st_ctim);
     return id;
+}
+
+// The time, in the coarse clock that stamps file changes.
+std::int64_t CoarseNow() {
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return Nanoseconds(now);
+}
+
+// Whether a change to a file changed at ctime_ns, read at read_ns, is certain
+// to move its times. File systems that keep whole seconds only (or two, for
+// FAT) get a window of two seconds.
+bool ChangeWouldShow(std::int64_t ctime_ns, std::int64_t read_ns) {
+    static const std::int64_t tick = [] {
+        struct timespec res;
+        if (::clock_getres(CLOCK_REALTIME_COARSE, &res) != 0) return std::int64_t{10000000};
+        return Nanoseconds(res);
+    }();
+    std::int64_t window = ctime_ns % 1000000000 == 0 ? 2000000000 : tick;
+    return ctime_ns + window <= read_ns;
 }
 
 std::shared_ptr<const ProfileDocument> EmptyDocument() {
@@ -43,11 +68,12 @@ std::shared_ptr<const ProfileDocument> ProfileCache::Load(const std::string& pat
         return EmptyDocument();
     }
     auto slot = std::find_if(slots_.begin(), slots_.end(), [&](const Slot& s) { return s.path == path; });
-    if (slot != slots_.end() && slot->identity == IdentityOf(st)) {
+    if (slot != slots_.end() && slot->trusted && slot->identity == IdentityOf(st)) {
         slot->used = ++clock_;
         state = FileState::kPresent;
         return slot->doc;
     }
+    const std::int64_t read_ns = CoarseNow();
     std::string bytes;
     if (ops.ReadFile(path, bytes, st) != 0) {
         state = errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
@@ -68,6 +94,7 @@ std::shared_ptr<const ProfileDocument> ProfileCache::Load(const std::string& pat
     slot->path = path;
     slot->identity = IdentityOf(st);
     slot->doc = doc;
+    slot->trusted = ChangeWouldShow(slot->identity.ctime_ns, read_ns);
     slot->used = ++clock_;
     state = FileState::kPresent;
     return doc;

@@ -1,9 +1,13 @@
 // Parsed profile files, kept between calls. A file is parsed again only when
 // its identity changed: device, inode, size, and the modification and status
 // change times in nanoseconds. A replacement by rename always gets a new inode,
-// and an edit in place moves the times, so an external change is seen on the
-// next call (short of two same-sized edits within one tick of the file
-// system's clock).
+// and an edit in place moves the times.
+//
+// File times advance in ticks of the system clock, so a second edit within the
+// tick of the first keeps them. A parsed file is therefore trusted only when
+// its last change lies a whole tick before the moment it was read; a file read
+// within the tick of its last change is read again on the next call. That way
+// an external change is always seen.
 #pragma once
 
 #include <sys/types.h>
@@ -49,6 +53,7 @@ private:
         std::string path;
         FileIdentity identity;
         std::shared_ptr<const ProfileDocument> doc;
+        bool trusted = false;
         std::uint64_t used = 0;
     };
     std::vector<Slot> slots_;

@@ -1,0 +1,143 @@
+// Writing as Windows writes: placement of new lines, in-place replacement,
+// every other byte kept. Whole files are compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "file_ops.h"
+#include "profile_calls.h"
+#include "test_files.h"
+#include "write_batch.h"
+
+using namespace ardmon::testing;
+using namespace std::string_literals;
+
+namespace {
+
+class ProfileWrite : public ::testing::Test {
+protected:
+    std::string File(const std::string& bytes) {
+        WriteFile(path_, bytes);
+        return path_;
+    }
+    std::string Fixture(const char* name) {
+        return ReadFile(std::string(ARDMON_PROFILE_FIXTURES) + "/" + name);
+    }
+    TempDir dir_;
+    std::string path_ = dir_ / "client.ini";
+};
+
+TEST_F(ProfileWrite, MissingFileIsCreatedWithCrlfLines) {
+    EXPECT_TRUE(Put(path_, "sec", "key", "value"));
+    EXPECT_TRUE(Put(path_, "sec", "empty", ""));
+    EXPECT_EQ(ReadFile(path_), "[sec]\r\nkey=value\r\nempty=\r\n");
+}
+
+TEST_F(ProfileWrite, NewSectionGoesAtTheEndAfterABreakIfTheLastLineHasNone) {
+    File("[a]\r\nx=1");
+    EXPECT_TRUE(Put(path_, "b", "y", "2"));
+    EXPECT_TRUE(Put(path_, "c", "z", "3"));
+    EXPECT_EQ(ReadFile(path_), "[a]\r\nx=1\r\n[b]\r\ny=2\r\n[c]\r\nz=3\r\n");
+}
+
+TEST_F(ProfileWrite, NewKeysFollowTheSectionsLastKeyInWriteOrder) {
+    File("; head\n[a]\nx=1\nbare\n\n; about b\n[b]\ny=2\n");
+    EXPECT_TRUE(Put(path_, "A", "new1", "n1"));
+    EXPECT_TRUE(Put(path_, "a", "new2", "n2"));
+    EXPECT_EQ(ReadFile(path_), "; head\n[a]\nx=1\nbare\nnew1=n1\r\nnew2=n2\r\n\n; about b\n[b]\ny=2\n");
+}
+
+TEST_F(ProfileWrite, ExistingValueIsReplacedOnItsLineWithItsSpellingKept) {
+    File("[Sec]\n  Key = old  \nOther=1\n[sec]\nKey=second copy\n[t]\nlast=x");
+    EXPECT_TRUE(Put(path_, "SEC", "KEY", "new"));
+    EXPECT_TRUE(Put(path_, "t", "last", "y"));
+    EXPECT_EQ(ReadFile(path_), "[Sec]\n  Key =new\nOther=1\n[sec]\nKey=second copy\n[t]\nlast=y\r\n");
+}
+
+TEST_F(ProfileWrite, EmptySectionGetsItsKeyRightAfterTheHeader) {
+    File("[a]\r\n[b]\r\nk=1\r\n");
+    EXPECT_TRUE(Put(path_, "a", "n", "v"));
+    EXPECT_EQ(ReadFile(path_), "[a]\r\nn=v\r\n[b]\r\nk=1\r\n");
+}
+
+TEST_F(ProfileWrite, SpacesAroundSectionAndKeyGoTheValueIsWrittenAsGiven) {
+    EXPECT_TRUE(Put(path_, "   sec   ", "  key  ", " value "));
+    EXPECT_EQ(ReadFile(path_), "[sec]\r\nkey= value \r\n");
+    EXPECT_EQ(Get(path_, "sec", "key"), "value");
+}
+
+TEST_F(ProfileWrite, WritingTheSameValueLeavesTheFileAlone) {
+    File("[s]\r\nk=v\r\n");
+    auto before = ModeOf(path_);
+    struct stat st1, st2;
+    ::stat(path_.c_str(), &st1);
+    EXPECT_TRUE(Put(path_, "s", "k", "v"));
+    ::stat(path_.c_str(), &st2);
+    EXPECT_EQ(st1.st_ino, st2.st_ino);
+    EXPECT_EQ(ModeOf(path_), before);
+}
+
+TEST_F(ProfileWrite, WritesThatWouldBreakTheFileAreRefused) {
+    const std::string original = "[s]\r\nk=v\r\n";
+    File(original);
+    EXPECT_FALSE(Put(path_, "s", "k", "two\r\nlines"));
+    EXPECT_FALSE(Put(path_, "s", "a\nb", "v"));
+    EXPECT_FALSE(Put(path_, "s]x", "k", "v"));
+    EXPECT_FALSE(Put(path_, "s", ";k", "v"));
+    EXPECT_FALSE(Put(path_, "s", "[k", "v"));
+    EXPECT_FALSE(Put(path_, "s", "a=b", "v"));
+    EXPECT_FALSE(Put(path_, "s", "k", nullptr));  // deleting is not offered
+    EXPECT_FALSE(Put("", "s", "k", "v"));
+    EXPECT_EQ(ReadFile(path_), original);
+    // Characters that mean nothing in those places are written as they are.
+    EXPECT_TRUE(Put(path_, "s", "#k", "a;b=c\"'"));
+    EXPECT_EQ(Get(path_, "s", "#k"), "a;b=c\"'");
+}
+
+TEST_F(ProfileWrite, Utf16leFileStaysUtf16le) {
+    File(Fixture("utf16le.ini"));
+    EXPECT_TRUE(Put(path_, "caf\xC9", "price", "5\x80"));  // 0x80 is the euro sign
+    EXPECT_TRUE(Put(path_, "New", "k", "\xFC"));
+    EXPECT_EQ(ReadFile(path_), Fixture("utf16le_after_write.ini"));
+    EXPECT_EQ(Get(path_, "new", "k"), "\xFC");
+}
+
+TEST_F(ProfileWrite, NulBytesAndJunkOfOtherLinesAreKept) {
+    File(Fixture("nul_junk.ini"));
+    EXPECT_TRUE(Put(path_, "s", "n", "new"));
+    EXPECT_TRUE(Put(path_, "t", "u", "1"));
+    EXPECT_EQ(ReadFile(path_), Fixture("nul_junk_after_write.ini"));
+}
+
+TEST_F(ProfileWrite, BatchIsSeenByReadsAndReachesTheFileOnceOnCommit) {
+    const std::string original = "[a]\r\nx=1\r\n";
+    File(original);
+    struct CountingOps : ardmon::profile::FileOps {
+        int Rename(const std::string& from, const std::string& to) override {
+            ++renames;
+            return FileOps::Rename(from, to);
+        }
+        int renames = 0;
+    } ops;
+    ardmon::profile::ScopedFileOps use(ops);
+    {
+        ardmon::profile::WriteBatch batch(path_);
+        EXPECT_TRUE(Put(path_, "a", "x", "2"));
+        EXPECT_TRUE(Put(path_, "b", "y", "3"));
+        EXPECT_TRUE(Put(path_, "A", "X", "4"));  // the later value wins
+        EXPECT_EQ(Get(path_, "a", "x"), "4");
+        EXPECT_EQ(Names(path_), "a\0b\0"s);
+        EXPECT_EQ(ReadFile(path_), original);
+        EXPECT_TRUE(batch.Commit());
+    }
+    EXPECT_EQ(ops.renames, 1);
+    EXPECT_EQ(ReadFile(path_), "[a]\r\nx=4\r\n[b]\r\ny=3\r\n");
+    {
+        ardmon::profile::WriteBatch dropped(path_);
+        EXPECT_TRUE(Put(path_, "a", "x", "5"));
+    }
+    EXPECT_EQ(ReadFile(path_), "[a]\r\nx=4\r\n[b]\r\ny=3\r\n");
+    EXPECT_EQ(ops.renames, 1);
+}
+
+}  // namespace
