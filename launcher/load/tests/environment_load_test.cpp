@@ -1,0 +1,244 @@
+// The environment load driven through a scripted window: every message, the
+// edit box, and the client file compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "environment_load.h"
+#include "file_ops.h"
+#include "test_files.h"
+
+using namespace ardmon::testing;
+
+namespace {
+
+constexpr std::time_t kLoadTime = 1700000000;  // 14-Nov-2023 22:13:20 UTC
+const std::string kBoxBefore = "halvoclient.ini<old.ini>";
+
+class ScriptedWindow : public ardmon::LoadWindow {
+public:
+    int GetCurSel() override { return selection; }
+    std::string GetLBText(int index) override { return items.at(static_cast<size_t>(index)); }
+    std::string WorkDir() override { return work_dir; }
+    void SetCurrentEnvironment(const std::string& text) override { box = text; }
+    void ShowMessage(const std::string& text) override {
+        messages.push_back(text);
+        box_at_message.push_back(box);
+    }
+
+    int selection = 0;
+    std::vector<std::string> items;
+    std::string work_dir;
+    std::string box = kBoxBefore;
+    std::vector<std::string> messages;
+    std::vector<std::string> box_at_message;
+};
+
+// A fixed clock; refuses writes of one key when asked to.
+class TestPlatform : public ardmon::LoadPlatform {
+public:
+    BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) override {
+        if (refused_key == key) return 0;
+        return LoadPlatform::WritePrivateProfileStringA(section, key, value, file);
+    }
+    std::time_t Now() override { return now; }
+    std::time_t now = kLoadTime;
+    std::string refused_key = "\x01none";
+};
+
+class EnvironmentLoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        ASSERT_EQ(::mkdir((dir_ / "env").c_str(), 0755), 0);
+        window_.work_dir = dir_.path();
+        window_.items = {"other.ini", "prof.ini"};
+        window_.selection = 1;
+        WriteFile(client_, kClient);
+    }
+    void Profile(const std::string& bytes) { WriteFile(dir_ / "env/prof.ini", bytes); }
+    void Load() { ardmon::RunEnvironmentLoad(window_, platform_); }
+    std::vector<std::string> Only(const std::string& message) { return {message}; }
+
+    static constexpr const char* kClient = "; client settings\r\n[Server]\r\nHost=old.example\r\nPort=1\r\n\r\n[Keep]\r\nx=1\r\n";
+    const std::string kRecord = "[HALVO_LAUNCHER]\r\nLast Loaded File=prof.ini\r\nTime=14-Nov-2023 22:13:20\r\n";
+    const std::string kSuccess = "\"prof.ini\" file loaded to halvoclient.ini successfully";
+
+    TempDir dir_;
+    std::string client_ = dir_ / "halvoclient.ini";
+    ScriptedWindow window_;
+    TestPlatform platform_;
+};
+
+TEST_F(EnvironmentLoad, MergesEverySectionThenRecordsTheLoad) {
+    Profile("; test profile\n[server]\nhost = new.example\nTimeout=30\nlist=a=b=c\n"
+            "[New]\nempty=\n=nameless\nbare line\ndup=1\ndup=2\n"
+            "[HALVO_LAUNCHER]\nTime=from profile\nmine=1\n");
+    Load();
+    EXPECT_EQ(window_.messages, Only(kSuccess));
+    EXPECT_EQ(window_.box, "halvoclient.ini<prof.ini>");
+    EXPECT_EQ(window_.box_at_message, Only("halvoclient.ini<prof.ini>"));  // set before the message
+    EXPECT_EQ(ReadFile(client_),
+              "; client settings\r\n[Server]\r\nHost=new.example\r\nPort=1\r\nTimeout=30\r\nlist=a=b=c\r\n"
+              "\r\n[Keep]\r\nx=1\r\n"
+              "[New]\r\nempty=\r\n=nameless\r\ndup=2\r\n"
+              "[HALVO_LAUNCHER]\r\nTime=14-Nov-2023 22:13:20\r\nmine=1\r\nLast Loaded File=prof.ini\r\n");
+}
+
+TEST_F(EnvironmentLoad, LoadingTwiceGivesTheSameEntriesOnlyTheTimeMoves) {
+    Profile("[Server]\r\nHost=h\r\n");
+    Load();
+    const std::string once = ReadFile(client_);
+    platform_.now = kLoadTime + 61;
+    Load();
+    std::string expected = once;
+    expected.replace(expected.find("22:13:20"), 8, "22:14:21");
+    EXPECT_EQ(ReadFile(client_), expected);
+    EXPECT_EQ(window_.messages, (std::vector<std::string>{kSuccess, kSuccess}));
+}
+
+TEST_F(EnvironmentLoad, NothingSelected) {
+    window_.selection = -1;
+    Load();
+    EXPECT_EQ(window_.messages, Only("Please Select any ini file"));
+    EXPECT_EQ(window_.box, kBoxBefore);
+    EXPECT_EQ(ReadFile(client_), kClient);
+}
+
+TEST_F(EnvironmentLoad, ClientFileThatCannotBeOpenedForUpdate) {
+    Profile("[s]\r\nk=v\r\n");
+    const std::string open_failed = "can not open halvoclient.ini in this directory";
+    {
+        SCOPED_TRACE("read-only (also for a privileged process)");
+        ASSERT_EQ(::chmod(client_.c_str(), 0444), 0);
+        Load();
+        EXPECT_EQ(ReadFile(client_), kClient);
+        ASSERT_EQ(::chmod(client_.c_str(), 0644), 0);
+    }
+    {
+        SCOPED_TRACE("missing");
+        ASSERT_EQ(std::remove(client_.c_str()), 0);
+        Load();
+        EXPECT_FALSE(std::filesystem::exists(client_));
+    }
+    {
+        SCOPED_TRACE("a folder in its place");
+        ASSERT_EQ(::mkdir(client_.c_str(), 0755), 0);
+        Load();
+        EXPECT_TRUE(ListFolder(client_).empty());
+    }
+    EXPECT_EQ(window_.messages, std::vector<std::string>(3, open_failed));
+    EXPECT_EQ(window_.box, kBoxBefore);
+}
+
+// A profile whose section-name list is length characters long.
+std::string ProfileWithNameList(size_t length) {
+    std::string text;
+    size_t used = 0;
+    for (int i = 0; length - used > 20; ++i) {
+        text += "[sect" + std::to_string(100000 + i) + "]\r\nk=v\r\n";
+        used += 11;
+    }
+    text += "[last" + std::string(length - used - 5, 'z') + "]\r\nk=v\r\n";
+    return text;
+}
+
+TEST_F(EnvironmentLoad, TooManySectionNamesLoadsNothing) {
+    Profile(ProfileWithNameList(4998));
+    Load();
+    EXPECT_EQ(window_.messages, Only("Section names are more , so cant load the file"));
+    EXPECT_EQ(window_.box, kBoxBefore);
+    EXPECT_EQ(ReadFile(client_), kClient);
+
+    window_.messages.clear();
+    Profile(ProfileWithNameList(4997));  // one shorter: accepted whole
+    Load();
+    EXPECT_EQ(window_.messages, Only(kSuccess));
+    EXPECT_NE(ReadFile(client_).find("[sect100000]\r\nk=v\r\n"), std::string::npos);
+    EXPECT_NE(ReadFile(client_).find("zz]\r\nk=v\r\n[HALVO_LAUNCHER]"), std::string::npos);
+}
+
+TEST_F(EnvironmentLoad, OverflowingSectionIsSkippedAndTheNextOneMerged) {
+    // "k=" plus 15995 characters and the NUL: exactly 15998.
+    Profile("[Big]\r\nk=" + std::string(15995, 'x') + "\r\n[Keep]\r\ny=2\r\n");
+    Load();
+    EXPECT_EQ(window_.messages,
+              (std::vector<std::string>{"more keys are associated with Big section", kSuccess}));
+    EXPECT_EQ(ReadFile(client_), std::string(kClient) + "y=2\r\n" + kRecord);
+}
+
+TEST_F(EnvironmentLoad, RefusedEntryIsReportedAndTheLoadGoesOn) {
+    Profile("[s]\r\na=1\r\nbad=2\r\nc=3\r\n");
+    platform_.refused_key = "bad";
+    Load();
+    EXPECT_EQ(window_.messages,
+              (std::vector<std::string>{"Writing of \"s-bad-2\" entry to halvoclient.ini failed", kSuccess}));
+    EXPECT_EQ(ReadFile(client_), std::string(kClient) + "[s]\r\na=1\r\nc=3\r\n" + kRecord);
+}
+
+TEST_F(EnvironmentLoad, MissingOrEmptyProfileChangesOnlyTheRecord) {
+    for (const char* profile : {"", "; nothing but a comment\r\n"}) {
+        SCOPED_TRACE(profile);
+        WriteFile(client_, kClient);
+        window_.messages.clear();
+        if (*profile != '\0') Profile(profile);  // first round: no profile file at all
+        Load();
+        EXPECT_EQ(window_.messages, Only(kSuccess));
+        EXPECT_EQ(ReadFile(client_), std::string(kClient) + kRecord);
+    }
+}
+
+// Fails the final replacement of the client file.
+struct FailingReplace : ardmon::profile::FileOps {
+    explicit FailingReplace(bool full_disk) : full_disk(full_disk) {}
+    ssize_t Write(int fd, const char* data, size_t size) override {
+        if (!full_disk) return FileOps::Write(fd, data, size);
+        errno = ENOSPC;
+        return -1;
+    }
+    int CreateNew(const std::string& path, mode_t mode) override {
+        if (full_disk) return FileOps::CreateNew(path, mode);
+        errno = EACCES;  // the folder was made read-only after the check
+        return -1;
+    }
+    bool full_disk;
+};
+
+TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess) {
+    Profile("[Server]\r\nHost=new\r\n[Added]\r\nk=v\r\n");
+    for (bool full_disk : {true, false}) {
+        SCOPED_TRACE(full_disk ? "full disk" : "read-only folder");
+        window_.messages.clear();
+        FailingReplace ops(full_disk);
+        ardmon::profile::ScopedFileOps use(ops);
+        Load();
+        EXPECT_EQ(window_.messages, Only("can not write halvoclient.ini, the environment was not loaded"));
+        EXPECT_EQ(window_.box, kBoxBefore);
+        EXPECT_EQ(ReadFile(client_), kClient);
+        EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"env", "halvoclient.ini"}));
+    }
+}
+
+TEST(LoadTime, EnglishMonthNamesWhateverTheProcessLocale) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    EXPECT_EQ(ardmon::FormatLoadTime(kLoadTime), "14-Nov-2023 22:13:20");
+    EXPECT_EQ(ardmon::FormatLoadTime(1704067199), "31-Dec-2023 23:59:59");
+    // A GUI toolkit switches to the user's locale at start-up. Where one of
+    // these is installed it is used; the text must not change.
+    const char* locales[] = {"de_DE.UTF-8", "fr_FR.UTF-8", "es_ES.UTF-8", "ru_RU.UTF-8", "C.UTF-8", ""};
+    for (const char* name : locales) {
+        if (std::setlocale(LC_ALL, name) == nullptr) continue;
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ardmon::FormatLoadTime(kLoadTime), "14-Nov-2023 22:13:20");
+    }
+    std::setlocale(LC_ALL, "C");
+}
+
+}  // namespace
