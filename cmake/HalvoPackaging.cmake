@@ -4,18 +4,22 @@
 #   libledgra1     libledgra.so.1, the export library
 #   libledgra-dev  headers, the libledgra.so link, the CMake package, ledgra.pc
 #
-# Each package is one install component; the install rules of the launcher and
-# of the library name their components.
+# Each package is made from install components. The launcher's install rules
+# may name no component (CMake's "Unspecified"), and Ledgra's may put all of
+# Ledgra into one component; both are handled below.
 set(HALVO_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+get_cmake_property(_halvo_components COMPONENTS)
+
+if("ardmon" IN_LIST _halvo_components OR NOT "Unspecified" IN_LIST _halvo_components)
+  set(HALVO_ARDMON_COMPONENT ardmon)
+else()
+  set(HALVO_ARDMON_COMPONENT Unspecified)
+endif()
 
 # Ardmon's desktop entry and icon (the application icon, 138, as PNG).
 if(TARGET ardmon)
-  get_property(_ardmon_installed GLOBAL PROPERTY HALVO_ARDMON_INSTALLED)
-  if(NOT _ardmon_installed)
-    install(TARGETS ardmon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ardmon)
-  endif()
   install(FILES ${HALVO_PACKAGING_DIR}/ardmon.desktop
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ardmon)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ${HALVO_ARDMON_COMPONENT})
   set(_icon_xpm ${PROJECT_SOURCE_DIR}/launcher/resources/ardmon_icon_138.xpm)
   if(EXISTS ${_icon_xpm})
     add_executable(halvo_xpm_to_png ${HALVO_PACKAGING_DIR}/xpm_to_png.cpp)
@@ -29,7 +33,8 @@ if(TARGET ardmon)
       COMMENT "Ardmon's icon as PNG")
     add_custom_target(halvo_ardmon_icon ALL DEPENDS ${_icon_png})
     install(FILES ${_icon_png}
-      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps COMPONENT ardmon)
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps
+      COMPONENT ${HALVO_ARDMON_COMPONENT})
   endif()
 endif()
 
@@ -47,23 +52,34 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)          # runtime deps from dpkg-shlibdeps
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)    # shlibs file and ldconfig trigger
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-set(CPACK_COMPONENTS_ALL ardmon libledgra1 libledgra-dev)
-
-set(CPACK_COMPONENT_ARDMON_DESCRIPTION
+string(TOUPPER ${HALVO_ARDMON_COMPONENT} _ardmon)
+set(CPACK_COMPONENT_${_ardmon}_DESCRIPTION
   "launcher for the Halvo trading terminal\n Ardmon lists the environment profiles in the terminal's env folder,\n merges the chosen one into halvoclient.ini, shows INI files in\n viewer windows and starts the terminal.")
-set(CPACK_DEBIAN_ARDMON_PACKAGE_NAME ardmon)
-set(CPACK_DEBIAN_ARDMON_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_${_ardmon}_PACKAGE_NAME ardmon)
+set(CPACK_DEBIAN_${_ardmon}_PACKAGE_SECTION x11)
 
-set(CPACK_COMPONENT_LIBLEDGRA1_DESCRIPTION
+if("libledgra1" IN_LIST _halvo_components)
+  set(HALVO_LEDGRA_COMPONENT libledgra1)
+else()
+  # All of Ledgra in one component: it becomes libledgra1, and a script moves
+  # the development files into libledgra-dev's staging tree before packaging.
+  set(HALVO_LEDGRA_COMPONENT ledgra)
+  set(CPACK_PRE_BUILD_SCRIPTS ${HALVO_PACKAGING_DIR}/split_ledgra.cmake)
+  set(CPACK_HALVO_LEDGRA_COMPONENT ${HALVO_LEDGRA_COMPONENT})
+endif()
+string(TOUPPER ${HALVO_LEDGRA_COMPONENT} _ledgra)
+set(CPACK_COMPONENTS_ALL ${HALVO_ARDMON_COMPONENT} ${HALVO_LEDGRA_COMPONENT} libledgra-dev)
+
+set(CPACK_COMPONENT_${_ledgra}_DESCRIPTION
   "table export library (text and Excel 97-2003 workbooks)\n Ledgra saves a table whose cells a program supplies through a callback,\n as comma-separated text or as a workbook, asking the user for the file.")
-set(CPACK_DEBIAN_LIBLEDGRA1_PACKAGE_NAME libledgra1)
-set(CPACK_DEBIAN_LIBLEDGRA1_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_${_ledgra}_PACKAGE_NAME libledgra1)
+set(CPACK_DEBIAN_${_ledgra}_PACKAGE_SECTION libs)
 # Saved workbooks are opened with the desktop's default program.
-set(CPACK_DEBIAN_LIBLEDGRA1_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_${_ledgra}_PACKAGE_RECOMMENDS "xdg-utils")
 
 set(CPACK_COMPONENT_LIBLEDGRA-DEV_DESCRIPTION
   "table export library - development files\n Headers, CMake package (find_package(Ledgra)) and pkg-config file\n for programs that use Ledgra.")
-set(CPACK_COMPONENT_LIBLEDGRA-DEV_DEPENDS libledgra1)
+set(CPACK_COMPONENT_LIBLEDGRA-DEV_DEPENDS ${HALVO_LEDGRA_COMPONENT})
 set(CPACK_DEBIAN_LIBLEDGRA-DEV_PACKAGE_NAME libledgra-dev)
 set(CPACK_DEBIAN_LIBLEDGRA-DEV_PACKAGE_SECTION libdevel)
 

@@ -57,6 +57,12 @@ lacks libledgra-dev '/libledgra\.so\.1'
 dups=$(for p in ardmon libledgra1 libledgra-dev; do contents $p | grep -v '/$'; done | sort | uniq -d)
 [ -z "$dups" ] || fail "files in more than one package: $dups"
 
+# The three install together on this system (dependencies resolvable).
+if command -v apt-get >/dev/null; then
+  apt-get install -s -qq "$(deb ardmon)" "$(deb libledgra1)" "$(deb libledgra-dev)" \
+    >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt-get cannot install the packages"; }
+fi
+
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$src/packaging/ardmon.desktop"
 fi
