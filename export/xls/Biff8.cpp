@@ -267,16 +267,28 @@ bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, V
             if (count && !v.Cells(row, cells, count, xf)) return false;
             continue;
         }
-        std::size_t k = 0;
-        for (std::uint16_t i = 0; i < count; ++i) {
-            const std::uint8_t col = cells[i].column;
-            for (; k < partial.size() && partial[k] < col; ++k)
-                if (xf[partial[k]] != kGeneralXf) v.Blank(row, partial[k], xf[partial[k]]);
-            if (k < partial.size() && partial[k] == col) ++k;
-            if (!v.Cells(row, cells + i, 1, xf)) return false;
+        // Formatted columns of this row without a cell get a BLANK.
+        std::uint8_t missing[kMaxColumns];
+        std::size_t nMissing = 0;
+        for (std::size_t k = 0, i = 0; k < partial.size(); ++k) {
+            const std::uint8_t col = partial[k];
+            if (xf[col] == kGeneralXf) continue;
+            while (i < count && cells[i].column < col) ++i;
+            if (i == count || cells[i].column != col) missing[nMissing++] = col;
         }
-        for (; k < partial.size(); ++k)
-            if (xf[partial[k]] != kGeneralXf) v.Blank(row, partial[k], xf[partial[k]]);
+        if (nMissing == 0) {
+            if (count && !v.Cells(row, cells, count, xf)) return false;
+            continue;
+        }
+        std::size_t i = 0;
+        for (std::size_t m = 0; m < nMissing; ++m) {
+            std::size_t j = i;
+            while (j < count && cells[j].column < missing[m]) ++j;
+            if (j > i && !v.Cells(row, cells + i, static_cast<std::uint16_t>(j - i), xf)) return false;
+            i = j;
+            v.Blank(row, missing[m], xf[missing[m]]);
+        }
+        if (i < count && !v.Cells(row, cells + i, static_cast<std::uint16_t>(count - i), xf)) return false;
     }
     return true;
 }
@@ -285,6 +297,7 @@ bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, V
 struct Measure {
     const SheetImpl& sheet;
     bool checkTexts;
+    bool checkNumbers;
     std::uint64_t bytes = 0;
     std::uint32_t firstRow = UINT32_MAX, lastRow = 0;
     std::uint8_t firstColumn = 255, lastColumn = 0;
@@ -305,7 +318,7 @@ struct Measure {
             const Cell& c = cells[i];
             if (c.kind == Cell::Number) {
                 bytes += 18;
-                if (!std::isfinite(sheet.NumberAt(c.value))) return Fail(SaveStatus::NumberNotFinite, row, c.column);
+                if (checkNumbers && !std::isfinite(sheet.NumberAt(c.value))) return Fail(SaveStatus::NumberNotFinite, row, c.column);
             } else {
                 bytes += 14;
                 if (checkTexts && c.kind == Cell::Text && sheet.Strings().Text(c.value).units() > kMaxTextLength)
@@ -475,7 +488,7 @@ SaveResult Biff8Writer::Plan() {
         }
         L.walkEnd = std::max(L.walkEnd, sheet.RowCount());
 
-        Measure m{sheet, strings.TooLongCount() > 0};
+        Measure m{sheet, strings.TooLongCount() > 0, sheet.NonFiniteCount() > 0};
         WalkSheet(sheet, L, m);
         // The first problem in row and column order, inside or outside the grid.
         std::uint64_t pRow = UINT64_MAX, pCol = 0;

@@ -22,6 +22,8 @@ constexpr guint8 kWorkbookClassId[16] = {0x20, 0x08, 0x02, 0x00, 0x00, 0x00, 0x0
                                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 constexpr std::size_t kMinStream = 4096;  // smaller streams are padded (no mini stream)
 
+RenameFunction renameFunction = nullptr;
+
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 std::string ResolveLinks(const std::string& path) {
@@ -45,6 +47,8 @@ std::string RandomSuffix() {
 }
 
 }  // namespace
+
+void SetRenameForTesting(RenameFunction rename) { renameFunction = rename; }
 
 std::unique_ptr<CompoundFileOutput> CompoundFileOutput::Create(const std::string& path, std::string& error) {
     static std::once_flag gsfReady;
@@ -132,7 +136,8 @@ bool CompoundFileOutput::Commit(std::string& error) {
         file_ = nullptr;
         if (std::fclose(f) != 0) Fail("close", errno);
     }
-    if (error_.empty() && std::rename(temp_.c_str(), target_.c_str()) != 0) Fail("rename", errno);
+    if (error_.empty() && (renameFunction ? renameFunction : std::rename)(temp_.c_str(), target_.c_str()) != 0)
+        Fail("rename", errno);
     if (!error_.empty()) {
         error = error_;
         Abandon();

@@ -14,6 +14,10 @@ struct _GsfOutfile;
 
 namespace ledgra::xls::detail {
 
+// The last step, rename(2), can be replaced by tests (null: the real one).
+using RenameFunction = int (*)(const char* from, const char* to);
+void SetRenameForTesting(RenameFunction rename);
+
 class CompoundFileOutput final : public StreamSink {
 public:
     // Creates the temporary file; null with error set when it cannot be made.

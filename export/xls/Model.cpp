@@ -53,13 +53,12 @@ StoredText SharedStrings::Text(std::uint32_t index) const {
                       (e.bytesAndWide & kWideBit) != 0};
 }
 
-SharedStrings::Entry SharedStrings::Store(const std::vector<std::uint8_t>& bytes, bool wide) {
-    const std::size_t n = bytes.size();
+SharedStrings::Entry SharedStrings::Store(const std::uint8_t* bytes, std::size_t n, bool wide) {
     Entry e{};
     e.bytesAndWide = static_cast<std::uint32_t>(n) | (wide ? kWideBit : 0);
     if (n > kArenaChunk / 8) {  // a long text gets a chunk of its own
         arena_.emplace_back(new std::uint8_t[n]);
-        std::memcpy(arena_.back().get(), bytes.data(), n);
+        std::memcpy(arena_.back().get(), bytes, n);
         e.chunk = static_cast<std::uint32_t>(arena_.size() - 1);
         e.offset = 0;
         bigBytes_ += n;
@@ -71,20 +70,20 @@ SharedStrings::Entry SharedStrings::Store(const std::vector<std::uint8_t>& bytes
         arenaUsed_ = 0;
         ++smallChunks_;
     }
-    if (n) std::memcpy(arena_[current_].get() + arenaUsed_, bytes.data(), n);
+    if (n) std::memcpy(arena_[current_].get() + arenaUsed_, bytes, n);
     e.chunk = static_cast<std::uint32_t>(current_);
     e.offset = static_cast<std::uint32_t>(arenaUsed_);
     arenaUsed_ += n;
     return e;
 }
 
+// A slot's place follows from its tag alone, so growing never re-reads texts.
 void SharedStrings::Grow() {
     std::vector<Slot> bigger(slots_.size() * 2, Slot{0, 0});
     const std::size_t mask = bigger.size() - 1;
     for (const Slot& s : slots_) {
         if (!s.indexPlus1) continue;
-        const StoredText t = Text(s.indexPlus1 - 1);
-        std::size_t i = Hash(t.data, t.bytes, t.wide) & mask;
+        std::size_t i = s.tag & mask;
         while (bigger[i].indexPlus1) i = (i + 1) & mask;
         bigger[i] = s;
     }
@@ -92,17 +91,28 @@ void SharedStrings::Grow() {
 }
 
 std::uint32_t SharedStrings::Intern(std::string_view utf8) {
-    const EncodedText enc = EncodeText(utf8, scratch_, kMaxTextLength);
-    const std::uint64_t h = Hash(scratch_.data(), scratch_.size(), enc.wide);
-    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    const std::uint8_t* bytes;
+    std::size_t n;
+    bool wide = false;
+    std::size_t units;
+    if (utf8.size() <= kMaxTextLength && IsAscii(utf8.data(), utf8.size())) {
+        bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());  // already in its stored form
+        n = units = utf8.size();
+    } else {
+        const EncodedText enc = EncodeText(utf8, scratch_, kMaxTextLength);
+        bytes = scratch_.data();
+        n = scratch_.size();
+        wide = enc.wide;
+        units = enc.units;
+    }
+    const auto tag = static_cast<std::uint32_t>(Hash(bytes, n, wide) >> 32);
     std::size_t mask = slots_.size() - 1;
-    std::size_t i = h & mask;
+    std::size_t i = tag & mask;
     while (slots_[i].indexPlus1) {
         if (slots_[i].tag == tag) {
             const std::uint32_t index = slots_[i].indexPlus1 - 1;
             const StoredText t = Text(index);
-            if (t.wide == enc.wide && t.bytes == scratch_.size() &&
-                std::memcmp(t.data, scratch_.data(), t.bytes) == 0) {
+            if (t.wide == wide && t.bytes == n && std::memcmp(t.data, bytes, n) == 0) {
                 AddRef(index);
                 return index;
             }
@@ -112,12 +122,12 @@ std::uint32_t SharedStrings::Intern(std::string_view utf8) {
     if ((entries_.size() + 1) * 4 > slots_.size() * 3) {
         Grow();
         mask = slots_.size() - 1;
-        i = h & mask;
+        i = tag & mask;
         while (slots_[i].indexPlus1) i = (i + 1) & mask;
     }
-    Entry e = Store(scratch_, enc.wide);
+    Entry e = Store(bytes, n, wide);
     e.refs = 1;
-    if (enc.units > kMaxTextLength) ++tooLong_;
+    if (units > kMaxTextLength) ++tooLong_;
     const auto index = static_cast<std::uint32_t>(entries_.push_back(e));
     slots_[i] = Slot{index + 1, tag};
     ++totalRefs_;
@@ -204,10 +214,12 @@ Cell& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
 }
 
 void SheetImpl::Drop(const Cell& c) {
-    if (c.kind == Cell::Text)
+    if (c.kind == Cell::Text) {
         strings_->Release(c.value);
-    else if (c.kind == Cell::Number)
+    } else if (c.kind == Cell::Number) {
+        if (!std::isfinite(numbers_[c.value])) --nonFinite_;
         freeNumbers_.push_back(c.value);
+    }
 }
 
 std::uint32_t SheetImpl::NewNumber(double v) {
@@ -238,6 +250,8 @@ void SheetImpl::SetNumber(std::uint32_t row, std::uint32_t column, double value)
     Cell& c = Place(row, static_cast<std::uint8_t>(column));
     const std::optional<std::uint32_t> rk = ToRk(value);
     if (c.kind == Cell::Number && !rk) {
+        nonFinite_ += !std::isfinite(value);
+        nonFinite_ -= !std::isfinite(numbers_[c.value]);
         numbers_[c.value] = value;
         return;
     }
@@ -251,6 +265,7 @@ void SheetImpl::SetNumber(std::uint32_t row, std::uint32_t column, double value)
     } else {
         c.kind = Cell::Number;
         c.value = NewNumber(value);
+        nonFinite_ += !std::isfinite(value);
     }
 }
 

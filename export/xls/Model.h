@@ -90,11 +90,11 @@ private:
     };
     struct Slot {
         std::uint32_t indexPlus1;  // 0: free
-        std::uint32_t tag;         // upper hash bits
+        std::uint32_t tag;         // upper hash bits; its low bits choose the slot
     };
     static constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
 
-    Entry Store(const std::vector<std::uint8_t>& bytes, bool wide);
+    Entry Store(const std::uint8_t* bytes, std::size_t size, bool wide);
     void Grow();
 
     std::vector<std::unique_ptr<std::uint8_t[]>> arena_;
@@ -165,6 +165,7 @@ public:
         return r.count ? &cells_[r.pos] : nullptr;
     }
     double NumberAt(std::uint32_t index) const { return numbers_[index]; }
+    std::size_t NonFiniteCount() const { return nonFinite_; }  // NaN or infinite numbers in the grid
     const std::vector<FormatRun>& Formats(std::uint32_t column) const { return formats_[column]; }
     const std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell>& Outside() const { return outside_; }
     const SharedStrings& Strings() const { return *strings_; }
@@ -187,6 +188,7 @@ private:
     ChunkedArray<double, 13> numbers_;
     std::vector<std::uint32_t> freeNumbers_;
     std::size_t cellCount_ = 0;
+    std::size_t nonFinite_ = 0;
     std::uint16_t widthHint_ = 1;
     std::array<std::vector<FormatRun>, kMaxColumns> formats_;
     std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell> outside_;

@@ -63,6 +63,8 @@ inline void PutUnit(std::vector<std::uint8_t>& out, std::size_t& at, char16_t u)
 
 }  // namespace
 
+bool IsAscii(const void* data, std::size_t size) { return AllAscii(static_cast<const unsigned char*>(data), size); }
+
 EncodedText EncodeText(std::string_view utf8, std::vector<std::uint8_t>& out, std::size_t maxUnits) {
     EncodedText r;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());

@@ -23,6 +23,9 @@ struct EncodedText {
 EncodedText EncodeText(std::string_view utf8, std::vector<std::uint8_t>& out,
                        std::size_t maxUnits = SIZE_MAX - 1);
 
+// True when every byte is below 0x80 (the text is then its own encoding).
+bool IsAscii(const void* data, std::size_t size);
+
 // The reverse, for reading cells back: UTF-8 of an encoded text.
 std::string DecodeText(const std::uint8_t* data, std::size_t bytes, bool wide);
 

@@ -5,18 +5,22 @@ one line per fact, so tests can compare the whole output.
   check_xls.py cells FILE      every non-empty cell, with type, format and value (xlrd)
   check_xls.py summary FILE    per sheet: size, counts per type and format, sums (xlrd)
   check_xls.py gnumeric FILE   each sheet as ssconvert writes it to CSV, and its warnings
-  check_xls.py ole FILE        the compound file's streams (olefile, when installed)
+  check_xls.py texts FILE      every text cell in full, one per line (xlrd)
+  check_xls.py stream FILE     the Workbook stream walked record by record: sheet
+                               offsets, record sizes, SST/CONTINUE layout, EXTSST
 """
 import glob
 import hashlib
 import io
 import json
+import struct
 import os
 import subprocess
 import sys
 import tempfile
 
 import xlrd
+import xlrd.compdoc
 
 
 def open_book(path):
@@ -110,13 +114,136 @@ def gnumeric(path):
                 sys.stdout.write(data)
 
 
-def ole(path):
-    import olefile
-    f = olefile.OleFileIO(path, raise_defects=olefile.DEFECT_INCORRECT)
-    for entry in f.listdir():
-        print("stream", "/".join(entry), f.get_size("/".join(entry)))
-    f.close()
+def texts(path):
+    book, log = open_book(path)
+    print_log(log)
+    for sh in book.sheets():
+        for r in range(sh.nrows):
+            for c in range(sh.ncols):
+                cell = sh.cell(r, c)
+                if cell.ctype == xlrd.XL_CELL_TEXT:
+                    print("%d %d %s" % (r, c, json.dumps(cell.value, ensure_ascii=False)))
+
+
+def walk(mem, pos):
+    """Records from pos up to and including the next EOF: (offset, type, payload)."""
+    out = []
+    while True:
+        if pos + 4 > len(mem):
+            raise ValueError("stream ends inside a substream at %d" % pos)
+        rtype, length = struct.unpack_from("<HH", mem, pos)
+        out.append((pos, rtype, mem[pos + 4:pos + 4 + length]))
+        pos += 4 + length
+        if rtype == 0x000A:
+            return out, pos
+
+
+def check_sst(records):
+    """Decodes the SST by the CONTINUE rules; returns [(string, offset of its
+    header, offset of its record's header)] and problems found."""
+    problems = []
+    i = next(k for k, r in enumerate(records) if r[1] == 0x00FC)
+    pieces = [records[i]]
+    for r in records[i + 1:]:
+        if r[1] != 0x003C:
+            break
+        pieces.append(r)
+    for off, rtype, data in pieces:
+        if len(data) > 8224:
+            problems.append("record at %d has %d bytes" % (off, len(data)))
+    total, unique = struct.unpack_from("<ii", pieces[0][2], 0)
+    strings = []
+    rec, at = 0, 8
+    for n in range(unique):
+        off, _, data = pieces[rec]
+        if at == len(data):
+            rec, at = rec + 1, 0
+            off, _, data = pieces[rec]
+        if at + 3 > len(data):
+            problems.append("string %d: header split" % n)
+            break
+        start = off + 4 + at
+        cch, flags = struct.unpack_from("<HB", data, at)
+        at += 3
+        if flags & ~1:
+            problems.append("string %d: flags %#x" % (n, flags))
+        units, first = [], True
+        while len(units) < cch:
+            if at == len(data):
+                if first:
+                    problems.append("string %d: no character after its header" % n)
+                rec, at = rec + 1, 0
+                off, _, data = pieces[rec]
+                flags = data[0]
+                at = 1
+            first = False
+            width = 2 if flags & 1 else 1
+            take = min(cch - len(units), (len(data) - at) // width)
+            chunk = data[at:at + take * width]
+            at += take * width
+            if width == 2:
+                units.extend(struct.unpack("<%dH" % take, chunk))
+            else:
+                units.extend(chunk)
+        raw = b"".join(struct.pack("<H", u) for u in units)
+        try:
+            text = raw.decode("utf-16-le")
+        except UnicodeDecodeError:
+            problems.append("string %d: a surrogate pair was split or broken" % n)
+            text = raw.decode("utf-16-le", "replace")
+        strings.append((text, start, off))
+    if rec != len(pieces) - 1 or at != len(pieces[rec][2]):
+        problems.append("bytes left after the last string")
+    return total, strings, len(pieces), problems
+
+
+def stream(path):
+    data = open(path, "rb").read()
+    log = io.StringIO()
+    mem = xlrd.compdoc.CompDoc(data, logfile=log).get_named_stream("Workbook")
+    print_log(log)
+    print("file %d bytes (%d sectors after the header), stream %d bytes"
+          % (len(data), (len(data) - 512) // 512, len(mem)))
+    if (len(data) - 512) % 512:
+        print("file size is not a whole number of sectors")
+    globals_, pos = walk(mem, 0)
+    sheets = [struct.unpack_from("<I", r[2], 0)[0] for r in globals_ if r[1] == 0x0085]
+    for k, offset in enumerate(sheets):
+        if offset != pos:
+            print("sheet %d: BOUNDSHEET says %d, its BOF is at %d" % (k, offset, pos))
+        if struct.unpack_from("<H", mem, offset)[0] != 0x0809:
+            print("sheet %d: no BOF at %d" % (k, offset))
+            return
+        recs, pos = walk(mem, offset)
+        big = [r for r in recs if len(r[2]) > 8224]
+        if big:
+            print("sheet %d: %d records over 8224 bytes" % (k, len(big)))
+    if mem[pos:].strip(b"\0"):
+        print("bytes after the last sheet that are not padding")
+    print("sheets %d, padding %d" % (len(sheets), len(mem) - pos))
+    total, strings, nrec, problems = check_sst(globals_)
+    for p in problems:
+        print("sst:", p)
+    print("sst total=%d unique=%d records=%d" % (total, len(strings), nrec))
+    ext = [r for r in globals_ if r[1] == 0x00FF]
+    if not ext:
+        print("no EXTSST")
+        return
+    payload = ext[0][2]
+    dsst = struct.unpack_from("<H", payload, 0)[0]
+    buckets = (len(payload) - 2) // 8
+    wrong = 0
+    for b in range(buckets):
+        ib, cb, _ = struct.unpack_from("<IHH", payload, 2 + 8 * b)
+        text, start, record = strings[b * dsst]
+        if ib != start or cb != start - record:
+            wrong += 1
+            if wrong <= 3:
+                print("extsst bucket %d: (%d, %d), string at (%d, %d)" % (b, ib, cb, start, start - record))
+    expected = (len(strings) + dsst - 1) // dsst
+    print("extsst dsst=%d buckets=%d%s%s" % (dsst, buckets, "" if buckets == expected else " expected %d" % expected,
+                                             " wrong=%d" % wrong if wrong else ""))
 
 
 if __name__ == "__main__":
-    {"cells": cells, "summary": summary, "gnumeric": gnumeric, "ole": ole}[sys.argv[1]](sys.argv[2])
+    {"cells": cells, "summary": summary, "gnumeric": gnumeric, "texts": texts, "stream": stream}[sys.argv[1]](sys.argv[2])
