@@ -26,6 +26,7 @@ public:
     void InitColumnTextRtn(ColumnTextRtn fn);
     int getColumnNoForExcel(int row, int column, char* out);
     int WriteToTextFile();
+    int WriteToExcel();
 
     // The member order is part of the library's interface.
     std::string m_strFileName;

@@ -1,0 +1,82 @@
+#include "workbook/CellConversion.h"
+
+#include <charconv>
+#include <clocale>
+#include <cstdlib>
+#include <limits>
+#include <locale.h>
+#include <string>
+
+namespace ledgra::workbook {
+
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::size_t SkipSpace(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i])) ++i;
+    return i;
+}
+
+std::int64_t ParseSaturated(std::string_view text, std::int64_t low, std::int64_t high) {
+    std::size_t i = SkipSpace(text);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::int64_t value = 0;
+    const std::int64_t limit = negative ? -low : high;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > limit) {
+            value = limit;  // saturated; the remaining digits change nothing
+            break;
+        }
+    }
+    return negative ? -value : value;
+}
+
+locale_t CLocale() {
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return c;
+}
+
+}  // namespace
+
+std::int32_t ParseInt(std::string_view text) noexcept {
+    return static_cast<std::int32_t>(ParseSaturated(text, std::numeric_limits<std::int32_t>::min(),
+                                                    std::numeric_limits<std::int32_t>::max()));
+}
+
+std::int32_t ParseLong(std::string_view text) noexcept { return ParseInt(text); }
+
+double ParseDouble(std::string_view text) noexcept {
+    std::size_t i = SkipSpace(text);
+    std::string_view rest = text.substr(i);
+    bool negative = false;
+    std::string_view digits = rest;
+    if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) {
+        negative = digits[0] == '-';
+        digits.remove_prefix(1);
+    }
+    const bool hex = digits.size() >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+    if (!hex && !digits.empty() && digits[0] != '+' && digits[0] != '-') {
+        double value = 0.0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (ec == std::errc()) return negative ? -value : value;
+        if (ec == std::errc::invalid_argument) return 0.0;  // no number: the value stays 0.0
+        // Out of range: strtod's answer (infinity or a denormal/zero) is sscanf's.
+    }
+    if (digits.empty()) return 0.0;
+    // Hexadecimal and out-of-range numbers: strtod in the C locale, on a
+    // terminated copy (the text need not be terminated).
+    const std::string copy(rest);
+    char* end = nullptr;
+    const locale_t c = CLocale();
+    const double value = c != static_cast<locale_t>(nullptr) ? ::strtod_l(copy.c_str(), &end, c)
+                                                             : std::strtod(copy.c_str(), &end);
+    return end == copy.c_str() ? 0.0 : value;
+}
+
+}  // namespace ledgra::workbook
