@@ -66,8 +66,8 @@ TerminalFrame::TerminalFrame(const Options& options, const std::string& workDir,
     auto* panel = new wxPanel(this);
     auto* top = new wxBoxSizer(wxVERTICAL);
 
-    const LoadRecord record = ReadLoadRecord(workDir + "/halvoclient.ini");
-    auto* environment = new wxStaticText(panel, wxID_ANY, DescribeLoadRecord(record));
+    m_strEnvironment = DescribeLoadRecord(ReadLoadRecord(workDir + "/halvoclient.ini"));
+    auto* environment = new wxStaticText(panel, wxID_ANY, wxString::FromUTF8(m_strEnvironment));
     wxFont bold = environment->GetFont();
     bold.MakeBold();
     environment->SetFont(bold);
@@ -107,39 +107,38 @@ void TerminalFrame::OnUnattendedTimer(wxTimerEvent&) {
 }
 
 void TerminalFrame::OnSaveAsText(wxCommandEvent&) {
-    if (!m_options.unattended()) {
-        Finish("text", SaveBlotterAsText(m_source));
-        return;
-    }
-    std::ostringstream log;
-    ScriptedInteraction answers(m_options.exportText, log);
-    ledgra::SetInteraction(&answers);
-    const int result = SaveBlotterAsText(m_source);
-    ledgra::SetInteraction(nullptr);
-    std::cerr << log.str();
-    if (!m_options.report.empty())
-        WriteReport(m_options.report, log.str() + "text-export result=" +
-                                          std::to_string(result) +
-                                          " pid=" + std::to_string(getpid()) + "\n");
-    Finish("text", result);
+    Export("text", &SaveBlotterAsText, m_options.exportText);
 }
 
 void TerminalFrame::OnExportToWorkbook(wxCommandEvent&) {
+    Export("workbook", &ExportBlotterToWorkbook, m_options.exportWorkbook);
+}
+
+// A person answers Ledgra's dialogs; an unattended run answers them from the
+// options and reports what was asked.
+void TerminalFrame::Export(const char* what, int (*exporter)(BlotterSource&),
+                           const std::string& unattendedPath) {
     if (!m_options.unattended()) {
-        Finish("workbook", ExportBlotterToWorkbook(m_source));
+        Finish(what, exporter(m_source));
         return;
     }
     std::ostringstream log;
-    ScriptedInteraction answers(m_options.exportWorkbook, log);
+    ScriptedInteraction answers(unattendedPath, log);
     ledgra::SetInteraction(&answers);
-    const int result = ExportBlotterToWorkbook(m_source);
+    const int result = exporter(m_source);
     ledgra::SetInteraction(nullptr);
-    std::cerr << log.str();
-    if (!m_options.report.empty())
-        WriteReport(m_options.report, log.str() + "workbook-export result=" +
-                                          std::to_string(result) +
-                                          " pid=" + std::to_string(getpid()) + "\n");
-    Finish("workbook", result);
+    Report(log.str(), what, result);
+    Finish(what, result);
+}
+
+// The unattended export's account: what Ledgra asked and said, the result, the
+// environment the window shows, and the process id (for whoever closes it).
+void TerminalFrame::Report(const std::string& log, const char* what, int result) const {
+    std::cerr << log;
+    if (m_options.report.empty()) return;
+    WriteReport(m_options.report, log + "environment: " + m_strEnvironment + "\n" + what +
+                                      "-export result=" + std::to_string(result) +
+                                      " pid=" + std::to_string(getpid()) + "\n");
 }
 
 void TerminalFrame::Finish(const char* what, int result) {

@@ -33,10 +33,14 @@ private:
     void OnSaveAsText(wxCommandEvent& event);
     void OnExportToWorkbook(wxCommandEvent& event);
     void OnUnattendedTimer(wxTimerEvent& event);
+    void Export(const char* what, int (*exporter)(BlotterSource&),
+                const std::string& unattendedPath);
     void Finish(const char* what, int result);
+    void Report(const std::string& log, const char* what, int result) const;
 
     Options m_options;
     BlotterSource m_source;
+    std::string m_strEnvironment;
     wxButton* m_pSaveText = nullptr;
     wxButton* m_pExportWorkbook = nullptr;
     wxTimer m_timer;
