@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -259,4 +261,331 @@ TEST_F(WorkbookExportTest, TheRowAfter65534StartsASecondSheetBehindTheFirst) {
     expectedRows.push_back(65535);
     EXPECT_EQ(rows, expectedRows);
     ExpectCleanState(table);
+}
+
+TEST_F(WorkbookExportTest, TheFilterListFollowsTheRegistryOnEveryCall) {
+    WorkbookTable data{{"A"}, {1}};
+    CLedgraInterface table = Table(1, data);
+    ScopedInteraction scope(ui);
+    ui.QueueSaveCancel();
+    ui.QueueSaveCancel();
+    ui.QueueSaveCancel();
+    EXPECT_EQ(workbook::WriteToExcelWith(table, "Ledgra.NotRegistered"), 0);
+    EXPECT_EQ(workbook::WriteToExcelWith(table, app.ProgId()), 0);
+    EXPECT_EQ(workbook::WriteToExcelWith(table, "Ledgra.NotRegistered"), 0);
+    ASSERT_EQ(ui.calls.size(), 3u);
+    EXPECT_EQ(ui.calls[0].request.filter, workbook::kTextOnlyFilter);
+    EXPECT_EQ(ui.calls[1].request.filter, workbook::kWorkbookFilter);  // not overwritten by the first
+    EXPECT_EQ(ui.calls[2].request.filter, workbook::kTextOnlyFilter);
+    EXPECT_EQ(std::string(workbook::kTextOnlyFilter).size() + 1, 86u);
+    EXPECT_TRUE(app->log.empty());
+    EXPECT_TRUE(data.calls.empty());
+}
+
+TEST_F(WorkbookExportTest, ChoosingAndCreatingTheFile) {
+    WorkbookTable data{{"A"}, {1}};
+    CLedgraInterface table = Table(3, data);
+    // Cancel: nothing at all.
+    ui.QueueSaveCancel();
+    EXPECT_EQ(Run(table), 0);
+    // A file that cannot be created.
+    ui.QueueSave(dir / "missing-folder/Data.xls");
+    EXPECT_EQ(Run(table), 0);
+    ASSERT_EQ(ui.calls.size(), 3u);
+    EXPECT_EQ(ui.calls[2].kind, InteractionCall::MessageBoxA);
+    EXPECT_EQ(ui.calls[2].text, "Failed To open File");
+    EXPECT_EQ(ui.calls[2].caption, "File Open");
+    EXPECT_EQ(ui.calls[2].type, 0u);
+    // No callback (or no user pointer): the empty file is still created first.
+    for (bool noUserData : {false, true}) {
+        CLedgraInterface bare(3, 1);
+        if (noUserData) bare.InitColumnTextRtn(&WorkbookTable::Callback);
+        const std::string path = dir / (noUserData ? "b.xls" : "a.xls");
+        WriteFile(path, "old");
+        ui.calls.clear();
+        ui.QueueSave(path);
+        EXPECT_EQ(Run(bare), 0);
+        EXPECT_EQ(ui.Messages(), std::vector<std::string>{"CallBack Failed"});
+        EXPECT_EQ(ui.calls.back().kind, InteractionCall::AfxMessageBox);
+        EXPECT_EQ(ReadFile(path), "");
+        EXPECT_EQ(bare.m_pFile, nullptr);
+    }
+    EXPECT_TRUE(app->log.empty());
+}
+
+TEST_F(WorkbookExportTest, SaveStepErrorsAreShownOncePerSheetAndTheExportGoesOn) {
+    WorkbookTable data{{"Id"}, {1}};
+    app->keepBlocks = false;
+    data.record = false;
+    app->FailOn(284, DISPATCH_METHOD,
+                {DISP_E_EXCEPTION, MakeHResult(0x800A03EC), "The workbook is too big.", 0, -1});
+    CLedgraInterface table = Table(65536, data);
+    ui.QueueSave(dir / "Data.xls");
+    ASSERT_EQ(Run(table), 1);
+    const std::vector<std::string> reports(2, "Run-time error '1004':\n\nThe workbook is too big.");
+    EXPECT_EQ(ui.Messages(), reports);
+    EXPECT_EQ(ui.calls[1].caption, "Server Error");
+    EXPECT_EQ(ui.calls[1].type, 0x10000u);
+    // After each failure DisplayAlerts stays as the failed step left it; the
+    // second sheet was still added and filled, and the end steps ran.
+    auto count = [&](const std::string& part) {
+        return std::count_if(app->log.begin(), app->log.end(),
+                             [&](const std::string& l) { return l.find(part) != std::string::npos; });
+    };
+    EXPECT_EQ(count("put 343 (BOOL 0)"), 2);
+    EXPECT_EQ(count("put 343 (BOOL -1)"), 0);
+    EXPECT_EQ(count("Worksheet2 put 110 (BSTR 'Data-Sheet2')"), 1);
+    EXPECT_EQ(count("Workbook1 method 283 ()"), 1);
+    ExpectCleanState(table);
+}
+
+TEST_F(WorkbookExportTest, AGeneralErrorInTheSaveStepShowsTheSystemText) {
+    WorkbookTable data{{"Id"}, {1}};
+    app->FailOn(343, DISPATCH_PROPERTYPUT, {DISP_E_TYPEMISMATCH, 0, "", 0, -1});
+    CLedgraInterface table = Table(2, data);
+    ui.QueueSave(dir / "Data.xls");
+    ASSERT_EQ(Run(table), 1);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Type mismatch."});
+    EXPECT_EQ(ui.calls[1].caption, "COM Error");
+    EXPECT_EQ(ui.calls[1].type, 0x10000u);
+    ExpectCleanState(table);
+}
+
+TEST_F(WorkbookExportTest, AnErrorOutsideTheSaveStepLeavesAfterCleanup) {
+    WorkbookTable data{{"A", "B"}, {2, 3}};
+    app->FailOn(256, DISPATCH_PROPERTYGET, {DISP_E_EXCEPTION, MakeHResult(0x800A03EC), "no room", 1, -1});
+    CLedgraInterface table = Table(7000, data);
+    ui.QueueSave(dir / "Data.xls");
+    try {
+        Run(table);
+        FAIL() << "the error did not leave WriteToExcel";
+    } catch (const COleDispatchException& e) {
+        EXPECT_EQ(e.m_strDescription, "no room");
+    }
+    EXPECT_TRUE(ui.Messages().empty());
+    ExpectCleanState(table);
+    // The second block's Resize failed: its rows were asked for, no later request was sent.
+    const auto failed = std::find(app->log.begin(), app->log.end(), "Range7 get 256 (I2 1999, I2 2) failed");
+    ASSERT_NE(failed, app->log.end());
+    for (auto it = failed + 1; it != app->log.end(); ++it) EXPECT_EQ(it->rfind("release ", 0), 0u) << *it;
+    EXPECT_EQ(data.calls.back().row, 6999);
+
+    // A general error leaves the same way.
+    RecordingApplication other("Ledgra.Recording.Other");
+    other->FailOn(170, DISPATCH_PROPERTYGET, {DISP_E_BADINDEX, 0, "", 0, -1});
+    ui.QueueSave(dir / "Data.xls");
+    ScopedInteraction scope(ui);
+    EXPECT_THROW(workbook::WriteToExcelWith(table, other.ProgId()), COleException);
+    EXPECT_EQ(other->liveObjects, 0);
+    EXPECT_FALSE(OleIsInitialized());
+}
+
+TEST_F(WorkbookExportTest, WithoutTheApplicationTheUserMayTakeAText) {
+    app->failCreate = true;
+    WorkbookTable data{{"A"}, {1}};
+    CLedgraInterface table = Table(3, data);
+    const std::string path = dir / "Data.xls";
+    // No: nothing more.
+    ui.QueueSave(path);
+    ui.QueueAnswer(IDNO);
+    EXPECT_EQ(Run(table), 0);
+    ASSERT_EQ(ui.calls.size(), 2u);
+    EXPECT_EQ(ui.calls[1].kind, InteractionCall::AfxMessageBox);
+    EXPECT_EQ(ui.calls[1].text, "Excel not installed in the system.\nDO you want to save as Text file?");
+    EXPECT_EQ(ui.calls[1].type, 0x124u);
+    ExpectCleanState(table);
+    // Yes: the text export with its own dialog; rows 1 and 2, no header line.
+    ui.calls.clear();
+    const std::string text = dir / "Data.txt";
+    ui.QueueSave(path);
+    ui.QueueAnswer(IDYES);
+    ui.QueueSave(text);
+    EXPECT_EQ(Run(table), 1);
+    ASSERT_EQ(ui.calls.size(), 3u);
+    EXPECT_EQ(ui.calls[2].request.initialName, "ListLogFile.txt");
+    EXPECT_EQ(ReadFile(text), "r1c0\r\nr2c0\r\n");
+    EXPECT_EQ(ReadFile(path), "");
+    ExpectCleanState(table);
+}
+
+TEST_F(WorkbookExportTest, AHeaderWithoutACodeGivesAStringColumn) {
+    WorkbookTable data{{"Qty", "Name"}, {1, WorkbookTable::kStoreNoCode}};
+    data.cell = [](int, int) { return std::string("12"); };
+    CLedgraInterface table = Table(2, data);
+    ui.QueueSave(dir / "Data.xls");
+    ASSERT_EQ(Run(table), 1);
+    EXPECT_EQ(data.calls[1].typeBefore, -1);  // preset before the header call
+    ASSERT_EQ(app->blocks.size(), 1u);
+    EXPECT_EQ(Describe(app->blocks[0].cells[0]), "INT 12");
+    EXPECT_EQ(Describe(app->blocks[0].cells[1]), "BSTR '12'");
+    for (const std::string& line : app->log) EXPECT_EQ(line.find("put 193"), std::string::npos) << line;
+}
+
+TEST_F(WorkbookExportTest, ALongBaseNameIsCutSoTheSheetNameFits) {
+    app->firstSheetName = std::string(28, 'n');
+    WorkbookTable data{{"A"}, {1}};
+    app->keepBlocks = false;
+    data.record = false;
+    CLedgraInterface table = Table(65536, data);
+    ui.QueueSave(dir / "Data.xls");
+    ASSERT_EQ(Run(table), 1);
+    const std::string base(24, 'n');
+    EXPECT_NE(std::find(app->log.begin(), app->log.end(),
+                        "Worksheet1 put 110 (BSTR '" + base + "-Sheet1')"),
+              app->log.end());
+    EXPECT_NE(std::find(app->log.begin(), app->log.end(),
+                        "Worksheet2 put 110 (BSTR '" + base + "-Sheet2')"),
+              app->log.end());
+    EXPECT_EQ(workbook::SheetName("Data", 3), "Data-Sheet3");
+    // Cut at a character boundary, counting characters as a sheet name does.
+    std::string accents;
+    for (int i = 0; i < 30; ++i) accents += "\xC3\xA9";
+    EXPECT_EQ(workbook::SheetName(accents, 10), accents.substr(0, 23 * 2) + "-Sheet10");
+}
+
+TEST_F(WorkbookExportTest, CellsAreConvertedByTheFirstSheetsCodes) {
+    WorkbookTable data{{"I", "D", "L", "T", "G"}, {1, 2, 4, 3, 10}};
+    data.laterCodes = {3, 1, 1, 1, 2};
+    data.cell = [](int row, int) {
+        static const char* const texts[] = {"", "12abc", "abc", "3.5x", " -7", "1e999"};
+        return std::string(texts[(row - 1) % 6]);
+    };
+    app->keepBlocks = false;
+    CLedgraInterface table = Table(65536, data);
+    ui.QueueSave(dir / "Data.xls");
+    app->keepBlocks = true;
+    ASSERT_EQ(Run(table), 1);
+    ASSERT_EQ(app->blocks.size(), 15u);
+    auto rowOf = [&](std::size_t block, std::size_t row) {
+        std::vector<std::string> texts;
+        for (std::size_t c = 0; c < 5; ++c) texts.push_back(Describe(app->blocks[block].cells[row * 5 + c]));
+        return texts;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(rowOf(0, 0), (V{"BSTR ''", "BSTR ''", "BSTR ''", "BSTR ''", "BSTR ''"}));
+    EXPECT_EQ(rowOf(0, 1), (V{"INT 12", "R8 12", "I4 12", "BSTR '12abc'", "BSTR '12abc'"}));
+    EXPECT_EQ(rowOf(0, 2), (V{"INT 0", "R8 0", "I4 0", "BSTR 'abc'", "BSTR 'abc'"}));
+    EXPECT_EQ(rowOf(0, 3), (V{"INT 3", "R8 3.5", "I4 3", "BSTR '3.5x'", "BSTR '3.5x'"}));
+    EXPECT_EQ(rowOf(0, 4), (V{"INT -7", "R8 -7", "I4 -7", "BSTR ' -7'", "BSTR ' -7'"}));
+    EXPECT_EQ(rowOf(0, 5), (V{"INT 1", "R8 inf", "I4 1", "BSTR '1e999'", "BSTR '1e999'"}));
+    // Sheet 2 (row 65535 = text 2 of the cycle): formats by the new codes, cells by the old.
+    EXPECT_EQ(rowOf(14, 0), (V{"INT 0", "R8 0", "I4 0", "BSTR 'abc'", "BSTR 'abc'"}));
+    std::vector<std::string> formats;
+    for (const std::string& line : app->log)
+        if (line.find(" put 193 ") != std::string::npos) formats.push_back(line);
+    EXPECT_EQ(formats, (V{"Range3 put 193 (BSTR '0.00')", "Range7 put 193 (BSTR '@')",
+                          "Range9 put 193 (BSTR 'General')",
+                          // second sheet (after 10 header and 28 block ranges): codes 3, 1, 1, 1, 2
+                          "Range39 put 193 (BSTR '@')", "Range47 put 193 (BSTR '0.00')"}));
+    EXPECT_EQ(table.m_arrColumnTypes.size(), 0u);
+}
+
+TEST_F(WorkbookExportTest, TheVersionDecidesTheFileFormatOrSkipsTheSaveStep) {
+    WorkbookTable data{{"A"}, {1}};
+    for (const auto& [version, expected] :
+         std::vector<std::pair<std::string, std::string>>{{"11.0", "I4 43"}, {"12.0", "I4 56"}, {"", ""}}) {
+        RecordingApplication versioned("Ledgra.Recording.V" + version);
+        versioned->version = version;
+        CLedgraInterface table = Table(2, data);
+        ui.QueueSave(dir / "Data.xls");
+        ScopedInteraction scope(ui);
+        ASSERT_EQ(workbook::WriteToExcelWith(table, versioned.ProgId()), 1);
+        const auto saveAs = std::find_if(versioned->log.begin(), versioned->log.end(),
+                                         [](const std::string& l) { return l.find(" 284 ") != std::string::npos; });
+        const bool alerts = std::any_of(versioned->log.begin(), versioned->log.end(),
+                                        [](const std::string& l) { return l.find(" 343 ") != std::string::npos; });
+        if (expected.empty()) {
+            EXPECT_EQ(saveAs, versioned->log.end());
+            EXPECT_FALSE(alerts);
+        } else {
+            ASSERT_NE(saveAs, versioned->log.end());
+            EXPECT_NE(saveAs->find(", " + expected + ", "), std::string::npos) << *saveAs;
+        }
+    }
+}
+
+TEST(CellConversion, FollowsTheCLibraryInTheCLocale) {
+    using namespace ledgra::workbook;
+    EXPECT_EQ(ParseInt("  +42xyz"), 42);
+    EXPECT_EQ(ParseInt("\t-0012"), -12);
+    EXPECT_EQ(ParseInt("x1"), 0);
+    EXPECT_EQ(ParseInt("99999999999"), 2147483647);    // saturates
+    EXPECT_EQ(ParseInt("-99999999999"), -2147483647 - 1);
+    EXPECT_EQ(ParseLong("2147483648"), 2147483647);
+    EXPECT_EQ(ParseDouble(" 3.5"), 3.5);
+    EXPECT_EQ(ParseDouble("-.25e1z"), -2.5);
+    EXPECT_EQ(ParseDouble("0x1.8p1"), 3.0);
+    EXPECT_EQ(ParseDouble("1e-400"), 0.0);
+    EXPECT_EQ(ParseDouble("+-1"), 0.0);
+    EXPECT_EQ(ParseDouble("."), 0.0);
+    EXPECT_EQ(ParseDouble("3,5"), 3.0);
+    EXPECT_TRUE(std::isinf(ParseDouble("-1e999")));
+    EXPECT_TRUE(std::isnan(ParseDouble("nan")));
+}
+
+TEST(CellConversion, AGermanHostStillReadsAPoint) {
+    // Build a de_DE locale where the system has none installed.
+    TempDir locales;
+    const std::string command = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8") +
+                                "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 && !std::filesystem::exists(locales / "de_DE.UTF-8"))
+        GTEST_SKIP() << "localedef cannot build de_DE";
+    ::setenv("LOCPATH", locales.path().c_str(), 1);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        ::unsetenv("LOCPATH");
+        GTEST_SKIP() << "de_DE cannot be loaded";
+    }
+    double host = 0;
+    std::sscanf("3.5", "%lf", &host);
+    const double ours = ledgra::workbook::ParseDouble("3.5");
+    std::setlocale(LC_ALL, "C");
+    ::unsetenv("LOCPATH");
+    EXPECT_EQ(host, 3.0);  // the host's own sscanf stops at the point
+    EXPECT_EQ(ours, 3.5);
+}
+
+TEST_F(WorkbookExportTest, TheTextBranchWritesEveryRowWithCrLf) {
+    WorkbookTable data{{"Name", "Note"}, {3, 3}};
+    data.cell = [](int row, int c) {
+        return row == 1 ? (c == 0 ? std::string("a,b") : std::string("say \"hi\""))
+                        : (c == 0 ? std::string("x") : std::string());
+    };
+    CLedgraInterface table = Table(3, data);
+    for (const char* name : {"out.csv", "out.txt"}) {
+        const std::string path = dir / name;
+        ui.QueueSave(path);
+        ASSERT_EQ(Run(table), 1);
+        EXPECT_EQ(ReadFile(path), "Name,Note\r\n\"a,b\",say \"hi\"\r\nx,\r\n") << name;
+    }
+    EXPECT_TRUE(app->log.empty());
+    EXPECT_EQ(data.calls.front().typeBefore, -1);
+
+    // "CSV" is not "csv": the workbook branch.
+    ui.QueueSave(dir / "OUT.CSV");
+    ASSERT_EQ(Run(table), 1);
+    EXPECT_FALSE(app->log.empty());
+
+    // No rows: an empty file.
+    CLedgraInterface empty = Table(0, data);
+    ui.QueueSave(dir / "empty.csv");
+    ASSERT_EQ(Run(empty), 1);
+    EXPECT_EQ(ReadFile(dir / "empty.csv"), "");
+}
+
+TEST_F(WorkbookExportTest, TheTextBranchReportsAFailedWrite) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    WorkbookTable data{{"A"}, {1}};
+    CLedgraInterface table = Table(2000, data);
+    const std::string path = dir / "full.csv";
+    std::filesystem::create_symlink("/dev/full", path);
+    ui.QueueSave(path);
+    EXPECT_EQ(Run(table), 0);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"File Write Failed"});
+}
+
+TEST(FileExtension, IsTakenFromTheFileNameOnly) {
+    EXPECT_EQ(ledgra::workbook::FileExtension("/a/b/Data.csv"), "csv");
+    EXPECT_EQ(ledgra::workbook::FileExtension("/a/b.d/Data"), "");
+    EXPECT_EQ(ledgra::workbook::FileExtension("/a/Data.tar.txt"), "txt");
+    EXPECT_EQ(ledgra::workbook::FileExtension("Data."), "");
 }
