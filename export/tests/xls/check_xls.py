@@ -25,7 +25,8 @@ import xlrd.compdoc
 
 def open_book(path):
     log = io.StringIO()
-    book = xlrd.open_workbook(path, formatting_info=True, logfile=log, verbosity=1)
+    # Ragged rows: a row ends at its last cell rather than at the widest row.
+    book = xlrd.open_workbook(path, formatting_info=True, logfile=log, verbosity=1, ragged_rows=True)
     return book, log.getvalue()
 
 
@@ -58,7 +59,7 @@ def cells(path):
             if info.xf_index != 15:
                 print("colinfo %d %s" % (col, json.dumps(fmt_of(book, info.xf_index))))
         for r in range(sh.nrows):
-            for c in range(sh.ncols):
+            for c in range(sh.row_len(r)):
                 cell = sh.cell(r, c)
                 kind = xlrd.sheet.ctype_text[cell.ctype]
                 fmt = fmt_of(book, cell.xf_index)
@@ -119,7 +120,7 @@ def texts(path):
     print_log(log)
     for sh in book.sheets():
         for r in range(sh.nrows):
-            for c in range(sh.ncols):
+            for c in range(sh.row_len(r)):
                 cell = sh.cell(r, c)
                 if cell.ctype == xlrd.XL_CELL_TEXT:
                     print("%d %d %s" % (r, c, json.dumps(cell.value, ensure_ascii=False)))
@@ -162,7 +163,7 @@ def check_sst(records):
         if at + 3 > len(data):
             problems.append("string %d: header split" % n)
             break
-        start = off + 4 + at
+        start, record = off + 4 + at, off
         cch, flags = struct.unpack_from("<HB", data, at)
         at += 3
         if flags & ~1:
@@ -182,7 +183,10 @@ def check_sst(records):
             chunk = data[at:at + take * width]
             at += take * width
             if width == 2:
-                units.extend(struct.unpack("<%dH" % take, chunk))
+                part = struct.unpack("<%dH" % take, chunk)
+                if part and 0xD800 <= part[-1] <= 0xDBFF and len(units) + take < cch:
+                    problems.append("string %d: a surrogate pair split over two records" % n)
+                units.extend(part)
             else:
                 units.extend(chunk)
         raw = b"".join(struct.pack("<H", u) for u in units)
@@ -191,7 +195,7 @@ def check_sst(records):
         except UnicodeDecodeError:
             problems.append("string %d: a surrogate pair was split or broken" % n)
             text = raw.decode("utf-16-le", "replace")
-        strings.append((text, start, off))
+        strings.append((text, start, record))
     if rec != len(pieces) - 1 or at != len(pieces[rec][2]):
         problems.append("bytes left after the last string")
     return total, strings, len(pieces), problems
@@ -201,7 +205,7 @@ def stream(path):
     data = open(path, "rb").read()
     log = io.StringIO()
     mem = xlrd.compdoc.CompDoc(data, logfile=log).get_named_stream("Workbook")
-    print_log(log)
+    print_log(log.getvalue())
     print("file %d bytes (%d sectors after the header), stream %d bytes"
           % (len(data), (len(data) - 512) // 512, len(mem)))
     if (len(data) - 512) % 512:
