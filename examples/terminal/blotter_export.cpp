@@ -29,15 +29,10 @@ int SaveBlotterAsText(BlotterSource& source) {
 }
 
 int ExportBlotterToWorkbook(BlotterSource& source) {
-#if defined(HALVO_TERMINAL_HAS_WRITE_TO_EXCEL)
     CLedgraInterface table(source.trades + 1, kColumnCount);
     table.InitColumnTextRtn(&BlotterColumnText);
     table.m_pUserData = &source;
     return table.WriteToExcel();
-#else
-    (void)source;
-    return -1;
-#endif
 }
 
 }  // namespace terminal

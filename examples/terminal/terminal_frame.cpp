@@ -144,9 +144,6 @@ void TerminalFrame::Report(const std::string& log, const char* what, int result)
 void TerminalFrame::Finish(const char* what, int result) {
     if (result == 1)
         SetStatusText(wxString::Format("%d trades - %s export saved", m_options.rows, what));
-    else if (result < 0)
-        SetStatusText(wxString::Format("%d trades - %s export is not available in this build",
-                                       m_options.rows, what));
     else
         SetStatusText(wxString::Format("%d trades - %s export not saved", m_options.rows, what));
     if (!m_options.unattended()) return;

@@ -37,7 +37,7 @@ std::string ReadAll(const fs::path& p) {
 
 }  // namespace
 
-TEST(BlotterCallback, HeaderRowGivesTitlesAndTypeCodes) {
+TEST(TerminalCallback, HeaderRowGivesTitlesAndTypeCodes) {
     BlotterSource source{10};
     const std::map<int, std::pair<std::string, int>> expected{
         {0, {"Instrument", 3}}, {1, {"Side", 10}}, {2, {"Quantity", 1}}, {3, {"Price", 2}},
@@ -51,7 +51,7 @@ TEST(BlotterCallback, HeaderRowGivesTitlesAndTypeCodes) {
     }
 }
 
-TEST(BlotterCallback, DataRowsAreTradesFromOneAndAlwaysAssignTheText) {
+TEST(TerminalCallback, DataRowsAreTradesFromOneAndAlwaysAssignTheText) {
     BlotterSource source{3};
     std::string text = "left over";
     int type = -1;
@@ -64,7 +64,7 @@ TEST(BlotterCallback, DataRowsAreTradesFromOneAndAlwaysAssignTheText) {
     EXPECT_EQ(text, "");
 }
 
-TEST(Blotter, TradesAreStableAndValuesExact) {
+TEST(TerminalBlotter, TradesAreStableAndValuesExact) {
     for (std::int64_t i : {0LL, 1LL, 199'999LL, 5'000'000LL}) {
         const Trade t = MakeTrade(i);
         EXPECT_EQ(CellText(t, kPrice), CellText(MakeTrade(i), kPrice));
@@ -77,7 +77,7 @@ TEST(Blotter, TradesAreStableAndValuesExact) {
     EXPECT_EQ(CellText(MakeTrade(384'000), kTime), "00:00:00.000");  // wraps at midnight
 }
 
-TEST(ClientIni, ReadsTheLoadRecordTheWayProfilesAreRead) {
+TEST(TerminalClientIni, ReadsTheLoadRecordTheWayProfilesAreRead) {
     const fs::path dir = ScratchDir("ini");
     std::ofstream(dir / "halvoclient.ini", std::ios::binary)
         << "; client settings\r\n[Connection]\r\nHost=demo\r\n\r\n"
@@ -94,7 +94,7 @@ TEST(ClientIni, ReadsTheLoadRecordTheWayProfilesAreRead) {
     fs::remove_all(dir);
 }
 
-TEST(Options, EnvironmentThenCommandLine) {
+TEST(TerminalOptions, EnvironmentThenCommandLine) {
     std::map<std::string, std::string> env{{"HALVO_TERMINAL_ROWS", "1000"},
                                            {"HALVO_TERMINAL_EXPORT_WORKBOOK", "/tmp/t.xls"},
                                            {"HALVO_TERMINAL_HOLD", "1"}};
@@ -122,7 +122,7 @@ TEST(Options, EnvironmentThenCommandLine) {
     }
 }
 
-TEST(ScriptedInteraction, AnswersTheDialogAndSaysNoToQuestions) {
+TEST(TerminalScriptedAnswers, AnswersTheDialogAndSaysNoToQuestions) {
     std::ostringstream log;
     ScriptedInteraction answers("/tmp/x.xls", log);
     std::string path;
@@ -140,7 +140,7 @@ TEST(ScriptedInteraction, AnswersTheDialogAndSaysNoToQuestions) {
 
 // The terminal's text export, through the real library: trades only, no header
 // row (WriteToTextFile starts at row 1), one line per trade.
-TEST(BlotterExport, TextFileHoldsEveryTradeInOrder) {
+TEST(TerminalExport, TextFileHoldsEveryTradeInOrder) {
     const fs::path dir = ScratchDir("text");
     std::ostringstream log;
     ScriptedInteraction answers((dir / "blotter.txt").string(), log);
