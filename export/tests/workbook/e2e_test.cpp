@@ -1,0 +1,136 @@
+// WriteToExcel end to end with the stand-in application: the workbook it
+// saves, read back by python xlrd and by Gnumeric's ssconvert.
+#include <ledgra/LedgraInterface.h>
+
+#include "automation/Ole.h"
+#include "interaction/ScriptedInteraction.h"
+#include "tests/object/TestTable.h"
+#include "tests/workbook/WorkbookTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+using namespace ledgra;
+using namespace ledgra::test;
+
+namespace {
+
+// Runs a shell command; its standard output, and whether it succeeded.
+bool RunCommand(const std::string& command, std::string& output) {
+    output.clear();
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return false;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    return ::pclose(pipe) == 0;
+}
+
+std::string Xlrd(const std::string& path, const std::string& errors, int limit = 20) {
+    std::string output;
+    EXPECT_TRUE(RunCommand("/usr/bin/python3 '" LEDGRA_TEST_DIR "/read_xls.py' '" + path + "' " +
+                        std::to_string(limit) + " 2>'" + errors + "'",
+                    output))
+        << ReadFile(errors);
+    EXPECT_EQ(ReadFile(errors), "") << "xlrd warned";
+    return output;
+}
+
+int Export(CLedgraInterface& table, const std::string& path) {
+    ScriptedInteraction ui;
+    ScopedInteraction scope(ui);
+    ui.QueueSave(path);
+    const int result = table.WriteToExcel();
+    EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
+    return result;
+}
+
+}  // namespace
+
+TEST(WorkbookEndToEnd, TypesFormatsAndHeaderAsTheReadersSeeThem) {
+    TempDir dir;
+    WorkbookTable data{{"Id", "Price", "Code", "Qty", "Note", "Misc"}, {1, 2, 3, 4, 10, -1}};
+    data.cell = [](int row, int column) -> std::string {
+        static const char* const rows[][6] = {
+            {"1", "12.5", "007", "100000", "first", "x"},
+            {"12abc", "3.5x", "", "-3", "say \"hi\", twice", ""},
+            {"", "abc", "0042", "", "", "1,5"},
+        };
+        return rows[row - 1][column];
+    };
+    CLedgraInterface table(4, 6);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    const std::string path = dir / "Data.xls";
+    ASSERT_EQ(Export(table, path), 1);
+    EXPECT_FALSE(OleIsInitialized());
+
+    EXPECT_EQ(Xlrd(path, dir / "xlrd.err"),
+              "sheet Data-Sheet1 4x6\n"
+              "0: text:'Id':General | text:'Price':0.00 | text:'Code':@ | text:'Qty':General | "
+              "text:'Note':General | text:'Misc':General\n"
+              "1: number:1.0:General | number:12.5:0.00 | text:'007':@ | number:100000.0:General | "
+              "text:'first':General | text:'x':General\n"
+              // An emptied cell in a formatted column keeps its format.
+              "2: number:12.0:General | number:3.5:0.00 | blank:'':@ | number:-3.0:General | "
+              "text:'say \"hi\", twice':General | empty\n"
+              "3: empty | number:0.0:0.00 | text:'0042':@ | empty | empty | text:'1,5':General\n");
+
+    std::string output;
+    const std::string csv = dir / "sheet_%s.csv";
+    ASSERT_TRUE(RunCommand("ssconvert -S '" + path + "' '" + csv + "' 2>&1", output)) << output;
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(ReadFile(dir / "sheet_Data-Sheet1.csv"),
+              "Id,Price,Code,Qty,Note,Misc\n"
+              "1,12.5,007,100000,first,x\n"
+              "12,3.5,,-3,\"say \"\"hi\"\", twice\",\n"
+              ",0,0042,,,\"1,5\"\n");
+    // As displayed, with the number formats applied.
+    const std::string shown = dir / "shown.csv";
+    ASSERT_TRUE(RunCommand("ssconvert -T Gnumeric_stf:stf_assistant -O 'format=preserve separator=, "
+                           "sheet=Data-Sheet1' '" + path + "' '" + shown + "' 2>&1",
+                           output))
+        << output;
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(ReadFile(shown),  // Gnumeric shows a negative number with U+2212
+              "Id,Price,Code,Qty,Note,Misc\n"
+              "1,12.50,007,100000,first,x\n"
+              "12,3.50,,\xE2\x88\x92" "3,\"say \"\"hi\"\", twice\",\n"
+              ",0.00,0042,,,\"1,5\"\n");
+}
+
+TEST(WorkbookEndToEnd, The65535thDataRowGoesToASecondSheetUnderItsOwnHeader) {
+    TempDir dir;
+    WorkbookTable data{{"Row", "Value"}, {1, 2}};
+    data.record = false;
+    data.cell = [](int row, int column) {
+        return column == 0 ? std::to_string(row) : std::to_string(row) + ".25";
+    };
+    CLedgraInterface table(65536, 2);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    const std::string path = dir / "Data.xls";
+    ASSERT_EQ(Export(table, path), 1);
+
+    EXPECT_EQ(Xlrd(path, dir / "xlrd.err", 4),
+              "sheet Data-Sheet1 65535x2\n"
+              "0: text:'Row':General | text:'Value':0.00\n"
+              "1: number:1.0:General | number:1.25:0.00\n"
+              "65533: number:65533.0:General | number:65533.25:0.00\n"
+              "65534: number:65534.0:General | number:65534.25:0.00\n"
+              "sheet Data-Sheet2 2x2\n"
+              "0: text:'Row':General | text:'Value':0.00\n"
+              "1: number:65535.0:General | number:65535.25:0.00\n");
+
+    std::string output;
+    ASSERT_TRUE(RunCommand("ssconvert -S '" + path + "' '" + (dir / "s_%n.csv") + "' 2>&1", output)) << output;
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(ReadFile(dir / "s_1.csv"), "Row,Value\n65535,65535.25\n");
+    const std::string first = ReadFile(dir / "s_0.csv");
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 65535);
+    EXPECT_EQ(first.substr(first.size() - 15), "65534,65534.25\n");
+}

@@ -1,0 +1,269 @@
+// The stand-in application through the automation layer: opening text files,
+// sheet names, ranges, saving in both kinds of file, refusing what a workbook
+// file cannot hold, and handing the workbook to the desktop.
+#include "automation/ExcelOperations.h"
+#include "automation/Ole.h"
+#include "standin/SheetRules.h"
+#include "standin/Standin.h"
+#include "tests/object/TestTable.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace ledgra;
+using namespace ledgra::standin;
+using ledgra::test::ReadFile;
+using ledgra::test::TempDir;
+using ledgra::test::WriteFile;
+
+namespace {
+
+const Variant kOpt = Variant::Optional();
+
+// The application with a workbook opened from a file and its first sheet.
+struct Session {
+    explicit Session(const std::string& path) {
+        EXPECT_EQ(OleInitialize(nullptr), S_OK);
+        EXPECT_NE(app.CreateDispatch(kProgId), 0);
+        books.AttachDispatch(app.get_Workbooks());
+        book.AttachDispatch(books.Open(path, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt,
+                                       kOpt, kOpt, kOpt));
+        sheets.AttachDispatch(book.get_Sheets());
+        sheet.AttachDispatch(sheets.get_Item(Variant::I2(1)));
+    }
+    ~Session() {
+        sheet.ReleaseDispatch();
+        sheets.ReleaseDispatch();
+        book.ReleaseDispatch();
+        books.ReleaseDispatch();
+        app.ReleaseDispatch();
+        OleUninitialize();
+    }
+    IDispatch* Range(const std::string& ref) { return sheet.get_Range(Variant::String(ref), kOpt); }
+    Variant Get(DISPID id, COleDispatchDriver& object) {
+        Variant v;
+        object.InvokeHelper(id, DISPATCH_PROPERTYGET, VT_VARIANT, &v, nullptr);
+        return v;
+    }
+    void SaveAs(const std::string& path, std::int32_t format) {
+        sheet.SaveAs(path, Variant::I4(format), kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt);
+    }
+
+    CApplication app;
+    CWorkbooks books;
+    CWorkbook book;
+    CSheets sheets;
+    CWorksheet sheet;
+};
+
+std::string DispatchError(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const COleDispatchException& e) {
+        char code[16];
+        std::snprintf(code, sizeof code, "%08X", static_cast<unsigned>(e.m_scError));
+        return std::string(code) + " " + e.m_strDescription;
+    }
+    return "no error";
+}
+
+}  // namespace
+
+TEST(SheetRules, NamesReferencesAndNewSheets) {
+    EXPECT_EQ(SheetNameFromPath("/tmp/x/Data.xls"), "Data");
+    EXPECT_EQ(SheetNameFromPath("/tmp/my.data.xls"), "my.data");
+    EXPECT_EQ(SheetNameFromPath("/tmp/a[1]:b.xls"), "a_1__b");
+    EXPECT_EQ(SheetNameFromPath("/tmp/'quoted'.xls"), "_quoted_");
+    EXPECT_EQ(SheetNameFromPath("/tmp/" + std::string(40, 'x') + ".xls"), std::string(31, 'x'));
+    const std::vector<std::string> others{"Data", "Sheet1"};
+    EXPECT_EQ(CheckSheetName("data", others), SheetNameProblem::Duplicate);
+    EXPECT_EQ(CheckSheetName("", others), SheetNameProblem::Invalid);
+    EXPECT_EQ(CheckSheetName("a/b", others), SheetNameProblem::Invalid);
+    EXPECT_EQ(CheckSheetName("'a", others), SheetNameProblem::Invalid);
+    EXPECT_EQ(CheckSheetName(std::string(32, 'a'), others), SheetNameProblem::Invalid);
+    EXPECT_EQ(CheckSheetName(std::string(31, 'a'), others), SheetNameProblem::None);
+    EXPECT_EQ(CheckSheetName("HISTORY", others), SheetNameProblem::Reserved);
+    EXPECT_EQ(NextFreeSheetName({"Data"}), "Sheet1");
+    EXPECT_EQ(NextFreeSheetName({"sheet1", "Sheet3"}), "Sheet2");
+
+    CellRect rect;
+    ASSERT_TRUE(ParseRangeReference("$B$3:a1", rect));
+    EXPECT_EQ(rect.firstRow, 0u);
+    EXPECT_EQ(rect.lastRow, 2u);
+    EXPECT_EQ(rect.lastColumn, 1u);
+    std::uint32_t row = 0, column = 0;
+    EXPECT_TRUE(ParseCellReference("XFD1048576", row, column));
+    EXPECT_EQ(column, 16383u);
+    EXPECT_FALSE(ParseCellReference("XFE1", row, column));
+    EXPECT_FALSE(ParseCellReference("A0", row, column));
+    EXPECT_FALSE(ParseCellReference("A1048577", row, column));
+    EXPECT_FALSE(ParseCellReference("", row, column));
+    EXPECT_FALSE(ParseCellReference("1A", row, column));
+}
+
+TEST(Standin, OpensTextFilesAsOneSheetNamedAfterTheFile) {
+    TempDir dir;
+    const std::string path = dir / "Trades 2026.csv";
+    WriteFile(path, "id,price,\"a, b\"\r\n7,1.5,x\n\n9");
+    Session s(path);
+    EXPECT_EQ(s.sheet.get_Name(), "Trades 2026");
+    CRange all(s.Range("A1:C4"));
+    const Variant values = s.Get(dispid::Value, all);
+    ASSERT_NE(values.parray(), nullptr);
+    const SafeArray& a = *values.parray();
+    EXPECT_EQ(a.At(0, 2).bstrVal(), "a, b");
+    EXPECT_EQ(a.At(1, 0).dblVal(), 7.0);
+    EXPECT_EQ(a.At(1, 1).dblVal(), 1.5);
+    EXPECT_EQ(a.At(2, 0).vt(), VT_EMPTY);
+    EXPECT_EQ(a.At(3, 0).dblVal(), 9.0);
+    EXPECT_EQ(s.app.get_Version(), "16.0");
+
+    // A workbook file is not read as text, and a missing file is reported.
+    const std::string xls = dir / "real.xls";
+    WriteFile(xls, std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "rest");
+    EXPECT_EQ(DispatchError([&] {
+                  CWorkbook other(s.books.Open(xls, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt,
+                                               kOpt, kOpt, kOpt, kOpt));
+              }).substr(0, 9),
+              "800A03EC ");
+    EXPECT_NE(DispatchError([&] {
+                  CWorkbook other(s.books.Open(dir / "none.xls", kOpt, kOpt, kOpt, kOpt, kOpt,
+                                               kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt));
+              }).find("could not be found"),
+              std::string::npos);
+}
+
+TEST(Standin, RefusesBadSheetNamesAsTheApplicationDoes) {
+    TempDir dir;
+    const std::string path = dir / "Data.xls";
+    WriteFile(path, "");
+    Session s(path);
+    EXPECT_EQ(DispatchError([&] { s.sheet.put_Name("a:b"); }),
+              "800A03EC You typed an invalid name for a sheet or chart. Make sure that:\n\n"
+              "\xE2\x80\xA2 The name that you type does not exceed 31 characters.\n"
+              "\xE2\x80\xA2 The name does not contain any of the following characters: : \\ / ? "
+              "* [ or ]\n"
+              "\xE2\x80\xA2 You did not leave the name blank.");
+    EXPECT_EQ(DispatchError([&] { s.sheet.put_Name(std::string(32, 'x')); }).substr(0, 19),
+              "800A03EC You typed ");
+    s.sheet.put_Name("Data");  // its own name
+    s.sheet.put_Name("DATA");
+    const Variant after = Variant::Dispatch(s.sheet.m_lpDispatch);
+    CWorksheet added(s.sheets.Add(kOpt, after, kOpt, kOpt));
+    EXPECT_EQ(added.get_Name(), "Sheet1");
+    EXPECT_EQ(DispatchError([&] { added.put_Name("data"); }).substr(0, 30),
+              "800A03EC Cannot rename a sheet");
+    CWorksheet second(s.sheets.get_Item(Variant::I2(2)));
+    EXPECT_EQ(second.get_Name(), "Sheet1");
+    CWorksheet third(s.sheets.Add(kOpt, after, kOpt, kOpt));  // right behind the first again
+    EXPECT_EQ(third.get_Name(), "Sheet2");
+    CWorksheet middle(s.sheets.get_Item(Variant::I2(2)));
+    EXPECT_EQ(middle.get_Name(), "Sheet2");
+}
+
+TEST(Standin, RangesTakeA1ReferencesAndResizeFromTheirCorner) {
+    TempDir dir;
+    const std::string path = dir / "Data.xls";
+    WriteFile(path, "");
+    Session s(path);
+    CRange cell(s.Range("b3"));
+    CRange block(cell.get_Resize(Variant::I2(5000), Variant::I2(3)));
+    EXPECT_EQ(s.Get(0xEC, block).bstrVal(), "$B$3:$D$5002");
+    CRange two(s.sheet.get_Range(Variant::String("C1"), Variant::String("A4")));
+    EXPECT_EQ(s.Get(0xEC, two).bstrVal(), "$A$1:$C$4");
+    EXPECT_EQ(DispatchError([&] { CRange bad(s.Range("A0")); }),
+              "800A03EC Method 'Range' of object '_Worksheet' failed");
+    EXPECT_EQ(DispatchError([&] { CRange bad(cell.get_Resize(Variant::I2(0), kOpt)); }),
+              "800A03EC Application-defined or object-defined error");
+    EXPECT_EQ(DispatchError([&] { two.put_NumberFormat(Variant::String("#,##0")); }),
+              "800A03EC Unable to set the NumberFormat property of the Range class");
+}
+
+TEST(Standin, SavesAsTextUntilSavedAsAWorkbook) {
+    TempDir dir;
+    const std::string path = dir / "Data.xls";
+    WriteFile(path, "");
+    Session s(path);
+    CRange cells(s.Range("A1:B2"));
+    SafeArray values(2, 2);
+    values.At(0, 0) = Variant::String("name, full");
+    values.At(0, 1) = Variant::R8(2.5);
+    values.At(1, 0) = Variant::Int(7);
+    Variant block;
+    block.SetArray(std::move(values));
+    cells.put_Value(block);
+    CRange second(s.Range("B1:B2"));
+    second.put_NumberFormat(Variant::String("0.00"));
+    s.book.Save();
+    EXPECT_EQ(ReadFile(path), "\"name, full\",2.50\r\n7,\r\n");
+    s.SaveAs(path, 56);
+    EXPECT_EQ(ReadFile(path).substr(0, 4), "\xD0\xCF\x11\xE0");
+    const auto size = std::filesystem::file_size(path);
+    s.book.Save();  // unchanged: the same file
+    EXPECT_EQ(std::filesystem::file_size(path), size);
+    EXPECT_EQ(ReadFile(path).substr(0, 4), "\xD0\xCF\x11\xE0");
+}
+
+TEST(Standin, WhatAWorkbookFileCannotHoldMakesSaveAsFail) {
+    TempDir dir;
+    const std::string path = dir / "Data.xls";
+    WriteFile(path, "");
+    struct Case {
+        const char* ref;
+        Variant value;
+    };
+    const std::vector<Case> cases = {
+        {"IW1", Variant::Int(1)},
+        {"A65537", Variant::Int(1)},
+        {"A1", Variant::String(std::string(32768, 'x'))},
+        {"A1", Variant::R8(std::numeric_limits<double>::quiet_NaN())},
+        {"A1", Variant::R8(std::numeric_limits<double>::infinity())},
+    };
+    for (const Case& c : cases) {
+        Session s(path);
+        CRange cell(s.Range(c.ref));
+        cell.put_Value(c.value);
+        const std::string error = DispatchError([&] { s.SaveAs(path, 56); });
+        EXPECT_EQ(error.rfind("800A03EC The workbook cannot be saved as an Excel 97-2003 workbook. ", 0), 0u)
+            << c.ref << ": " << error;
+        EXPECT_GT(error.size(), 80u) << error;  // says what and where
+        EXPECT_EQ(ReadFile(path), "") << "the file is untouched";
+    }
+}
+
+TEST(Standin, HandsTheSavedWorkbookToTheDesktopWhenTheLastReferenceGoes) {
+    TempDir dir;
+    const std::string path = dir / "Data.xls";
+    std::vector<std::string> opened;
+    SetDesktopOpener([&](const std::string& p) { opened.push_back(p); });
+    const char* display = std::getenv("DISPLAY");
+    const std::string savedDisplay = display ? display : "";
+    ::setenv("DISPLAY", ":99", 1);
+    auto run = [&](bool handOver, const char* flag) {
+        if (flag)
+            ::setenv("LEDGRA_OPEN_WORKBOOK", flag, 1);
+        else
+            ::unsetenv("LEDGRA_OPEN_WORKBOOK");
+        WriteFile(path, "");
+        Session s(path);
+        s.SaveAs(path, 56);
+        s.app.put_Visible(true);
+        s.app.put_UserControl(handOver);
+    };
+    run(true, nullptr);
+    EXPECT_EQ(opened, std::vector<std::string>{path});
+    run(true, "0");
+    run(false, nullptr);
+    EXPECT_EQ(opened.size(), 1u);
+    ::unsetenv("DISPLAY");
+    run(true, "1");
+    EXPECT_EQ(opened.size(), 1u);
+    ::setenv("LEDGRA_OPEN_WORKBOOK", "0", 1);
+    if (!savedDisplay.empty()) ::setenv("DISPLAY", savedDisplay.c_str(), 1);
+    SetDesktopOpener(nullptr);
+}
