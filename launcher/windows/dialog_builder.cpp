@@ -3,6 +3,7 @@
 #include <wx/dialog.h>
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
+#include <wx/menuitem.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -44,6 +45,11 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
             style |= wxBU_NOTEXT;
         }
         auto* button = new wxButton(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
+        if (c.style & CS_ICON) {
+            // The text stays the button's label and becomes its tooltip.
+            button->SetLabel(text);
+            button->SetToolTip(wxStripMenuCodes(text));
+        }
         if (c.style & CS_DEFAULT) {
             button->SetDefault();
         }

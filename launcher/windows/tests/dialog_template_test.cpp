@@ -1,0 +1,139 @@
+// The windows made from the template tables: every control where the table
+// puts it, with its id, text and styles.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/dialog.h>
+#include <wx/listbox.h>
+#include <wx/listctrl.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "dialog_template.h"
+#include "gui_test_support.h"
+
+using namespace ardmon;
+
+namespace {
+
+wxRect Expected(wxDialog& dlg, int x, int y, int cx, int cy)
+{
+    const wxPoint a = dlg.ConvertDialogToPixels(wxPoint(x, y));
+    const wxPoint b = dlg.ConvertDialogToPixels(wxPoint(x + cx, y + cy));
+    return wxRect(a, wxSize(b.x - a.x, b.y - a.y));
+}
+
+class TemplateTest : public testing::Test {
+protected:
+    void TearDown() override { dlg->Destroy(); }
+    wxDialog* dlg = new wxDialog;
+};
+
+TEST_F(TemplateTest, MainWindowHasEveryControlOfItsTable)
+{
+    ASSERT_TRUE(CreateFromTemplate(*dlg, nullptr, IDD_ARDMON_DIALOG));
+    EXPECT_EQ(dlg->GetTitle(), "Halvo Launcher");
+    EXPECT_EQ(dlg->GetClientSize(), dlg->ConvertDialogToPixels(wxSize(278, 121)));
+    EXPECT_FALSE(dlg->HasFlag(wxRESIZE_BORDER));
+
+    const struct {
+        int id;
+        const char* label;
+        int x, y, cx, cy;
+    } buttons[] = {
+        {1, "&Load", 165, 23, 50, 16},
+        {2, "Cancel", 196, 0, 6, 6},
+        {1002, "&View", 163, 66, 50, 14},
+        {1006, "V&iew", 221, 23, 44, 16},
+        {1007, "&Start Trader", 80, 91, 46, 21},
+        {1008, "&Launch Halvo Trader", 126, 91, 74, 21},
+    };
+    for (const auto& b : buttons) {
+        auto* button = dynamic_cast<wxButton*>(dlg->FindWindow(b.id));
+        ASSERT_NE(button, nullptr) << b.id;
+        EXPECT_EQ(button->GetLabel(), b.label) << b.id;
+        EXPECT_EQ(button->GetRect(), Expected(*dlg, b.x, b.y, b.cx, b.cy)) << b.id;
+    }
+    EXPECT_EQ(dlg->GetDefaultItem(), dlg->FindWindow(1));
+    EXPECT_FALSE(dlg->FindWindow(2)->IsShown());
+    EXPECT_TRUE(dlg->FindWindow(1007)->HasFlag(wxBU_NOTEXT));
+    EXPECT_TRUE(dlg->FindWindow(1008)->HasFlag(wxBORDER_NONE));
+
+    auto* combo = dynamic_cast<wxComboBox*>(dlg->FindWindow(1000));
+    ASSERT_NE(combo, nullptr);
+    EXPECT_TRUE(combo->HasFlag(wxCB_SORT));
+    EXPECT_EQ(combo->GetPosition(), Expected(*dlg, 13, 26, 137, 86).GetPosition());
+    EXPECT_LT(combo->GetSize().y, Expected(*dlg, 13, 26, 137, 86).GetHeight());
+    combo->Append("b.ini");
+    combo->Append("A.ini");
+    combo->Append("C.ini");
+    EXPECT_EQ(combo->GetString(0), "A.ini");
+    EXPECT_EQ(combo->GetString(1), "b.ini");
+
+    auto* edit = dynamic_cast<wxTextCtrl*>(dlg->FindWindow(1005));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_FALSE(edit->IsEditable());
+    EXPECT_EQ(edit->GetRect(), Expected(*dlg, 11, 65, 133, 14));
+
+    std::vector<std::string> labels;
+    for (wxWindow* child : dlg->GetChildren()) {
+        if (child->GetId() == IDC_STATIC) {
+            labels.push_back(child->GetLabel().ToStdString() +
+                             (dynamic_cast<wxStaticBox*>(child) ? "[box]" : ""));
+        }
+    }
+    EXPECT_THAT(labels, testing::UnorderedElementsAre("Load from", "Current Environment",
+                                                      "Workstation[box]", "[box]"));
+}
+
+TEST_F(TemplateTest, ViewerHasEveryControlOfItsTable)
+{
+    ASSERT_TRUE(CreateFromTemplate(*dlg, nullptr, IDD_INIVIEW));
+    EXPECT_EQ(dlg->GetTitle(), "View Environment");
+    EXPECT_EQ(dlg->GetClientSize(), dlg->ConvertDialogToPixels(wxSize(456, 272)));
+    EXPECT_TRUE(dlg->HasFlag(wxRESIZE_BORDER));
+    EXPECT_FALSE(dlg->HasFlag(wxMAXIMIZE_BOX));
+    EXPECT_FALSE(dlg->IsShown());
+
+    EXPECT_EQ(dlg->FindWindow(1)->GetLabel(), "&Get Keys");
+    EXPECT_EQ(dlg->GetDefaultItem(), dlg->FindWindow(1));
+    EXPECT_EQ(dlg->FindWindow(1)->GetRect(), Expected(*dlg, 51, 242, 45, 14));
+    EXPECT_FALSE(dlg->FindWindow(2)->IsShown());
+    EXPECT_EQ(dlg->FindWindow(2)->GetRect(), Expected(*dlg, 444, 4, 7, 6));
+
+    auto* sections = dynamic_cast<wxListBox*>(dlg->FindWindow(1003));
+    ASSERT_NE(sections, nullptr);
+    EXPECT_FALSE(sections->HasFlag(wxLB_SORT));
+    EXPECT_EQ(sections->GetRect(), Expected(*dlg, 6, 25, 143, 214));
+    auto* keys = dynamic_cast<wxListCtrl*>(dlg->FindWindow(1004));
+    ASSERT_NE(keys, nullptr);
+    EXPECT_TRUE(keys->InReportView());
+    EXPECT_EQ(keys->GetRect(), Expected(*dlg, 154, 24, 295, 232));
+    auto* box = dynamic_cast<wxStaticBox*>(dlg->FindWindow(-1));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->GetRect(), Expected(*dlg, 1, 17, 451, 246));
+    auto* name = dynamic_cast<wxTextCtrl*>(dlg->FindWindow(1005));
+    ASSERT_NE(name, nullptr);
+    EXPECT_FALSE(name->IsEditable());
+    EXPECT_EQ(name->GetRect(), Expected(*dlg, 12, 3, 119, 14));
+}
+
+TEST(TemplateTables, KeepTheTemplateOrder)
+{
+    std::vector<int> ids;
+    for (const ControlTemplate& c : IDD_ARDMON_DIALOG.controls) {
+        ids.push_back(c.id);
+    }
+    EXPECT_THAT(ids, testing::ElementsAre(1, 2, 1002, 1000, -1, 1005, -1, 1006, 1007, -1, -1, 1008));
+    ids.clear();
+    for (const ControlTemplate& c : IDD_INIVIEW.controls) {
+        ids.push_back(c.id);
+    }
+    EXPECT_THAT(ids, testing::ElementsAre(1, 2, 1003, 1004, -1, 1005));
+    EXPECT_EQ(IDD_ARDMON_DIALOG.id, 102);
+    EXPECT_EQ(IDD_INIVIEW.id, 130);
+}
+
+}  // namespace

@@ -1,0 +1,269 @@
+// The viewer driven for real through the main window's view buttons.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <wx/combobox.h>
+#include <wx/listbox.h>
+#include <wx/listctrl.h>
+#include <wx/textctrl.h>
+
+#include "ini_view.h"
+#include "window_fixture.h"
+
+using namespace ardmon;
+using namespace ardmon::test;
+using testing::ElementsAre;
+
+namespace {
+
+class ViewerTest : public TerminalFolderTest {
+protected:
+    void StartWith(const std::string& client)
+    {
+        MakeTerminalFolder(client);
+        WriteFile(dir.path() / "env" / "UAT.ini", "[UAT_ONLY]\nk=uat\n");
+        WriteFile(dir.path() / "env" / "PROD.ini", "[PROD_ONLY]\nk=prod\n");
+        ASSERT_TRUE(Start());
+    }
+
+    CIniView* OpenClientViewer()
+    {
+        Click(mainWnd.get(), 1002);
+        return mainWnd->m_pClientView;
+    }
+
+    CIniView* OpenProfileViewer(const char* profile)
+    {
+        mainWnd->m_cmbProfiles->SetStringSelection(profile);
+        Click(mainWnd.get(), 1006);
+        return mainWnd->m_pProfileView;
+    }
+
+    static std::vector<std::string> Sections(CIniView* v)
+    {
+        std::vector<std::string> names;
+        for (const wxString& s : v->m_listSections->GetStrings()) {
+            names.push_back(s.ToStdString());
+        }
+        return names;
+    }
+
+    static std::vector<std::string> Rows(CIniView* v)
+    {
+        std::vector<std::string> rows;
+        for (long i = 0; i < v->m_listKeys->GetItemCount(); ++i) {
+            rows.push_back((v->m_listKeys->GetItemText(i, 0) + "|" + v->m_listKeys->GetItemText(i, 1))
+                               .ToStdString());
+        }
+        return rows;
+    }
+
+    static void GetKeys(CIniView* v, const std::string& section)
+    {
+        v->m_listSections->SetStringSelection(section);
+        Click(v, 1);
+    }
+
+    static std::string FileName(CIniView* v)
+    {
+        return static_cast<wxTextCtrl*>(v->FindWindow(1005))->GetValue().ToStdString();
+    }
+};
+
+TEST_F(ViewerTest, ShowsSectionsInFileOrderAndPairsOfTheChosenOne)
+{
+    StartWith("; comment\n[ZETA]\na=b=c\nempty=\n=no key\n\n[ALPHA]\nx=1\n[EMPTY]\n");
+    CIniView* v = OpenClientViewer();
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(v->IsShown());
+    EXPECT_EQ(v->GetTitle(), "View Environment");
+    EXPECT_THAT(Sections(v), ElementsAre("ZETA", "ALPHA", "EMPTY"));
+    EXPECT_EQ(FileName(v), "halvoclient.ini");
+    ASSERT_EQ(v->m_listKeys->GetColumnCount(), 2);
+    wxListItem column;
+    column.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
+    v->m_listKeys->GetColumn(0, column);
+    EXPECT_EQ(column.GetText(), "Key Name");
+    EXPECT_EQ(column.GetWidth(), 100);
+    v->m_listKeys->GetColumn(1, column);
+    EXPECT_EQ(column.GetText(), "Key Value");
+
+    GetKeys(v, "ZETA");
+    EXPECT_THAT(Rows(v), ElementsAre("a|b=c", "empty|", "|no key"));
+    // A section without pairs empties the list.
+    GetKeys(v, "EMPTY");
+    EXPECT_TRUE(Rows(v).empty());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ViewerTest, GetKeysWithoutSelectionAsks)
+{
+    StartWith("[A]\nk=v\n");
+    CIniView* v = OpenClientViewer();
+    Click(v, 1);
+    EXPECT_THAT(messages.Texts(), ElementsAre("Select any section name,to display the keys"));
+    EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
+}
+
+TEST_F(ViewerTest, DoubleClickShowsTheSectionToo)
+{
+    StartWith("[A]\nk=v\n");
+    CIniView* v = OpenClientViewer();
+    v->m_listSections->SetSelection(0);
+    wxCommandEvent dclick(wxEVT_LISTBOX_DCLICK, 1003);
+    dclick.SetEventObject(v->m_listSections);
+    dclick.SetInt(0);
+    v->m_listSections->GetEventHandler()->ProcessEvent(dclick);
+    EXPECT_THAT(Rows(v), ElementsAre("k|v"));
+}
+
+TEST_F(ViewerTest, GetKeysReadsTheSectionAfresh)
+{
+    StartWith("[A]\nk=v\n");
+    CIniView* v = OpenClientViewer();
+    WriteFile(dir.path() / "halvoclient.ini", "[A]\nk=changed\nnew=1\n[B]\n");
+    GetKeys(v, "A");
+    EXPECT_THAT(Rows(v), ElementsAre("k|changed", "new|1"));
+    EXPECT_THAT(Sections(v), ElementsAre("A"));  // the list itself is not read again
+
+    std::filesystem::remove(dir.path() / "halvoclient.ini");
+    GetKeys(v, "A");
+    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open halvoclient.ini file"));
+    EXPECT_THAT(Rows(v), ElementsAre("k|changed", "new|1"));
+}
+
+TEST_F(ViewerTest, OverflowingSectionWarnsAndShowsWhatFits)
+{
+    std::string client = "[BIG]\n";
+    for (int i = 0; i < 2000; ++i) {
+        client += "key" + std::to_string(i) + "=value\n";
+    }
+    StartWith(client);
+    CIniView* v = OpenClientViewer();
+    GetKeys(v, "BIG");
+    EXPECT_THAT(messages.Texts(), ElementsAre("more keys are associated with BIG section"));
+    const auto rows = Rows(v);
+    ASSERT_GT(rows.size(), 1000u);
+    ASSERT_LT(rows.size(), 2000u);
+    EXPECT_EQ(rows.front(), "key0|value");
+}
+
+TEST_F(ViewerTest, ClientAndProfileViewersReadTheirOwnFiles)
+{
+    StartWith("[CLIENT_ONLY]\nk=client\n");
+    CIniView* client = OpenClientViewer();
+    CIniView* profile = OpenProfileViewer("UAT.ini");
+    ASSERT_NE(client, profile);
+    EXPECT_EQ(theApp.m_strIniFile, "env/UAT.ini");
+    EXPECT_EQ(FileName(profile), "env/UAT.ini");
+    EXPECT_TRUE(client->IsShown());
+    EXPECT_TRUE(profile->IsShown());
+
+    GetKeys(client, "CLIENT_ONLY");
+    GetKeys(profile, "UAT_ONLY");
+    EXPECT_THAT(Rows(client), ElementsAre("k|client"));
+    EXPECT_THAT(Rows(profile), ElementsAre("k|uat"));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ViewerTest, TheSameButtonAgainReplacesTheViewer)
+{
+    StartWith("[A]\nk=v\n");
+    wxWeakRef<CIniView> first(OpenClientViewer());
+    WriteFile(dir.path() / "halvoclient.ini", "[A]\n[B]\n");
+    CIniView* second = OpenClientViewer();
+    EXPECT_EQ(first.get(), nullptr);
+    EXPECT_THAT(Sections(second), ElementsAre("A", "B"));
+
+    wxWeakRef<CIniView> uat(OpenProfileViewer("UAT.ini"));
+    CIniView* prod = OpenProfileViewer("PROD.ini");
+    EXPECT_EQ(uat.get(), nullptr);
+    EXPECT_THAT(Sections(prod), ElementsAre("PROD_ONLY"));
+    EXPECT_EQ(mainWnd->m_pClientView, second);
+}
+
+TEST_F(ViewerTest, ProfileViewWithoutSelectionChangesNothing)
+{
+    StartWith("[A]\n");
+    CIniView* uat = OpenProfileViewer("UAT.ini");
+    mainWnd->m_cmbProfiles->SetSelection(wxNOT_FOUND);
+    Click(mainWnd.get(), 1006);
+    EXPECT_THAT(messages.Texts(), ElementsAre("Please Select any ini file"));
+    EXPECT_EQ(mainWnd->m_pProfileView, uat);
+    EXPECT_EQ(theApp.m_strIniFile, "env/UAT.ini");
+}
+
+TEST_F(ViewerTest, MissingFileLeavesAnEmptyWindowThatIgnoresResizing)
+{
+    StartWith("[A]\n");
+    std::filesystem::remove(dir.path() / "env" / "UAT.ini");
+    CIniView* v = OpenProfileViewer("UAT.ini");
+    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open env/UAT.ini file"));
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(v->IsShown());
+    EXPECT_EQ(v->m_listSections->GetCount(), 0u);
+    EXPECT_EQ(v->m_listKeys->GetColumnCount(), 0);
+    EXPECT_EQ(FileName(v), "");
+    EXPECT_EQ(v->m_strFile, "");
+
+    const wxRect before = v->m_listKeys->GetRect();
+    v->SetClientSize(v->GetClientSize() + wxSize(120, 80));
+    Pump(200);
+    EXPECT_EQ(v->m_listKeys->GetRect(), before);
+}
+
+TEST_F(ViewerTest, ResizingMovesTheAnchoredControls)
+{
+    StartWith("[A]\n");
+    CIniView* v = OpenClientViewer();
+    ASSERT_TRUE(PumpUntil([&] { return v->IsShownOnScreen(); }));
+    const wxSize first = v->GetClientSize();
+    auto rect = [&](int id) { return v->FindWindow(id)->GetRect(); };
+    const wxRect sections = rect(1003), keys = rect(1004), getKeys = rect(1), box = rect(-1),
+                 name = rect(1005);
+
+    auto resize = [&](wxSize client) {
+        v->SetClientSize(client);
+        ASSERT_TRUE(PumpUntil([&] { return v->GetClientSize() == client; }));
+        Pump(50);
+    };
+
+    resize(first + wxSize(100, 50));
+    EXPECT_EQ(rect(1003), wxRect(sections.GetPosition(), sections.GetSize() + wxSize(100, 50)));
+    EXPECT_EQ(rect(1004), wxRect(keys.GetPosition() + wxPoint(100, 0), keys.GetSize() + wxSize(0, 50)));
+    EXPECT_EQ(rect(1), wxRect(getKeys.GetPosition() + wxPoint(0, 50), getKeys.GetSize()));
+    EXPECT_EQ(rect(-1), wxRect(box.GetPosition(), box.GetSize() + wxSize(100, 50)));
+    EXPECT_EQ(rect(1005), name);
+
+    // Below the first size the first layout comes back and stays.
+    resize(first - wxSize(100, 60));
+    EXPECT_EQ(rect(1003), sections);
+    EXPECT_EQ(rect(1004), keys);
+    EXPECT_EQ(rect(1), getKeys);
+    EXPECT_EQ(rect(-1), box);
+    resize(first + wxSize(30, -20));
+    EXPECT_EQ(rect(1004), wxRect(keys.GetPosition() + wxPoint(30, 0), keys.GetSize()));
+    EXPECT_EQ(rect(1), getKeys);
+}
+
+TEST_F(ViewerTest, EscapeAndCloseBoxOnlyHide)
+{
+    StartWith("[A]\n");
+    CIniView* v = OpenClientViewer();
+    Pump(300);  // a window mapped after it was hidden counts as shown again
+    wxKeyEvent esc(wxEVT_CHAR_HOOK);
+    esc.m_keyCode = WXK_ESCAPE;
+    esc.SetEventObject(v);
+    v->GetEventHandler()->ProcessEvent(esc);
+    Pump(100);
+    EXPECT_FALSE(v->IsShown());
+    EXPECT_EQ(mainWnd->m_pClientView, v);
+    v->Show();
+    Pump(300);
+    v->Close();
+    Pump(300);
+    EXPECT_FALSE(v->IsShown());
+    EXPECT_EQ(mainWnd->m_pClientView, v);
+    EXPECT_NE(mainWnd.get(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+// The main window driven for real: start-up, the list, the load, the keys
+// that end it and the terminal start.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <wx/combobox.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include "ardmon_logic.h"
+#include "window_fixture.h"
+
+using namespace ardmon;
+using namespace ardmon::test;
+using testing::ElementsAre;
+
+namespace {
+
+class MainWindowTest : public TerminalFolderTest {
+protected:
+    wxComboBox* Profiles() { return mainWnd->m_cmbProfiles; }
+
+    std::string CurrentEnvironment()
+    {
+        return static_cast<wxTextCtrl*>(mainWnd->FindWindow(1005))->GetValue().ToStdString();
+    }
+
+    std::vector<std::string> Items()
+    {
+        std::vector<std::string> items;
+        for (const wxString& s : Profiles()->GetStrings()) {
+            items.push_back(s.ToStdString());
+        }
+        return items;
+    }
+};
+
+TEST_F(MainWindowTest, ListsTheProfilesSortedWithNothingSelected)
+{
+    MakeTerminalFolder();
+    for (const char* name : {"UAT.ini", "prod.ini", "DR.ini", ".ini", "notes.INI", "a.ini.bak",
+                             "ini", "x.ini.txt"}) {
+        WriteFile(dir.path() / "env" / name, "[S]\nk=v\n");
+    }
+    std::filesystem::create_directory(dir.path() / "env" / "folder.ini");
+
+    ASSERT_TRUE(Start());
+    EXPECT_THAT(Items(), ElementsAre(".ini", "DR.ini", "prod.ini", "UAT.ini"));
+    EXPECT_EQ(Profiles()->GetSelection(), wxNOT_FOUND);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(MainWindowTest, MissingFolderAndClientFileReportOnlyTheFolder)
+{
+    WriteTerminal("#!/bin/sh\n");
+    EXPECT_FALSE(Start());
+    EXPECT_THAT(messages.Texts(), ElementsAre("No folder found " + dir.str() + "/env"));
+    EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
+    EXPECT_TRUE(Ended());
+}
+
+TEST_F(MainWindowTest, ChecksTheClientFileThenTheTerminal)
+{
+    std::filesystem::create_directory(dir.path() / "env");
+    EXPECT_FALSE(Start());
+    EXPECT_THAT(messages.Texts(), ElementsAre("No file found " + dir.str() + "/halvoclient.ini"));
+    EXPECT_TRUE(Ended());
+
+    messages.shown.clear();
+    WriteFile(dir.path() / "halvoclient.ini", "");
+    EXPECT_FALSE(Start());
+    EXPECT_THAT(messages.Texts(), ElementsAre("No file found " + dir.str() + "/VovuvAvavar.exe"));
+    EXPECT_TRUE(Ended());
+}
+
+TEST_F(MainWindowTest, AnEnvFileInsteadOfAFolderPassesWithAnEmptyList)
+{
+    WriteFile(dir.path() / "env", "not a folder");
+    WriteFile(dir.path() / "halvoclient.ini", "");
+    WriteTerminal("#!/bin/sh\n");
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Profiles()->GetCount(), 0u);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(MainWindowTest, ShowsTheRecordedLoad)
+{
+    const struct {
+        std::string record;
+        std::string shown;
+    } cases[] = {
+        {"", "halvoclient.ini"},
+        {"[HALVO_LAUNCHER]\nLast Loaded File=String not found\n", "halvoclient.ini"},
+        {"[HALVO_LAUNCHER]\nLast Loaded File=\n", "halvoclient.ini<>"},
+        {"[HALVO_LAUNCHER]\nLast Loaded File=PROD.ini\n", "halvoclient.ini<PROD.ini>"},
+        {"[HALVO_LAUNCHER]\nLast Loaded File=" + std::string(150, 'x') + "\n",
+         "halvoclient.ini<" + std::string(99, 'x') + ">"},
+    };
+    for (const auto& c : cases) {
+        MakeTerminalFolder(c.record);
+        ASSERT_TRUE(Start());
+        EXPECT_EQ(CurrentEnvironment(), c.shown) << c.record;
+        mainWnd->Destroy();
+        ASSERT_TRUE(Ended());
+    }
+}
+
+TEST_F(MainWindowTest, LoadWritesTheClientFileAndShowsTheRecord)
+{
+    MakeTerminalFolder("[CONNECTION]\nHost=old\nPort=1\n");
+    WriteFile(dir.path() / "env" / "UAT.ini", "[CONNECTION]\nHost=uat\n");
+    ASSERT_TRUE(Start());
+
+    // The edit box already shows the new text while the message is open.
+    std::string shownDuringMessage;
+    messages.onShow = [&](const std::string&) { shownDuringMessage = CurrentEnvironment(); };
+    Profiles()->SetSelection(0);
+    Click(mainWnd.get(), 1);
+
+    EXPECT_THAT(messages.Texts(),
+                ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
+    EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
+    EXPECT_EQ(shownDuringMessage, "halvoclient.ini<UAT.ini>");
+    const std::string client = ReadFile(dir.path() / "halvoclient.ini");
+    EXPECT_NE(client.find("Host=uat"), std::string::npos) << client;
+    EXPECT_NE(client.find("Port=1"), std::string::npos) << client;
+    EXPECT_NE(client.find("Last Loaded File=UAT.ini"), std::string::npos) << client;
+}
+
+TEST_F(MainWindowTest, LoadWithoutSelectionAsksForOne)
+{
+    MakeTerminalFolder();
+    WriteFile(dir.path() / "env" / "UAT.ini", "[S]\nk=v\n");
+    ASSERT_TRUE(Start());
+    // Text typed into the field is not a selection.
+    Profiles()->SetValue("UAT.ini");
+    Click(mainWnd.get(), 1);
+    EXPECT_THAT(messages.Texts(), ElementsAre("Please Select any ini file"));
+}
+
+TEST_F(MainWindowTest, EnterLoadsAndKeepsTheWindow)
+{
+    MakeTerminalFolder();
+    WriteFile(dir.path() / "env" / "UAT.ini", "[S]\nk=v\n");
+    ASSERT_TRUE(Start());
+    Profiles()->SetSelection(0);
+    mainWnd->Raise();
+    Profiles()->SetFocus();
+    wxUIActionSimulator sim;
+    sim.MouseMove(Profiles()->GetScreenPosition() + wxPoint(5, 5));
+    Pump(100);
+    sim.Char(WXK_RETURN);
+
+    ASSERT_TRUE(PumpUntil([&] { return !messages.shown.empty(); }, 5000));
+    EXPECT_THAT(messages.Texts(),
+                ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
+    Pump(300);
+    ASSERT_NE(mainWnd.get(), nullptr);
+    EXPECT_TRUE(mainWnd->IsShown());
+}
+
+TEST_F(MainWindowTest, EscapeEndsTheWindow)
+{
+    MakeTerminalFolder();
+    ASSERT_TRUE(Start());
+    wxKeyEvent esc(wxEVT_CHAR_HOOK);
+    esc.m_keyCode = WXK_ESCAPE;
+    esc.SetEventObject(mainWnd.get());
+    mainWnd->GetEventHandler()->ProcessEvent(esc);
+    EXPECT_TRUE(Ended());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(MainWindowTest, CloseBoxEndsTheWindowAndTheViewersWithIt)
+{
+    MakeTerminalFolder();
+    ASSERT_TRUE(Start());
+    Click(mainWnd.get(), 1002);
+    wxWeakRef<wxDialog> viewer(mainWnd->m_pClientView);
+    ASSERT_NE(viewer.get(), nullptr);
+    mainWnd->Close();
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(viewer.get(), nullptr);
+}
+
+TEST_F(MainWindowTest, SuccessfulLaunchStartsTheTerminalInTheFolderAndEnds)
+{
+    MakeTerminalFolder();
+    WriteTerminal("#!/bin/sh\npwd > started.tmp && mv started.tmp started\n");
+    ASSERT_TRUE(Start());
+    Click(mainWnd.get(), 1008);
+    EXPECT_TRUE(Ended());
+    EXPECT_TRUE(messages.shown.empty());
+    ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(dir.path() / "started"); }));
+    EXPECT_EQ(ReadFile(dir.path() / "started"), dir.str() + "\n");
+}
+
+TEST_F(MainWindowTest, TerminalBeingWrittenKeepsTheWindowOpen)
+{
+    MakeTerminalFolder();
+    ASSERT_TRUE(Start());
+    const int writer = open((dir.path() / "VovuvAvavar.exe").c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    Click(mainWnd.get(), 1007);
+    close(writer);
+    EXPECT_THAT(messages.Texts(), ElementsAre("Sharing violation occured"));
+    Pump(100);
+    ASSERT_NE(mainWnd.get(), nullptr);
+    EXPECT_TRUE(mainWnd->IsShown());
+}
+
+TEST_F(MainWindowTest, MissingTerminalReportsAnErrorAndStaysOpen)
+{
+    MakeTerminalFolder();
+    ASSERT_TRUE(Start());
+    std::filesystem::remove(dir.path() / "VovuvAvavar.exe");
+    Click(mainWnd.get(), 1008);
+    EXPECT_THAT(messages.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
+    Pump(100);
+    EXPECT_NE(mainWnd.get(), nullptr);
+}
+
+TEST_F(MainWindowTest, LaunchResultsFollowTheWindowsCodes)
+{
+    MakeTerminalFolder();
+    ASSERT_TRUE(Start());
+    std::vector<std::string> launched;
+    mainWnd->m_shellOpen = [&](const std::string& path, const std::string& workDir) {
+        launched.push_back(path + "|" + workDir);
+        return std::intptr_t{32};
+    };
+    Click(mainWnd.get(), 1008);
+    EXPECT_THAT(launched, ElementsAre(dir.str() + "/VovuvAvavar.exe|" + dir.str()));
+    EXPECT_THAT(messages.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
+    EXPECT_NE(mainWnd.get(), nullptr);
+}
+
+TEST(LaunchOutcome, MapsResults)
+{
+    EXPECT_TRUE(InterpretLaunchResult(33).closeLauncher);
+    EXPECT_TRUE(InterpretLaunchResult(33).message.empty());
+    EXPECT_EQ(InterpretLaunchResult(26).message, "Sharing violation occured");
+    EXPECT_FALSE(InterpretLaunchResult(26).closeLauncher);
+    for (std::intptr_t code : {std::intptr_t{-5}, std::intptr_t{0}, std::intptr_t{2},
+                               std::intptr_t{32}}) {
+        EXPECT_EQ(InterpretLaunchResult(code).message, "Error occured during start Vovuvavavar");
+        EXPECT_FALSE(InterpretLaunchResult(code).closeLauncher);
+    }
+}
+
+TEST(ProfileList, EndingRule)
+{
+    EXPECT_TRUE(IsListedProfile("UAT.ini", false));
+    EXPECT_TRUE(IsListedProfile(".ini", false));
+    EXPECT_FALSE(IsListedProfile("UAT.INI", false));
+    EXPECT_FALSE(IsListedProfile("UAT.ini.old", false));
+    EXPECT_FALSE(IsListedProfile("ini", false));
+    EXPECT_FALSE(IsListedProfile("x.ini", true));
+}
+
+TEST(MinimizedIcon, IsCentredWithRoundingUp)
+{
+    const IconOrigin o = MinimizedIconOrigin(33, 40, 32, 32);
+    EXPECT_EQ(o.x, 1);
+    EXPECT_EQ(o.y, 4);
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// The wx message box: modal, OK, captioned with the application title.
+#include <gtest/gtest.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/testing.h>
+
+#include "gui_test_support.h"
+#include "user_messages.h"
+
+using namespace ardmon;
+
+namespace {
+
+class ExpectMessageBox : public wxExpectModal<wxMessageDialog> {
+public:
+    ExpectMessageBox(std::string text, std::string caption)
+        : wxExpectModal<wxMessageDialog>(wxID_OK), m_text(std::move(text)),
+          m_caption(std::move(caption))
+    {
+    }
+
+protected:
+    int OnInvoked(wxMessageDialog* dlg) const override
+    {
+        EXPECT_EQ(dlg->GetMessage().ToStdString(), m_text);
+        EXPECT_EQ(dlg->GetTitle().ToStdString(), m_caption);
+        EXPECT_EQ(dlg->GetMessageDialogStyle() & (wxOK | wxCANCEL | wxYES_NO), wxOK);
+        return wxExpectModal<wxMessageDialog>::OnInvoked(dlg);
+    }
+
+private:
+    std::string m_text;
+    std::string m_caption;
+};
+
+TEST(WxMessages, ShowsAModalOkBoxCaptionedWithTheProgramName)
+{
+    EXPECT_EQ(ApplicationTitle(), test::ExpectedTitle());
+    WxUserMessages messages;
+    int result = 0;
+    wxTEST_DIALOG(result = AfxMessageBox(messages, "No folder found /home/u/term/env"),
+                  ExpectMessageBox("No folder found /home/u/term/env", test::ExpectedTitle()));
+    EXPECT_EQ(result, IDOK);
+}
+
+}  // namespace
