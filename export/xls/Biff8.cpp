@@ -380,6 +380,10 @@ struct Emit {
     }
 };
 
+struct MeasuredSheet : SheetNotes {
+    Biff8Writer::SheetLayout layout;
+};
+
 constexpr std::uint64_t kSheetFixed = 20 /*BOF*/ + 18 /*DIMENSIONS*/ + 22 /*WINDOW2*/ + 4 /*EOF*/;
 
 std::string ColumnName(std::uint64_t column) {
@@ -473,6 +477,10 @@ SaveResult Biff8Writer::Plan() {
     for (std::size_t s = 0; s < n; ++s) {
         const SheetImpl& sheet = book_.SheetAt(s);
         SheetLayout& L = sheets_[s];
+        if (const auto* notes = dynamic_cast<const MeasuredSheet*>(sheet.Notes())) {
+            L = notes->layout;  // unchanged since the last save
+            continue;
+        }
         std::uint64_t colinfo = 0;
         for (std::uint32_t c = 0; c < kMaxColumns; ++c) {
             const std::vector<FormatRun>& runs = sheet.Formats(c);
@@ -521,6 +529,9 @@ SaveResult Biff8Writer::Plan() {
             L.firstColumn = m.firstColumn;
             L.columnEnd = static_cast<std::uint16_t>(m.lastColumn + 1);
         }
+        auto notes = std::make_unique<MeasuredSheet>();
+        notes->layout = L;
+        sheet.KeepNotes(std::move(notes));
     }
 
     // Strings no cell uses any more are left out; the rest keep their order.

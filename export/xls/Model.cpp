@@ -243,6 +243,7 @@ void SheetImpl::PutOutside(std::uint32_t row, std::uint32_t column, const Outsid
 }
 
 void SheetImpl::SetNumber(std::uint32_t row, std::uint32_t column, double value) {
+    ++version_;
     if (row >= kMaxRows || column >= kMaxColumns) {
         PutOutside(row, column, OutsideCell{Cell::Number, value, 0});
         return;
@@ -274,6 +275,7 @@ void SheetImpl::SetText(std::uint32_t row, std::uint32_t column, std::string_vie
         Clear(row, column);
         return;
     }
+    ++version_;
     const std::uint32_t index = strings_->Intern(text);
     if (row >= kMaxRows || column >= kMaxColumns) {
         PutOutside(row, column, OutsideCell{Cell::Text, 0, index});
@@ -289,6 +291,7 @@ void SheetImpl::SetText(std::uint32_t row, std::uint32_t column, std::string_vie
 }
 
 void SheetImpl::Clear(std::uint32_t row, std::uint32_t column) {
+    ++version_;
     if (row >= kMaxRows || column >= kMaxColumns) {
         auto it = outside_.find({row, column});
         if (it == outside_.end()) return;
@@ -309,6 +312,7 @@ void SheetImpl::Clear(std::uint32_t row, std::uint32_t column) {
 
 void SheetImpl::SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, std::uint32_t column,
                                 NumberFormat format) {
+    ++version_;
     // Formats outside the grid have no cell to apply to in the file.
     if (column >= kMaxColumns || firstRow > lastRow || firstRow >= kMaxRows) return;
     lastRow = std::min(lastRow, kMaxRows - 1);

@@ -142,6 +142,12 @@ struct OutsideCell {
 std::optional<std::uint32_t> ToRk(double v);
 double FromRk(std::uint32_t rk);
 
+// What a save worked out about a sheet (sizes, checks), kept for the next
+// save as long as the sheet does not change.
+struct SheetNotes {
+    virtual ~SheetNotes() = default;
+};
+
 class SheetImpl final : public Worksheet {
 public:
     SheetImpl(SharedStrings& strings, std::string name) : strings_(&strings), name_(std::move(name)) {}
@@ -170,6 +176,12 @@ public:
     const std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell>& Outside() const { return outside_; }
     const SharedStrings& Strings() const { return *strings_; }
     std::size_t MemoryBytes() const;
+    // Notes from an earlier save, or null when the sheet changed since.
+    const SheetNotes* Notes() const { return notesVersion_ == version_ ? notes_.get() : nullptr; }
+    void KeepNotes(std::unique_ptr<SheetNotes> notes) const {
+        notes_ = std::move(notes);
+        notesVersion_ = version_;
+    }
 
 private:
     Cell* Find(std::uint32_t row, std::uint8_t column);
@@ -189,6 +201,9 @@ private:
     std::vector<std::uint32_t> freeNumbers_;
     std::size_t cellCount_ = 0;
     std::size_t nonFinite_ = 0;
+    std::uint64_t version_ = 1;  // counts changes of cells and formats
+    mutable std::unique_ptr<SheetNotes> notes_;
+    mutable std::uint64_t notesVersion_ = 0;
     std::uint16_t widthHint_ = 1;
     std::array<std::vector<FormatRun>, kMaxColumns> formats_;
     std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell> outside_;

@@ -24,6 +24,8 @@ TEST(XlsReadBack, SheetsCellTypesAndFormats) {
     a.SetNumberFormat(0, 3, 0, NumberFormat::Fixed2);
     a.SetNumberFormat(0, 3, 1, NumberFormat::Text);
     a.SetNumberFormat(0, 3, 2, NumberFormat::General);
+    a.SetNumberFormat(0, 65535, 5, NumberFormat::Text);  // a whole column: its default format
+    a.SetNumberFormat(0, 65535, 6, NumberFormat::Text);
     a.SetText(0, 0, "Price");
     a.SetText(0, 1, "Code");
     a.SetText(0, 2, "Count");
@@ -45,6 +47,8 @@ TEST(XlsReadBack, SheetsCellTypesAndFormats) {
     EXPECT_EQ(Check("cells", path),
               "sheet \"First\" rows=0 cols=0\n"
               "sheet \"Data-Sheet1\" rows=4 cols=3\n"
+              "colinfo 5 \"@\"\n"
+              "colinfo 6 \"@\"\n"
               "0 0 text \"0.00\" \"Price\"\n"
               "0 1 text \"@\" \"Code\"\n"
               "0 2 text \"General\" \"Count\"\n"
@@ -181,6 +185,9 @@ TEST(XlsReadBack, TheWholeGrid) {
               "sheet \"Data-Sheet2\" rows=2 cols=1\n"
               "  text \"General\" 2\n"
               "  number-sum 0.0 text-chars 5\n");
+    const std::string gnumeric = Check("gnumeric", path);
+    EXPECT_EQ(gnumeric.substr(0, gnumeric.find("<")), "exit 0\ncsv out_0.csv\n") << gnumeric;
+    EXPECT_EQ(gnumeric.substr(gnumeric.find("csv out_1.csv")), "csv out_1.csv\nCode\n7\n");
 }
 
 // Compound files with a stream just over the 4096-byte mini-stream limit,
