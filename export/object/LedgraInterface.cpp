@@ -85,7 +85,7 @@ int CLedgraInterface::WriteToTextFile() {
         return 0;
     }
 
-    std::string fileText;
+    TextBuffer fileText;
     std::string cellText;
     std::string path;
     SaveDialogRequest request;
@@ -106,7 +106,7 @@ int CLedgraInterface::WriteToTextFile() {
         AppendRow(m_pfnColumnText, m_pUserData, static_cast<int>(row), m_nColumns, cellText,
                   fileText);
 
-    bool written = WriteAll(file.get(), fileText);
+    bool written = fileText.WriteTo(file.get());
     written = CloseFile(file.release()) && written;
     if (!written) {
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);

@@ -10,9 +10,12 @@
 
 #include <ledgra/LedgraInterface.h>
 
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ledgra {
 
@@ -26,8 +29,29 @@ inline constexpr const char* kMsgWriteFailed = "File Write Failed";
 // True when text must be quoted to stay one field.
 bool NeedsQuotes(std::string_view text);
 
+// Appends text quoted, inner quotes doubled (Out: std::string or TextBuffer).
+template <class Out>
+void AppendQuoted(Out& out, std::string_view text) {
+    out.push_back('"');
+    for (;;) {
+        const std::size_t quote = text.find('"');
+        if (quote == std::string_view::npos) break;
+        out.append(text.data(), quote + 1);
+        out.push_back('"');
+        text.remove_prefix(quote + 1);
+    }
+    out.append(text.data(), text.size());
+    out.push_back('"');
+}
+
 // Appends text to out as one field (no separator).
-void AppendField(std::string& out, std::string_view text);
+template <class Out>
+void AppendField(Out& out, std::string_view text) {
+    if (NeedsQuotes(text))
+        AppendQuoted(out, text);
+    else
+        out.append(text.data(), text.size());
+}
 
 // Pulls one row through the callback and appends it to out as one line. For
 // each column 0..columns-1: the type is set to -1, fn is called with
@@ -35,8 +59,94 @@ void AppendField(std::string& out, std::string_view text);
 // field are appended. cellText is not emptied between calls, so a callback that
 // assigns nothing repeats the previous text. Ends the line with "\r\n", also
 // for columns <= 0. fn may be null only when columns <= 0.
+template <class Out>
 void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns, std::string& cellText,
-               std::string& out);
+               Out& out) {
+    for (int column = 0; column < columns; ++column) {
+        int type = -1;
+        fn(userData, row, column, cellText, &type);
+        if (column != 0) out.push_back(',');
+        AppendField(out, cellText);
+    }
+    out.append("\r\n", 2);
+}
+
+// Growing text in large blocks that are never moved or copied: the whole
+// export is gathered here before anything is written. Blocks come from the
+// system already backed by memory (one call instead of a page fault per page,
+// which dominates the cost of a growing string).
+class TextBuffer {
+public:
+    TextBuffer() = default;
+    ~TextBuffer();
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+
+    void append(const char* data, std::size_t size) {
+        if (size <= static_cast<std::size_t>(end_ - next_)) {
+            if (size != 0) std::memcpy(next_, data, size);
+            next_ += size;
+        } else {
+            AppendSlow(data, size);
+        }
+    }
+    void push_back(char c) {
+        if (next_ == end_) AddBlock(1);
+        *next_++ = c;
+    }
+    // Appends "," (when comma) and text as one field: the row helper's work
+    // for one cell, with a fast path for the short texts tables are made of.
+    void AppendCell(bool comma, const std::string& text) {
+        // Short texts are scanned and copied in one pass (no call, no wide load
+        // of bytes the callback has only just stored).
+        const std::size_t n = text.size();
+        if (n <= 32 && static_cast<std::size_t>(end_ - next_) > n) {
+            const char* src = text.data();
+            char* dst = next_;
+            if (comma) *dst++ = ',';
+            bool special = n != 0 && src[0] == '"';
+            for (std::size_t i = 0; i < n; ++i) {
+                const char c = src[i];
+                special |= (c == ',') | (c == '\r') | (c == '\n');
+                dst[i] = c;
+            }
+            if (!special) {
+                next_ = dst + n;
+                return;
+            }
+        }
+        if (comma) push_back(',');
+        AppendField(*this, text);
+    }
+    std::size_t size() const;
+    // Writes the whole text; false when the stream refuses any of it.
+    bool WriteTo(std::FILE* file);
+
+private:
+    struct Block {
+        char* data;
+        std::size_t capacity;
+        std::size_t used;
+    };
+    void AppendSlow(const char* data, std::size_t size);
+    void AddBlock(std::size_t atLeast);
+    void CloseBlock();
+
+    std::vector<Block> blocks_;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+};
+
+// The row helper for the text export's own buffer.
+inline void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns,
+                      std::string& cellText, TextBuffer& out) {
+    for (int column = 0; column < columns; ++column) {
+        int type = -1;
+        fn(userData, row, column, cellText, &type);
+        out.AppendCell(column != 0, cellText);
+    }
+    out.append("\r\n", 2);
+}
 
 // Writes every byte of text (NUL bytes included); false when the stream
 // refuses any of it.

@@ -184,3 +184,35 @@ TEST(TextRows, TheRowHelperQuotesOnlyWhatNeedsIt) {
 }
 
 }  // namespace
+
+namespace {
+int GridCell(void* user, int row, int column, std::string& text, int*) {
+    const auto& cells = *static_cast<const std::vector<std::string>*>(user);
+    if (row == 7777 && column == 2) {  // one text larger than a buffer block
+        text.assign(3000000, 'L');
+        return 0;
+    }
+    text = cells[static_cast<std::size_t>(row * 7 + column) % cells.size()];
+    return 0;
+}
+}  // namespace
+
+TEST(TextRows, TheExportBufferMatchesTheRowHelperAcrossBlocks) {
+    // Short, long, quoted and empty texts, enough rows for several buffer blocks.
+    std::vector<std::string> cells = {"", "HALV", "12.50", "a,b", "\"lead", "mid\"dle",
+                                      std::string(40, 'x'), std::string(33, ','), "\r\n"};
+    std::string expected;
+    ledgra::TextBuffer buffer;
+    std::string textA, textB;
+    for (int row = 1; row <= 20000; ++row) {
+        ledgra::AppendRow<std::string>(&GridCell, &cells, row, 9, textA, expected);
+        ledgra::AppendRow(&GridCell, &cells, row, 9, textB, buffer);
+    }
+    ASSERT_EQ(buffer.size(), expected.size());
+    TempDir dir;
+    FILE* f = std::fopen((dir / "rows.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(buffer.WriteTo(f));
+    EXPECT_TRUE(ledgra::CloseFile(f));
+    EXPECT_TRUE(ReadFile(dir / "rows.txt") == expected);
+}

@@ -1,0 +1,32 @@
+#!/bin/sh
+# install_and_consume.sh BUILD_DIR CONSUMER_SOURCE BUILD_TYPE [EXTRA_CXX_FLAGS]
+set -eu
+build=$1 consumer=$2 type=${3:-Release} flags=${4:-}
+work=$(mktemp -d "${TMPDIR:-/tmp}/ledgra-install-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake --install "$build" --component ledgra --prefix "$prefix"
+test -f "$prefix/include/ledgra/LedgraInterface.h"
+
+expected=$work/expected.csv
+printf 'HALV,100,12.50\r\nARDM,-5,3.25\r\nVOVU,"1,000",Note "B"\r\n' > "$expected"
+
+echo "== find_package(Ledgra)"
+cmake -S "$consumer" -B "$work/cmake-build" -G Ninja -DCMAKE_BUILD_TYPE="$type" \
+      -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$flags"
+cmake --build "$work/cmake-build"
+"$work/cmake-build/ledgra_consumer" "$work/cmake.csv"
+cmp "$expected" "$work/cmake.csv"
+
+echo "== pkg-config ledgra"
+pc=$(find "$prefix" -name ledgra.pc)
+export PKG_CONFIG_PATH="${pc%/ledgra.pc}"
+test "$(pkg-config --modversion ledgra)" = 1.0.0
+libdir=$(pkg-config --variable=libdir ledgra)
+# shellcheck disable=SC2046
+c++ -std=c++17 $flags $(pkg-config --cflags ledgra) "$consumer/main.cpp" \
+    -o "$work/pc-consumer" $(pkg-config --libs ledgra) -Wl,-rpath,"$libdir"
+"$work/pc-consumer" "$work/pc.csv"
+cmp "$expected" "$work/pc.csv"
+echo "installed Ledgra works from $prefix"
