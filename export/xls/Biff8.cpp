@@ -248,8 +248,6 @@ bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, V
         xf[c] = layout.wholeColumnXf.empty() || !layout.wholeColumnXf[c] ? kGeneralXf : layout.wholeColumnXf[c];
     const std::vector<std::uint8_t>& partial = layout.partialColumns;
     std::uint32_t cursor[kMaxColumns] = {};
-    const std::uint32_t rowCount = sheet.RowCount();
-
     for (std::uint32_t row = 0; row < layout.walkEnd; ++row) {
         bool blanks = false;
         for (std::size_t k = 0; k < partial.size(); ++k) {
@@ -261,10 +259,10 @@ bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, V
             xf[partial[k]] = x;
             blanks |= x != kGeneralXf;
         }
-        std::uint16_t count = 0;
-        const Cell* cells = row < rowCount ? sheet.RowCells(row, count) : nullptr;
+        const RowView cells = sheet.Row(row);
+        const std::uint16_t count = cells.count;
         if (!blanks) {
-            if (count && !v.Cells(row, cells, count, xf)) return false;
+            if (count && !v.Cells(row, cells.values, cells.columns, count, xf)) return false;
             continue;
         }
         // Formatted columns of this row without a cell get a BLANK.
@@ -273,22 +271,25 @@ bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, V
         for (std::size_t k = 0, i = 0; k < partial.size(); ++k) {
             const std::uint8_t col = partial[k];
             if (xf[col] == kGeneralXf) continue;
-            while (i < count && cells[i].column < col) ++i;
-            if (i == count || cells[i].column != col) missing[nMissing++] = col;
+            while (i < count && cells.columns[i] < col) ++i;
+            if (i == count || cells.columns[i] != col) missing[nMissing++] = col;
         }
         if (nMissing == 0) {
-            if (count && !v.Cells(row, cells, count, xf)) return false;
+            if (count && !v.Cells(row, cells.values, cells.columns, count, xf)) return false;
             continue;
         }
         std::size_t i = 0;
         for (std::size_t m = 0; m < nMissing; ++m) {
             std::size_t j = i;
-            while (j < count && cells[j].column < missing[m]) ++j;
-            if (j > i && !v.Cells(row, cells + i, static_cast<std::uint16_t>(j - i), xf)) return false;
+            while (j < count && cells.columns[j] < missing[m]) ++j;
+            if (j > i && !v.Cells(row, cells.values + i, cells.columns + i, static_cast<std::uint16_t>(j - i), xf))
+                return false;
             i = j;
             v.Blank(row, missing[m], xf[missing[m]]);
         }
-        if (i < count && !v.Cells(row, cells + i, static_cast<std::uint16_t>(count - i), xf)) return false;
+        if (i < count &&
+            !v.Cells(row, cells.values + i, cells.columns + i, static_cast<std::uint16_t>(count - i), xf))
+            return false;
     }
     return true;
 }
@@ -312,17 +313,19 @@ struct Measure {
         firstColumn = std::min(firstColumn, first);
         lastColumn = std::max(lastColumn, last);
     }
-    bool Cells(std::uint32_t row, const Cell* cells, std::uint16_t count, const std::uint8_t*) {
-        Extend(row, cells[0].column, cells[count - 1].column);
+    bool Cells(std::uint32_t row, const std::uint32_t* values, const std::uint8_t* columns, std::uint16_t count,
+               const std::uint8_t*) {
+        Extend(row, columns[0], columns[count - 1]);
+        bytes += 14u * count;
         for (std::uint16_t i = 0; i < count; ++i) {
-            const Cell& c = cells[i];
-            if (c.kind == Cell::Number) {
-                bytes += 18;
-                if (checkNumbers && !std::isfinite(sheet.NumberAt(c.value))) return Fail(SaveStatus::NumberNotFinite, row, c.column);
-            } else {
-                bytes += 14;
-                if (checkTexts && c.kind == Cell::Text && sheet.Strings().Text(c.value).units() > kMaxTextLength)
-                    return Fail(SaveStatus::TextTooLong, row, c.column);
+            const std::uint32_t v = values[i];
+            if (cell::IsNumber(v)) {
+                bytes += 4;
+                if (checkNumbers && !std::isfinite(sheet.NumberAt(cell::Index(v))))
+                    return Fail(SaveStatus::NumberNotFinite, row, columns[i]);
+            } else if (checkTexts && cell::IsText(v) &&
+                       sheet.Strings().Text(cell::Index(v)).units() > kMaxTextLength) {
+                return Fail(SaveStatus::TextTooLong, row, columns[i]);
             }
         }
         return true;
@@ -345,30 +348,36 @@ struct Emit {
     const SheetImpl& sheet;
     const std::uint32_t* sstIndex;  // null: string index = SST position
 
-    bool Cells(std::uint32_t row, const Cell* cells, std::uint16_t count, const std::uint8_t* xf) {
+    bool Cells(std::uint32_t row, const std::uint32_t* values, const std::uint8_t* columns, std::uint16_t count,
+               const std::uint8_t* xf) {
         out.Ensure(std::size_t{count} * 18);
         std::uint8_t* p = out.Take(0);
         std::uint8_t* const start = p;
         for (std::uint16_t i = 0; i < count; ++i) {
-            const Cell& c = cells[i];
-            const std::uint64_t where = std::uint64_t{row} | std::uint64_t{c.column} << 16 |
-                                        std::uint64_t{xf[c.column]} << 32;
-            if (c.kind == Cell::Number) {
+            const std::uint32_t v = values[i];
+            const std::uint8_t column = columns[i];
+            // row, column and XF: the first six bytes of every cell record
+            const std::uint64_t where = std::uint64_t{row} | std::uint64_t{column} << 16 |
+                                        std::uint64_t{xf[column]} << 32;
+            std::uint16_t type = kRk;
+            std::uint32_t word = v;
+            if (cell::IsText(v)) {
+                type = kLabelSst;
+                word = sstIndex ? sstIndex[cell::Index(v)] : cell::Index(v);
+            } else if (cell::IsNumber(v)) {
                 const std::uint64_t head = kNumber | std::uint64_t{14} << 16 | where << 32;
                 std::memcpy(p, &head, 8);
                 W16(p + 8, static_cast<std::uint16_t>(where >> 32));
-                const double d = sheet.NumberAt(c.value);
+                const double d = sheet.NumberAt(cell::Index(v));
                 std::memcpy(p + 10, &d, 8);
                 p += 18;
-            } else {
-                const std::uint16_t type = c.kind == Cell::Text ? kLabelSst : kRk;
-                const std::uint32_t value = (c.kind == Cell::Text && sstIndex) ? sstIndex[c.value] : c.value;
-                const std::uint64_t head = type | std::uint64_t{10} << 16 | where << 32;
-                std::memcpy(p, &head, 8);
-                W16(p + 8, static_cast<std::uint16_t>(where >> 32));
-                W32(p + 10, value);
-                p += 14;
+                continue;
             }
+            const std::uint64_t head = type | std::uint64_t{10} << 16 | where << 32;
+            std::memcpy(p, &head, 8);
+            W16(p + 8, static_cast<std::uint16_t>(where >> 32));
+            W32(p + 10, word);
+            p += 14;
         }
         out.Take(static_cast<std::size_t>(p - start));
         return out.ok();
@@ -506,11 +515,10 @@ SaveResult Biff8Writer::Plan() {
             status = m.problem;
             pRow = m.problemRow;
             pCol = m.problemColumn;
-            std::uint16_t count;
-            const Cell* cells = sheet.RowCells(m.problemRow, count);
-            for (std::uint16_t i = 0; i < count; ++i)
-                if (cells[i].column == m.problemColumn && cells[i].kind == Cell::Number)
-                    number = sheet.NumberAt(cells[i].value);
+            const RowView cells = sheet.Row(m.problemRow);
+            for (std::uint16_t i = 0; i < cells.count; ++i)
+                if (cells.columns[i] == m.problemColumn && cell::IsNumber(cells.values[i]))
+                    number = sheet.NumberAt(cell::Index(cells.values[i]));
         }
         if (!sheet.Outside().empty()) {
             const auto& [pos, cell] = *sheet.Outside().begin();

@@ -167,58 +167,63 @@ double FromRk(std::uint32_t rk) {
 
 // ---------------------------------------------------------------- sheets
 
-Cell* SheetImpl::Find(std::uint32_t row, std::uint8_t column) {
-    return const_cast<Cell*>(static_cast<const SheetImpl*>(this)->Find(row, column));
-}
-
-const Cell* SheetImpl::Find(std::uint32_t row, std::uint8_t column) const {
+std::uint32_t* SheetImpl::Find(std::uint32_t row, std::uint8_t column) {
     if (row >= rows_.size()) return nullptr;
     const RowSpan& r = rows_[row];
     if (!r.count) return nullptr;
-    const Cell* base = &cells_[r.pos];
-    const Cell* it = std::lower_bound(base, base + r.count, column,
-                                      [](const Cell& c, std::uint8_t col) { return c.column < col; });
-    return (it != base + r.count && it->column == column) ? it : nullptr;
+    std::uint32_t* values = &words_[r.pos];
+    const std::uint8_t* columns = Columns(values, r);
+    const std::uint8_t* it = std::lower_bound(columns, columns + r.count, column);
+    return (it != columns + r.count && *it == column) ? values + (it - columns) : nullptr;
 }
 
 void SheetImpl::Grow(RowSpan& r) {
     const std::uint16_t capacity = r.capacity == 0
         ? widthHint_
         : static_cast<std::uint16_t>(std::min<std::size_t>(r.capacity * 2u, kMaxColumns));
-    const std::size_t pos = cells_.Allocate(capacity);
-    if (r.count) std::memcpy(&cells_[pos], &cells_[r.pos], r.count * sizeof(Cell));
+    const std::size_t pos = words_.Allocate(capacity + (capacity + 3u) / 4u);
+    if (r.count) {
+        std::uint32_t* from = &words_[r.pos];
+        std::uint32_t* to = &words_[pos];
+        std::memcpy(to, from, r.count * sizeof(std::uint32_t));
+        std::memcpy(to + capacity, Columns(from, r), r.count);
+    }
     r.pos = static_cast<std::uint32_t>(pos);
     r.capacity = capacity;
 }
 
-Cell& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
+std::uint32_t& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
     if (row >= rows_.size()) rows_.resize(row + 1);
     RowSpan& r = rows_[row];
-    Cell* base = r.count ? &cells_[r.pos] : nullptr;
     std::size_t at = r.count;
-    if (r.count && base[r.count - 1].column >= column) {
-        at = static_cast<std::size_t>(
-            std::lower_bound(base, base + r.count, column,
-                             [](const Cell& c, std::uint8_t col) { return c.column < col; }) - base);
-        if (base[at].column == column) return base[at];
+    if (r.count) {
+        std::uint32_t* values = &words_[r.pos];
+        std::uint8_t* columns = Columns(values, r);
+        if (columns[r.count - 1] >= column) {
+            at = static_cast<std::size_t>(std::lower_bound(columns, columns + r.count, column) - columns);
+            if (columns[at] == column) return values[at];
+        }
     }
-    if (r.count == r.capacity) {
-        Grow(r);
-        base = &cells_[r.pos];
+    if (r.count == r.capacity) Grow(r);
+    std::uint32_t* values = &words_[r.pos];
+    std::uint8_t* columns = Columns(values, r);
+    if (at < r.count) {
+        std::memmove(values + at + 1, values + at, (r.count - at) * sizeof(std::uint32_t));
+        std::memmove(columns + at + 1, columns + at, r.count - at);
     }
-    if (at < r.count) std::memmove(base + at + 1, base + at, (r.count - at) * sizeof(Cell));
     ++r.count;
     if (r.count > widthHint_) widthHint_ = r.count;
-    base[at] = Cell{column, Cell::Empty, 0, 0};
-    return base[at];
+    columns[at] = column;
+    values[at] = cell::kEmpty;
+    return values[at];
 }
 
-void SheetImpl::Drop(const Cell& c) {
-    if (c.kind == Cell::Text) {
-        strings_->Release(c.value);
-    } else if (c.kind == Cell::Number) {
-        if (!std::isfinite(numbers_[c.value])) --nonFinite_;
-        freeNumbers_.push_back(c.value);
+void SheetImpl::Drop(std::uint32_t value) {
+    if (cell::IsText(value)) {
+        strings_->Release(cell::Index(value));
+    } else if (cell::IsNumber(value)) {
+        if (!std::isfinite(numbers_[cell::Index(value)])) --nonFinite_;
+        freeNumbers_.push_back(cell::Index(value));
     }
 }
 
@@ -234,11 +239,11 @@ std::uint32_t SheetImpl::NewNumber(double v) {
     return slot;
 }
 
-void SheetImpl::PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& cell) {
-    auto [it, inserted] = outside_.try_emplace({row, column}, cell);
+void SheetImpl::PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& value) {
+    auto [it, inserted] = outside_.try_emplace({row, column}, value);
     if (!inserted) {
         if (it->second.kind == Cell::Text) strings_->Release(it->second.text);
-        it->second = cell;
+        it->second = value;
     }
 }
 
@@ -248,24 +253,23 @@ void SheetImpl::SetNumber(std::uint32_t row, std::uint32_t column, double value)
         PutOutside(row, column, OutsideCell{Cell::Number, value, 0});
         return;
     }
-    Cell& c = Place(row, static_cast<std::uint8_t>(column));
+    std::uint32_t& v = Place(row, static_cast<std::uint8_t>(column));
     const std::optional<std::uint32_t> rk = ToRk(value);
-    if (c.kind == Cell::Number && !rk) {
+    if (cell::IsNumber(v) && !rk) {  // a double in place of a double
+        double& slot = numbers_[cell::Index(v)];
         nonFinite_ += !std::isfinite(value);
-        nonFinite_ -= !std::isfinite(numbers_[c.value]);
-        numbers_[c.value] = value;
+        nonFinite_ -= !std::isfinite(slot);
+        slot = value;
         return;
     }
-    if (c.kind == Cell::Empty)
+    if (v == cell::kEmpty)
         ++cellCount_;
     else
-        Drop(c);
+        Drop(v);
     if (rk) {
-        c.kind = Cell::Rk;
-        c.value = *rk;
+        v = *rk;
     } else {
-        c.kind = Cell::Number;
-        c.value = NewNumber(value);
+        v = cell::Number(NewNumber(value));
         nonFinite_ += !std::isfinite(value);
     }
 }
@@ -281,13 +285,12 @@ void SheetImpl::SetText(std::uint32_t row, std::uint32_t column, std::string_vie
         PutOutside(row, column, OutsideCell{Cell::Text, 0, index});
         return;
     }
-    Cell& c = Place(row, static_cast<std::uint8_t>(column));
-    if (c.kind == Cell::Empty)
+    std::uint32_t& v = Place(row, static_cast<std::uint8_t>(column));
+    if (v == cell::kEmpty)
         ++cellCount_;
     else
-        Drop(c);
-    c.kind = Cell::Text;
-    c.value = index;
+        Drop(v);
+    v = cell::Text(index);
 }
 
 void SheetImpl::Clear(std::uint32_t row, std::uint32_t column) {
@@ -299,13 +302,15 @@ void SheetImpl::Clear(std::uint32_t row, std::uint32_t column) {
         outside_.erase(it);
         return;
     }
-    Cell* c = Find(row, static_cast<std::uint8_t>(column));
-    if (!c) return;
-    Drop(*c);
+    std::uint32_t* v = Find(row, static_cast<std::uint8_t>(column));
+    if (!v) return;
+    Drop(*v);
     RowSpan& r = rows_[row];
-    Cell* base = &cells_[r.pos];
-    const std::size_t at = static_cast<std::size_t>(c - base);
-    std::memmove(base + at, base + at + 1, (r.count - at - 1) * sizeof(Cell));
+    std::uint32_t* values = &words_[r.pos];
+    std::uint8_t* columns = Columns(values, r);
+    const auto at = static_cast<std::size_t>(v - values);
+    std::memmove(values + at, values + at + 1, (r.count - at - 1) * sizeof(std::uint32_t));
+    std::memmove(columns + at, columns + at + 1, r.count - at - 1);
     --r.count;
     --cellCount_;
 }
@@ -384,13 +389,13 @@ CellValue SheetImpl::CellAt(std::uint32_t row, std::uint32_t column) const {
         }
         return v;
     }
-    const Cell* c = Find(row, static_cast<std::uint8_t>(column));
+    const std::uint32_t* c = const_cast<SheetImpl*>(this)->Find(row, static_cast<std::uint8_t>(column));
     if (!c) return v;
-    switch (c->kind) {
-    case Cell::Text: text(c->value); break;
-    case Cell::Rk: v.kind = CellKind::Number; v.number = FromRk(c->value); break;
-    case Cell::Number: v.kind = CellKind::Number; v.number = numbers_[c->value]; break;
-    case Cell::Empty: break;
+    if (cell::IsText(*c)) {
+        text(cell::Index(*c));
+    } else {
+        v.kind = CellKind::Number;
+        v.number = cell::IsNumber(*c) ? numbers_[cell::Index(*c)] : FromRk(*c);
     }
     return v;
 }
@@ -398,7 +403,7 @@ CellValue SheetImpl::CellAt(std::uint32_t row, std::uint32_t column) const {
 std::size_t SheetImpl::MemoryBytes() const {
     std::size_t formats = 0;
     for (const auto& runs : formats_) formats += runs.capacity() * sizeof(FormatRun);
-    return rows_.capacity() * sizeof(RowSpan) + cells_.MemoryBytes() + numbers_.MemoryBytes() +
+    return rows_.capacity() * sizeof(RowSpan) + words_.MemoryBytes() + numbers_.MemoryBytes() +
            freeNumbers_.capacity() * sizeof(std::uint32_t) + formats + outside_.size() * 64;
 }
 

@@ -109,20 +109,36 @@ private:
     std::vector<std::uint8_t> scratch_;
 };
 
-// One cell of a row. kind: what value holds.
+// A cell's value in 32 bits, as stored in a row: either the RK form of a
+// number (its two low bits are never 01, as ToRk makes them), or, tagged with
+// low bits 01, the index of a text in the string table or of a double in the
+// sheet's number table.
+namespace cell {
+inline constexpr std::uint32_t kEmpty = 0xFFFFFFF9u;  // a number tag with an index never used
+inline bool IsRk(std::uint32_t v) { return (v & 3) != 1; }
+inline bool IsText(std::uint32_t v) { return (v & 7) == 5; }
+inline bool IsNumber(std::uint32_t v) { return (v & 7) == 1 && v != kEmpty; }
+inline std::uint32_t Index(std::uint32_t v) { return v >> 3; }
+inline std::uint32_t Text(std::uint32_t index) { return index << 3 | 5; }
+inline std::uint32_t Number(std::uint32_t index) { return index << 3 | 1; }
+}  // namespace cell
+
 struct Cell {
     enum Kind : std::uint8_t { Empty = 0, Text = 1, Rk = 2, Number = 3 };
-    std::uint8_t column;
-    Kind kind;
-    std::uint16_t spare;
-    std::uint32_t value;  // Text: string index; Rk: the RK value; Number: index into numbers
 };
-static_assert(sizeof(Cell) == 8);
 
+// A row's cells: `capacity` values, then `capacity` column bytes, in one block
+// of the sheet's cell store; both sorted by column.
 struct RowSpan {
-    std::uint32_t pos = 0;  // first cell in the sheet's cell store
+    std::uint32_t pos = 0;  // first word of the block
     std::uint16_t count = 0;
     std::uint16_t capacity = 0;
+};
+
+struct RowView {
+    const std::uint32_t* values = nullptr;
+    const std::uint8_t* columns = nullptr;
+    std::uint16_t count = 0;
 };
 
 struct FormatRun {
@@ -165,10 +181,12 @@ public:
 
     // For the serializer.
     std::uint32_t RowCount() const { return static_cast<std::uint32_t>(rows_.size()); }
-    const Cell* RowCells(std::uint32_t row, std::uint16_t& count) const {
+    RowView Row(std::uint32_t row) const {
+        if (row >= rows_.size()) return {};
         const RowSpan& r = rows_[row];
-        count = r.count;
-        return r.count ? &cells_[r.pos] : nullptr;
+        if (!r.count) return {};
+        const std::uint32_t* values = &words_[r.pos];
+        return {values, reinterpret_cast<const std::uint8_t*>(values + r.capacity), r.count};
     }
     double NumberAt(std::uint32_t index) const { return numbers_[index]; }
     std::size_t NonFiniteCount() const { return nonFinite_; }  // NaN or infinite numbers in the grid
@@ -184,19 +202,22 @@ public:
     }
 
 private:
-    Cell* Find(std::uint32_t row, std::uint8_t column);
-    const Cell* Find(std::uint32_t row, std::uint8_t column) const;
-    // The cell at (row, column), inserted empty (kind 0) when missing.
-    Cell& Place(std::uint32_t row, std::uint8_t column);
+    // The value of the cell at (row, column), or null.
+    std::uint32_t* Find(std::uint32_t row, std::uint8_t column);
+    // The same, inserted as kEmpty when missing.
+    std::uint32_t& Place(std::uint32_t row, std::uint8_t column);
     void Grow(RowSpan& r);
-    void Drop(const Cell& c);  // releases what c refers to
-    void PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& cell);
+    static std::uint8_t* Columns(std::uint32_t* values, const RowSpan& r) {
+        return reinterpret_cast<std::uint8_t*>(values + r.capacity);
+    }
+    void Drop(std::uint32_t value);  // releases what a cell value refers to
+    void PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& value);
     std::uint32_t NewNumber(double v);
 
     SharedStrings* strings_;
     std::string name_;
     std::vector<RowSpan> rows_;
-    ChunkedArray<Cell, 16> cells_;
+    ChunkedArray<std::uint32_t, 17> words_;
     ChunkedArray<double, 13> numbers_;
     std::vector<std::uint32_t> freeNumbers_;
     std::size_t cellCount_ = 0;
