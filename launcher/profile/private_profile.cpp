@@ -76,9 +76,9 @@ DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD 
             for (size_t i = 0; i < section->entry_count; ++i) {
                 const ProfileEntry& entry = doc->entries()[section->first_entry + i];
                 if (!entry.IsBare()) {
-                    list.Add(doc->View(entry.key), "=", doc->View(entry.value));
-                } else if (entry.key.size() > 0) {
-                    list.Add(doc->View(entry.key));
+                    list.Add(doc->View(entry.key()), "=", doc->View(entry.value()));
+                } else if (entry.key().size() > 0) {
+                    list.Add(doc->View(entry.key()));
                 }
             }
         }
@@ -106,14 +106,14 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
         ListWriter list(lpReturnedString, nSize);
         for (size_t i = 0; section != nullptr && i < section->entry_count; ++i) {
             const ProfileEntry& entry = doc->entries()[section->first_entry + i];
-            if (!entry.IsBare()) list.Add(doc->View(entry.key));
+            if (!entry.IsBare()) list.Add(doc->View(entry.key()));
         }
         return list.Finish();
     }
     const ProfileEntry* entry = section ? doc->FindKey(*section, StripSpaces(lpKeyName)) : nullptr;
     if (entry == nullptr) return CopyCutString(fallback, lpReturnedString, nSize);
     // One outer pair of matching quotes is removed.
-    std::string_view value = doc->View(entry->value);
+    std::string_view value = doc->View(entry->value());
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
@@ -135,12 +135,11 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     std::string_view value = lpString;  // written exactly as given
     if (!KeepsFileStructure(section, key, value)) return 0;
 
-    std::string path(lpFileName);
-    if (WriteBatch* batch = WriteBatch::For(path)) {
+    if (WriteBatch* batch = WriteBatch::For(lpFileName)) {
         batch->Put(section, key, value);
         return 1;
     }
     EditSet edits;
     edits.Put(section, key, value);
-    return WriteProfileEdits(path, edits) ? 1 : 0;
+    return WriteProfileEdits(lpFileName, edits) ? 1 : 0;
 }

@@ -62,7 +62,7 @@ std::shared_ptr<const ProfileDocument> ProfileCache::Load(const std::string& pat
         Forget(path);
         return EmptyDocument();
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > ProfileDocument::kMaxBytes) {
         state = FileState::kUnreadable;
         Forget(path);
         return EmptyDocument();
@@ -75,10 +75,20 @@ std::shared_ptr<const ProfileDocument> ProfileCache::Load(const std::string& pat
     }
     const std::int64_t read_ns = CoarseNow();
     std::string bytes;
-    if (ops.ReadFile(path, bytes, st) != 0) {
-        state = errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
+    const bool read = ops.ReadFile(path, bytes, st) == 0;
+    if (!read || bytes.size() > ProfileDocument::kMaxBytes) {
+        state = !read && errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
         Forget(path);
         return EmptyDocument();
+    }
+    // A file read again only because it changed so recently needs no new
+    // parse when its bytes are the same.
+    if (slot != slots_.end() && slot->identity == IdentityOf(st) &&
+        slot->doc->encoding() == Encoding::kAnsi && slot->doc->text() == bytes) {
+        slot->trusted = ChangeWouldShow(slot->identity.ctime_ns, read_ns);
+        slot->used = ++clock_;
+        state = FileState::kPresent;
+        return slot->doc;
     }
     ++parses_;
     auto doc = std::make_shared<const ProfileDocument>(ProfileDocument::FromFileBytes(std::move(bytes)));

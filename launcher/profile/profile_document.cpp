@@ -1,5 +1,6 @@
 #include "profile_document.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -57,19 +58,22 @@ public:
     }
 
     void OnEntry(const LineInfo& line, Span key, Span value, size_t equals) override {
-        Add(ProfileEntry{line, key, value, equals});
+        Add(line, key, value, static_cast<std::uint32_t>(equals));
     }
 
     void OnBareLine(const LineInfo& line, Span text) override {
-        Add(ProfileEntry{line, text, Span{text.end, text.end}, ProfileEntry::kBare});
+        Add(line, text, Span{text.end, text.end}, ProfileEntry::kBare);
     }
 
 private:
-    void Add(const ProfileEntry& entry) {
+    void Add(const LineInfo& line, Span key, Span value, std::uint32_t equals) {
         ProfileSection& section = doc_.sections_.back();
         ++section.entry_count;
-        section.insert_at = entry.line.next;
-        doc_.entries_.push_back(entry);
+        section.insert_at = line.next;
+        auto narrow = [](size_t offset) { return static_cast<std::uint32_t>(offset); };
+        doc_.entries_.push_back(ProfileEntry{narrow(key.begin), narrow(key.end), narrow(value.begin),
+                                             narrow(value.end), narrow(line.end), narrow(line.next),
+                                             equals});
     }
 
     ProfileDocument& doc_;
@@ -85,6 +89,10 @@ ProfileDocument ProfileDocument::FromFileBytes(std::string bytes) {
     } else {
         doc.text_ = std::move(bytes);
     }
+    // One entry per line at most: reserving that once spares the copies of
+    // a growing index on large files.
+    const std::string_view text = doc.text_;
+    doc.entries_.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     DocumentBuilder builder(doc);
     ParseProfileText(doc.text_, builder);
     return doc;
@@ -99,7 +107,7 @@ const ProfileEntry* ProfileDocument::FindKey(const ProfileSection& section,
                                              std::string_view key) const {
     for (size_t i = 0; i < section.entry_count; ++i) {
         const ProfileEntry& entry = entries_[section.first_entry + i];
-        if (!entry.IsBare() && SameName(View(entry.key), key)) return &entry;
+        if (!entry.IsBare() && SameName(View(entry.key()), key)) return &entry;
     }
     return nullptr;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,12 +21,16 @@ namespace ardmon::profile {
 
 enum class Encoding { kAnsi, kUtf16le };
 
+// One key line or bare line. Offsets are kept in 32 bits, which halves the
+// index of a large file; files of 4 GiB and more are not read.
 struct ProfileEntry {
-    static constexpr size_t kBare = static_cast<size_t>(-1);
-    LineInfo line;
-    Span key;              // for a bare line: its text
-    Span value;            // empty for a bare line
-    size_t equals = kBare;
+    static constexpr std::uint32_t kBare = 0xFFFFFFFF;
+    std::uint32_t key_begin = 0, key_end = 0;      // for a bare line: its text
+    std::uint32_t value_begin = 0, value_end = 0;  // empty for a bare line
+    std::uint32_t line_end = 0, line_next = 0;     // as in LineInfo
+    std::uint32_t equals = kBare;
+    Span key() const { return {key_begin, key_end}; }
+    Span value() const { return {value_begin, value_end}; }
     bool IsBare() const { return equals == kBare; }
 };
 
@@ -45,7 +50,9 @@ bool SameName(std::string_view a, std::string_view b);
 class ProfileDocument {
 public:
     ProfileDocument() = default;
-    // Reads a file's bytes (UTF-16LE when they start with FF FE).
+    static constexpr size_t kMaxBytes = 0xFFFFFFFE;
+    // Reads a file's bytes (UTF-16LE when they start with FF FE); at most
+    // kMaxBytes of them.
     static ProfileDocument FromFileBytes(std::string bytes);
 
     Encoding encoding() const { return encoding_; }

@@ -10,36 +10,65 @@ void EditSet::Put(std::string_view section, std::string_view key, std::string_vi
     size_t s = last_;
     if (s >= sections_.size() || !SameName(sections_[s].name, section)) {
         auto [it, added] = index_.try_emplace(FoldName(section), sections_.size());
-        if (added) sections_.push_back(PendingSection{std::string(section), {}, {}});
+        if (added) sections_.push_back(PendingSection{std::string(section), {}});
         s = it->second;
         last_ = s;
     }
-    PendingSection& pending = sections_[s];
-    auto [it, added] = pending.key_index.try_emplace(FoldName(key), pending.keys.size());
-    if (added) {
-        pending.keys.push_back(PendingKey{std::string(key), std::string(value)});
-    } else {
-        pending.keys[it->second].value.assign(value);
-    }
+    sections_[s].keys.push_back(PendingKey{text_.size(), key.size(), value.size()});
+    text_.append(key).append(value);
 }
 
 namespace {
 
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+struct NewSection {
+    std::string_view name;
+    std::vector<KeyLine> keys;
+};
+
+// One change at one place of the file. The texts stay where they are (in the
+// edit set) until the new file is put together.
 struct Op {
     size_t begin = 0;
     size_t end = 0;
     int order = 0;  // at one offset: replacement, then insertion, then new sections
-    std::string text;
     bool break_before = false;  // an insertion: start on a line of its own
     bool break_after = false;
+    std::string_view value;  // replacement of [begin, end)
+    std::vector<KeyLine> keys;  // new key lines
+    std::vector<NewSection> sections;  // new sections with their keys
 };
 
 template <class Char>
-Char Unit(char c);
-template <>
-char Unit<char>(char c) { return c; }
-template <>
-char16_t Unit<char16_t>(char c) { return UnitFromAnsi(static_cast<unsigned char>(c)); }
+void Emit(std::basic_string<Char>& out, std::string_view text) {
+    if constexpr (sizeof(Char) == 1) {
+        out.append(text);
+    } else {
+        for (char c : text) out.push_back(UnitFromAnsi(static_cast<unsigned char>(c)));
+    }
+}
+
+template <class Char>
+void EmitBreak(std::basic_string<Char>& out) {
+    out.push_back(Char('\r'));
+    out.push_back(Char('\n'));
+}
+
+template <class Char>
+void EmitKey(std::basic_string<Char>& out, const KeyLine& k) {
+    Emit(out, k.key);
+    out.push_back(Char('='));
+    Emit(out, k.value);
+    EmitBreak(out);
+}
+
+constexpr size_t kNoOp = static_cast<size_t>(-1);
+
+size_t KeyLineSize(const KeyLine& k) { return k.key.size() + k.value.size() + 3; }
 
 template <class Char>
 std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vector<Op>& ops,
@@ -50,83 +79,101 @@ std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vect
     for (const Op& op : ops) {
         out.append(src.substr(pos, op.begin - pos));
         if (op.break_before && !out.empty() && out.back() != Char('\r') && out.back() != Char('\n')) {
-            out.push_back(Char('\r'));
-            out.push_back(Char('\n'));
+            EmitBreak(out);
         }
-        for (char c : op.text) out.push_back(Unit<Char>(c));
-        if (op.break_after) {
-            out.push_back(Char('\r'));
-            out.push_back(Char('\n'));
+        Emit(out, op.value);
+        for (const KeyLine& k : op.keys) EmitKey(out, k);
+        for (const NewSection& section : op.sections) {
+            out.push_back(Char('['));
+            Emit(out, section.name);
+            out.push_back(Char(']'));
+            EmitBreak(out);
+            for (const KeyLine& k : section.keys) EmitKey(out, k);
         }
+        if (op.break_after) EmitBreak(out);
         pos = op.end;
     }
     out.append(src.substr(pos));
     return out;
 }
 
-void AppendLine(std::string& out, std::string_view a, std::string_view b, std::string_view c) {
-    out.append(a);
-    out.append(b);
-    out.append(c);
-    out.append("\r\n");
-}
-
 }  // namespace
+
+// Where a key of one section goes: a line of the file, or the n-th new line.
+struct KeyPlace {
+    const ProfileEntry* entry = nullptr;
+    size_t index = 0;  // into ops (replacement) or the new lines
+};
 
 EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits) {
     std::vector<Op> ops;
-    std::string appended;
-    bool changed = false;
+    Op append;
+    append.begin = append.end = doc.text().size();
+    append.order = 2;
+    append.break_before = true;
     size_t extra = 0;
     const auto& entries = doc.entries();
+    std::unordered_map<std::string, KeyPlace> places;  // folded key -> place, per section
     for (const PendingSection& pending : edits.sections()) {
+        places.clear();
         const ProfileSection* section = doc.FindSection(pending.name);
+        std::vector<KeyLine> new_lines;
+        places.reserve(pending.keys.size() + (section != nullptr ? section->entry_count : 0));
+        if (section != nullptr) {
+            // The first key line of each name in this section.
+            for (size_t i = 0; i < section->entry_count; ++i) {
+                const ProfileEntry& e = entries[section->first_entry + i];
+                if (!e.IsBare()) places.try_emplace(FoldName(doc.View(e.key())), KeyPlace{&e, kNoOp});
+            }
+        }
+        for (const PendingKey& pk : pending.keys) {
+            const KeyLine k{edits.KeyOf(pk), edits.ValueOf(pk)};
+            auto [it, added] = places.try_emplace(FoldName(k.key), KeyPlace{nullptr, new_lines.size()});
+            KeyPlace& place = it->second;
+            if (added) {
+                new_lines.push_back(k);
+            } else if (place.entry == nullptr) {
+                new_lines[place.index].value = k.value;
+            } else if (place.index != kNoOp) {
+                ops[place.index].value = k.value;
+            } else {
+                const ProfileEntry& e = *place.entry;
+                Op replace;
+                replace.begin = e.equals + 1;
+                replace.end = e.line_end;
+                replace.value = k.value;
+                replace.break_after = e.line_next == e.line_end;
+                place.index = ops.size();
+                ops.push_back(std::move(replace));
+            }
+        }
         if (section == nullptr) {
-            AppendLine(appended, "[", pending.name, "]");
-            for (const PendingKey& k : pending.keys) AppendLine(appended, k.key, "=", k.value);
-            continue;
-        }
-        // The first key line of each name in this section.
-        std::unordered_map<std::string, const ProfileEntry*> present;
-        for (size_t i = 0; i < section->entry_count; ++i) {
-            const ProfileEntry& e = entries[section->first_entry + i];
-            if (!e.IsBare()) present.try_emplace(FoldName(doc.View(e.key)), &e);
-        }
-        Op insert;
-        insert.begin = insert.end = section->insert_at;
-        insert.order = 1;
-        insert.break_before = true;
-        for (const PendingKey& k : pending.keys) {
-            auto it = present.find(FoldName(k.key));
-            if (it == present.end()) {
-                AppendLine(insert.text, k.key, "=", k.value);
-                continue;
-            }
-            const ProfileEntry& e = *it->second;
-            Op replace;
-            replace.begin = e.equals + 1;
-            replace.end = e.line.end;
-            replace.text = k.value;
-            replace.break_after = e.line.next == e.line.end;
-            if (replace.break_after || doc.text().substr(replace.begin, replace.end - replace.begin) != k.value) {
-                changed = true;
-            }
-            extra += replace.text.size() + 2;
-            ops.push_back(std::move(replace));
-        }
-        if (!insert.text.empty()) {
-            extra += insert.text.size() + 2;
-            changed = true;
+            extra += pending.name.size() + 4;
+            for (const KeyLine& k : new_lines) extra += KeyLineSize(k);
+            append.sections.push_back(NewSection{pending.name, std::move(new_lines)});
+        } else if (!new_lines.empty()) {
+            Op insert;
+            insert.begin = insert.end = section->insert_at;
+            insert.order = 1;
+            insert.break_before = true;
+            extra += 2;
+            for (const KeyLine& k : new_lines) extra += KeyLineSize(k);
+            insert.keys = std::move(new_lines);
             ops.push_back(std::move(insert));
         }
     }
-    if (!appended.empty()) {
-        Op append;
-        append.begin = append.end = doc.text().size();
-        append.order = 2;
-        append.break_before = true;
-        extra += appended.size() + 2;
-        append.text = std::move(appended);
+    // A replacement changes the file unless it puts back the same value on a
+    // line that already ends in a line break.
+    bool changed = false;
+    for (const Op& op : ops) {
+        extra += op.value.size() + 2;
+        if (op.order > 0 || op.break_after ||
+            doc.text().substr(op.begin, op.end - op.begin) != op.value) {
+            changed = true;
+        }
+    }
+    if (!append.sections.empty()) {
+        extra += 2;
         changed = true;
         ops.push_back(std::move(append));
     }
@@ -140,6 +187,7 @@ EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits) {
         result.bytes = Splice<char>(doc.text(), ops, extra);
     } else {
         std::u16string units = Splice<char16_t>(doc.units(), ops, extra);
+        result.bytes.reserve(2 + 2 * units.size() + doc.odd_tail().size());
         result.bytes = "\xFF\xFE";
         AppendUtf16le(result.bytes, units);
         result.bytes += doc.odd_tail();

@@ -20,27 +20,33 @@
 
 namespace ardmon::profile {
 
+// A written key and its value, kept in the edit set's text.
 struct PendingKey {
-    std::string key;
-    std::string value;
+    size_t offset = 0;  // key, then value right after it
+    size_t key_size = 0;
+    size_t value_size = 0;
 };
 
 struct PendingSection {
     std::string name;
-    std::vector<PendingKey> keys;
-    std::unordered_map<std::string, size_t> key_index;  // folded key -> keys[]
+    std::vector<PendingKey> keys;  // in write order, a key written twice is here twice
 };
 
-// Writes collected in memory. Writing a key again (in any case) replaces its
-// value; the spelling of the first write is the one that reaches the file,
-// as it would if each write went to the file at once.
+// Writes collected in memory, in order. Applying them gives what writing each
+// to the file at once would give: a key written again (in any case) gets the
+// later value and keeps the spelling of its first write.
 class EditSet {
 public:
     void Put(std::string_view section, std::string_view key, std::string_view value);
     bool empty() const { return sections_.empty(); }
     const std::vector<PendingSection>& sections() const { return sections_; }
+    std::string_view KeyOf(const PendingKey& k) const { return std::string_view(text_).substr(k.offset, k.key_size); }
+    std::string_view ValueOf(const PendingKey& k) const {
+        return std::string_view(text_).substr(k.offset + k.key_size, k.value_size);
+    }
 
 private:
+    std::string text_;  // keys and values, one after the other
     std::vector<PendingSection> sections_;
     std::unordered_map<std::string, size_t> index_;  // folded section -> sections_[]
     size_t last_ = 0;                                // section of the previous write

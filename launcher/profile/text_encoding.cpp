@@ -37,7 +37,8 @@ std::u16string UnitsFromUtf16le(std::string_view bytes, std::string& odd_tail) {
         units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                          (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
     }
-    odd_tail.assign(bytes.size() % 2 ? bytes.substr(bytes.size() - 1) : std::string_view());
+    odd_tail.clear();
+    if (bytes.size() % 2 != 0) odd_tail.push_back(bytes.back());
     return units;
 }
 

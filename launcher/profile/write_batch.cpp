@@ -1,6 +1,6 @@
 #include "write_batch.h"
 
-#include <unordered_map>
+#include <vector>
 #include <utility>
 
 #include "file_ops.h"
@@ -8,8 +8,9 @@
 namespace ardmon::profile {
 namespace {
 
-std::unordered_map<std::string, WriteBatch*>& Batches() {
-    static std::unordered_map<std::string, WriteBatch*> batches;
+// The live batches; there are seldom more than one.
+std::vector<WriteBatch*>& Batches() {
+    static std::vector<WriteBatch*> batches;
     return batches;
 }
 
@@ -28,18 +29,19 @@ bool WriteProfileEdits(const std::string& path, const EditSet& edits) {
 }
 
 WriteBatch::WriteBatch(std::string path) : path_(std::move(path)) {
-    registered_ = Batches().try_emplace(path_, this).second;
+    registered_ = For(path_) == nullptr;
+    if (registered_) Batches().push_back(this);
 }
 
 WriteBatch::~WriteBatch() {
-    if (registered_) Batches().erase(path_);
+    if (registered_) std::erase(Batches(), this);
 }
 
-WriteBatch* WriteBatch::For(const std::string& path) {
-    auto& batches = Batches();
-    if (batches.empty()) return nullptr;
-    auto it = batches.find(path);
-    return it == batches.end() ? nullptr : it->second;
+WriteBatch* WriteBatch::For(std::string_view path) {
+    for (WriteBatch* batch : Batches()) {
+        if (batch->path_ == path) return batch;
+    }
+    return nullptr;
 }
 
 void WriteBatch::Put(std::string_view section, std::string_view key, std::string_view value) {

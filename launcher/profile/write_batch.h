@@ -33,7 +33,7 @@ public:
     const std::string& path() const { return path_; }
 
     // The batch in charge of path, or null.
-    static WriteBatch* For(const std::string& path);
+    static WriteBatch* For(std::string_view path);
     void Put(std::string_view section, std::string_view key, std::string_view value);
     // The file as it will be after Commit.
     std::shared_ptr<const ProfileDocument> View(FileState& state);
