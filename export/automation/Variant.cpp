@@ -196,6 +196,11 @@ void COleSafeArray::Create(VARTYPE elementType, std::uint32_t dimensions,
                            const std::uint32_t* counts) {
     if (elementType != VT_VARIANT || dimensions != 2 || counts == nullptr)
         ThrowOleException(E_INVALIDARG);
+    if (const SafeArray* held = parray();
+        held != nullptr && held->Rows() == counts[0] && held->Columns() == counts[1]) {
+        const_cast<SafeArray*>(held)->Reset();
+        return;
+    }
     try {
         SetArray(SafeArray(counts[0], counts[1]));
     } catch (const std::bad_alloc&) {

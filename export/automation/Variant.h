@@ -121,6 +121,10 @@ public:
     const Variant& At(std::uint32_t row, std::uint32_t column) const noexcept {
         return elements_[static_cast<std::size_t>(row) * columns_ + column];
     }
+    // Empties every element, keeping the storage.
+    void Reset() noexcept {
+        for (Variant& element : elements_) element.Clear();
+    }
 
 private:
     std::uint32_t rows_;
@@ -131,7 +135,8 @@ private:
 // The block as the export builds it: a variant holding a SafeArray.
 class COleSafeArray : public Variant {
 public:
-    // Makes a new array of empty variants with counts[0] rows and counts[1] columns.
+    // Makes a new array of empty variants with counts[0] rows and counts[1] columns
+    // (reusing the storage of an array of that shape that this value holds).
     // Only VT_VARIANT elements in 2 dimensions are supported; anything else raises
     // COleException E_INVALIDARG, and an array too large for memory E_OUTOFMEMORY.
     void Create(VARTYPE elementType, std::uint32_t dimensions, const std::uint32_t* counts);

