@@ -244,6 +244,7 @@ def scenario(args, ws, env, procs):
 
     dlg.click(LAUNCH_DU)
     wait_for("the launcher to close", lambda: ardmon.poll() is not None)
+    log(f"the launcher closed (exit status {ardmon.returncode})")
     term = wait_for("the terminal window", lambda: find_window(TERMINAL_TITLE))
     log(f"terminal window {term} is up")
     report_path = env["HALVO_TERMINAL_REPORT"]
@@ -267,6 +268,12 @@ def scenario(args, ws, env, procs):
     check(len(rows) == args.rows, f"text export has {len(rows)} rows")
     check_workbook(env["HALVO_TERMINAL_EXPORT_WORKBOOK"], rows)
     log(f"workbook checked: {args.rows} trades under the header, types and formats")
+
+    # Both programs write to the log (the terminal inherits Ardmon's output).
+    with open(os.path.join(args.scratch, "ardmon.log")) as f:
+        output = f.read()
+    for marker in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"):
+        check(marker not in output, f"sanitizer report in the programs' output: {marker}")
 
 
 def env_without_unattended(env):
