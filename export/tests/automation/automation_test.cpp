@@ -125,6 +125,10 @@ TEST(Variant, SafeArrayRejectsWhatItCannotHold) {
     const long inside[2] = {1, 2};
     block.PutElement(inside, Variant::R8(2.5));
     EXPECT_EQ(block.parray()->At(1, 2).dblVal(), 2.5);
+    for (const auto& index : {std::vector<long>{2, 0}, {0, 3}, {-1, 0}, {0, -1}}) {
+        EXPECT_EQ(OleErrorOf([&] { block.PutElement(index.data(), Variant::Int(1)); }),
+                  DISP_E_BADINDEX);
+    }
     // A new array, empty again, whether or not the storage is reused.
     block.Create(VT_VARIANT, 2, counts);
     EXPECT_EQ(block.parray()->At(1, 2).vt(), VT_EMPTY);
@@ -133,10 +137,6 @@ TEST(Variant, SafeArrayRejectsWhatItCannotHold) {
     block.Create(VT_VARIANT, 2, other);
     EXPECT_EQ(block.parray()->Rows(), 3u);
     EXPECT_EQ(block.parray()->At(2, 1).vt(), VT_EMPTY);
-    for (const auto& index : {std::vector<long>{2, 0}, {0, 3}, {-1, 0}, {0, -1}}) {
-        EXPECT_EQ(OleErrorOf([&] { block.PutElement(index.data(), Variant::Int(1)); }),
-                  DISP_E_BADINDEX);
-    }
 }
 
 TEST(Variant, ConversionsIgnoreTheLocaleAndRoundLikeAutomation) {
