@@ -81,11 +81,12 @@ std::string FindWineOnPath()
     std::string_view rest(path);
     while (true) {
         const size_t colon = rest.find(':');
-        std::string dir(rest.substr(0, colon));
-        if (dir.empty()) {
-            dir = ".";
-        }
-        const std::string candidate = dir + "/wine";
+        const std::string_view dir = rest.substr(0, colon);
+        // An empty entry stands for the current folder.
+        // Built by appending: g++ 12 at -O2 misreads "string + literal" here as an
+        // overlapping copy (-Wrestrict).
+        std::string candidate(dir.empty() ? std::string_view(".") : dir);
+        candidate.append("/wine");
         if (IsExecutableFile(candidate)) {
             return candidate;
         }
