@@ -140,6 +140,10 @@ bool ReplaceFileAtomically(const std::string& given_path, std::string_view bytes
     }
     if (fd < 0) return false;
 
+    // The owner is kept where the process may do so (a privileged one can).
+    if (exists && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        // Not allowed: the file then belongs to whoever wrote it, as a new one would.
+    }
     bool ok = WriteAll(ops, fd, bytes) &&
               (!exists || ops.Fchmod(fd, st.st_mode & 07777) == 0) && ops.Fsync(fd) == 0;
     int err = errno;

@@ -194,6 +194,16 @@ TEST_F(EnvironmentLoad, MissingOrEmptyProfileChangesOnlyTheRecord) {
     }
 }
 
+TEST_F(EnvironmentLoad, BinaryJunkInTheProfileIsMergedAsTheLayerReadsIt) {
+    // Dead bytes before the first header, a NUL that ends a section name, a
+    // key and a value, a bare line (dropped), and no final line break.
+    Profile(ReadFile(std::string(ARDMON_PROFILE_FIXTURES) + "/nul_junk.ini"));
+    Load();
+    EXPECT_EQ(window_.messages, Only(kSuccess));
+    EXPECT_EQ(ReadFile(client_),
+              std::string(kClient) + "[s]\r\nk=val\r\nn=ab\r\n\x1a\x7f\x80=\r\n" + kRecord);
+}
+
 // Fails the final replacement of the client file.
 struct FailingReplace : ardmon::profile::FileOps {
     explicit FailingReplace(bool full_disk) : full_disk(full_disk) {}
