@@ -177,19 +177,36 @@ std::uint32_t* SheetImpl::Find(std::uint32_t row, std::uint8_t column) {
     return (it != columns + r.count && *it == column) ? values + (it - columns) : nullptr;
 }
 
-void SheetImpl::Grow(RowSpan& r) {
-    const std::uint16_t capacity = r.capacity == 0
-        ? widthHint_
-        : static_cast<std::uint16_t>(std::min<std::size_t>(r.capacity * 2u, kMaxColumns));
-    const std::size_t pos = words_.Allocate(capacity + (capacity + 3u) / 4u);
-    if (r.count) {
-        std::uint32_t* from = &words_[r.pos];
-        std::uint32_t* to = &words_[pos];
-        std::memcpy(to, from, r.count * sizeof(std::uint32_t));
-        std::memcpy(to + capacity, Columns(from, r), r.count);
+namespace {
+inline std::size_t BlockWords(std::size_t capacity) { return capacity + (capacity + 3) / 4; }
+}  // namespace
+
+// A new row is made as wide as the row above it: rows of a table look alike
+// and are mostly written one after the other. The row written last sits at
+// the end of the store and grows in place by one cell; another row that is
+// full moves to a block twice its size.
+void SheetImpl::Grow(std::uint32_t row, RowSpan& r) {
+    if (r.capacity == 0) {
+        const std::uint16_t capacity = std::max<std::uint16_t>(1, row > 0 ? rows_[row - 1].count : 1);
+        r.pos = static_cast<std::uint32_t>(words_.Allocate(BlockWords(capacity)));
+        r.capacity = capacity;
+        return;
     }
+    const auto capacity = static_cast<std::uint16_t>(r.capacity + 1);
+    if (words_.ExtendLast(r.pos, BlockWords(r.capacity), BlockWords(capacity))) {
+        std::uint32_t* values = &words_[r.pos];
+        std::memmove(values + capacity, Columns(values, r), r.count);
+        r.capacity = capacity;
+        return;
+    }
+    const auto doubled = static_cast<std::uint16_t>(std::min<std::size_t>(r.capacity * 2u, kMaxColumns));
+    const std::size_t pos = words_.Allocate(BlockWords(doubled));
+    std::uint32_t* from = &words_[r.pos];
+    std::uint32_t* to = &words_[pos];
+    std::memcpy(to, from, r.count * sizeof(std::uint32_t));
+    std::memcpy(to + doubled, Columns(from, r), r.count);
     r.pos = static_cast<std::uint32_t>(pos);
-    r.capacity = capacity;
+    r.capacity = doubled;
 }
 
 std::uint32_t& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
@@ -204,7 +221,7 @@ std::uint32_t& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
             if (columns[at] == column) return values[at];
         }
     }
-    if (r.count == r.capacity) Grow(r);
+    if (r.count == r.capacity) Grow(row, r);
     std::uint32_t* values = &words_[r.pos];
     std::uint8_t* columns = Columns(values, r);
     if (at < r.count) {
@@ -212,7 +229,6 @@ std::uint32_t& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
         std::memmove(columns + at + 1, columns + at, r.count - at);
     }
     ++r.count;
-    if (r.count > widthHint_) widthHint_ = r.count;
     columns[at] = column;
     values[at] = cell::kEmpty;
     return values[at];

@@ -51,6 +51,13 @@ public:
         size_ += n;
         return i;
     }
+    // Lengthens the block at pos from n to m elements when it is the last one
+    // and its chunk has room.
+    bool ExtendLast(std::size_t pos, std::size_t n, std::size_t m) {
+        if (pos + n != size_ || (pos & (kChunk - 1)) + m > kChunk) return false;
+        size_ = pos + m;
+        return true;
+    }
     std::size_t MemoryBytes() const { return chunks_.size() * kChunk * sizeof(T); }
 
 private:
@@ -206,7 +213,7 @@ private:
     std::uint32_t* Find(std::uint32_t row, std::uint8_t column);
     // The same, inserted as kEmpty when missing.
     std::uint32_t& Place(std::uint32_t row, std::uint8_t column);
-    void Grow(RowSpan& r);
+    void Grow(std::uint32_t row, RowSpan& r);
     static std::uint8_t* Columns(std::uint32_t* values, const RowSpan& r) {
         return reinterpret_cast<std::uint8_t*>(values + r.capacity);
     }
@@ -225,7 +232,6 @@ private:
     std::uint64_t version_ = 1;  // counts changes of cells and formats
     mutable std::unique_ptr<SheetNotes> notes_;
     mutable std::uint64_t notesVersion_ = 0;
-    std::uint16_t widthHint_ = 1;
     std::array<std::vector<FormatRun>, kMaxColumns> formats_;
     std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell> outside_;
 };

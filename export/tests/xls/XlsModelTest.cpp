@@ -52,6 +52,31 @@ TEST(XlsModel, CellsOverwriteClearAndComeBackInAnyWriteOrder) {
     EXPECT_EQ(Show(s.CellAt(70000, 1)), "empty");
 }
 
+// Rows take the room their cells need: one wide row does not make every
+// later row as wide, and a table written row by row wastes nothing.
+TEST(XlsModel, RowsStayCompact) {
+    auto book = NewWorkbook();
+    Worksheet& s = book->InsertSheet(0, "S");
+    for (std::uint32_t c = 0; c < 256; ++c) s.SetNumber(0, c, c);
+    for (std::uint32_t r = 1; r < 60000; ++r) s.SetNumber(r, 0, r);
+    const auto& sheet = static_cast<const detail::SheetImpl&>(s);
+    EXPECT_LT(sheet.MemoryBytes(), 2u << 20);
+
+    auto table = NewWorkbook();
+    Worksheet& t = table->InsertSheet(0, "T");
+    for (std::uint32_t r = 0; r < 60000; ++r)
+        for (std::uint32_t c = 0; c < 10; ++c) t.SetNumber(r, c, r + c);
+    // 5 bytes a cell, rounded up to whole words per row, and 8 bytes a row.
+    EXPECT_LT(static_cast<const detail::SheetImpl&>(t).MemoryBytes(), 60000u * (52 + 8) + (1u << 20));
+
+    // Written column by column, rows move as they fill; nothing is lost.
+    Worksheet& u = table->InsertSheet(1, "U");
+    for (std::uint32_t c = 0; c < 40; ++c)
+        for (std::uint32_t r = 0; r < 300; ++r) u.SetNumber(r, (c * 7) % 40, r * 100 + (c * 7) % 40);
+    for (std::uint32_t r = 0; r < 300; ++r)
+        for (std::uint32_t c = 0; c < 40; ++c) ASSERT_EQ(u.CellAt(r, c).number, r * 100 + c) << r << " " << c;
+}
+
 TEST(XlsModel, NumbersKeepEveryBit) {
     const double values[] = {0.0, -0.0, 1, -1, 536870911, -536870912, 536870912, -536870913, 0.1, 3.57,
                              -1234567.89, 5368709.11, 5368709.12, 1e-300, 1.5, 0.25, 1e15, 123456789012.0,
