@@ -50,7 +50,10 @@ private:
 // permissions, is flushed to disk and is then renamed over the original; on
 // any failure the new file is removed. A file without any write permission
 // bit counts as read-only even for a privileged process, as a read-only file
-// does on Windows. A path that is not a regular file is refused.
+// does on Windows. A path that is not a regular file is refused. A folder in
+// which no new file can be made refuses the write even when the file itself
+// is writable (Windows would rewrite such a file in place); a file that is
+// never half-written is worth that.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace ardmon::profile
