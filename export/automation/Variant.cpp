@@ -156,13 +156,14 @@ void Variant::SetError(SCODE scode) noexcept {
     vt_ = VT_ERROR;
     u_.scode = scode;
 }
+// Both forms accept the value's own string (or a part of it) as the new text.
 void Variant::SetString(std::string&& text) noexcept {
-    Clear();
-    str_ = std::move(text);
+    if (vt_ != VT_BSTR) Clear();
+    if (&text != &str_) str_ = std::move(text);
     vt_ = VT_BSTR;
 }
 void Variant::SetString(std::string_view text) {
-    Clear();
+    if (vt_ != VT_BSTR) Clear();
     str_.assign(text);
     vt_ = VT_BSTR;
 }

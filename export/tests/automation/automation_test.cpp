@@ -111,6 +111,12 @@ TEST(Variant, AccessorsGiveZeroForOtherTypes) {
     EXPECT_EQ(Variant::Int(5).vt(), VT_INT);
     EXPECT_EQ(Variant::I4(5).vt(), VT_I4);
     EXPECT_EQ(Variant::Bool(true).boolVal(), VARIANT_TRUE);
+
+    Variant text = Variant::String(std::string(40, 'a') + "tail");
+    text.SetString(std::string_view(text.bstrVal()).substr(40));  // its own text
+    EXPECT_EQ(text.bstrVal(), "tail");
+    text.SetString(std::move(text.bstrVal()));
+    EXPECT_EQ(text.bstrVal(), "tail");
 }
 
 TEST(Variant, SafeArrayRejectsWhatItCannotHold) {
