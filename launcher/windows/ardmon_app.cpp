@@ -29,6 +29,7 @@ bool CArdmonApp::InitInstance()
         // A start-up check failed and has already ended the window.
         return false;
     }
+    dlg->Centre();
     dlg->Show();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "ini_view.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <vector>
 
 #include <wx/listbox.h>
@@ -35,8 +36,11 @@ bool CanOpenForReading(const std::string& path)
     if (stream == nullptr) {
         return false;
     }
+    // Here a folder opens as a stream too; it is no file to show.
+    struct stat st {};
+    const bool isFile = fstat(fileno(stream), &st) == 0 && !S_ISDIR(st.st_mode);
     std::fclose(stream);
-    return true;
+    return isFile;
 }
 
 }  // namespace
@@ -65,6 +69,7 @@ bool CIniView::Create()
     SetEscapeId(wxID_NONE);
 
     OnInitDialog();
+    CentreOnParent();
     return true;
 }
 

@@ -267,3 +267,18 @@ TEST_F(ViewerTest, EscapeAndCloseBoxOnlyHide)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ViewerTest, AFolderNamedLikeTheFileIsNoFileToShow)
+{
+    std::filesystem::create_directories(dir.path() / "env");
+    std::filesystem::create_directory(dir.path() / "halvoclient.ini");
+    WriteTerminal("#!/bin/sh\n");
+    ASSERT_TRUE(Start());  // the start-up check takes an entry of any kind
+    CIniView* v = OpenClientViewer();
+    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open halvoclient.ini file"));
+    EXPECT_EQ(v->m_strFile, "");
+}
+
+}  // namespace
