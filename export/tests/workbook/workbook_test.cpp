@@ -394,7 +394,7 @@ TEST_F(WorkbookExportTest, WithoutTheApplicationTheUserMayTakeAText) {
     EXPECT_EQ(ui.calls[1].text, "Excel not installed in the system.\nDO you want to save as Text file?");
     EXPECT_EQ(ui.calls[1].type, 0x124u);
     ExpectCleanState(table);
-    // Yes: the text export with its own dialog; rows 1 and 2, no header line.
+    // Yes: the text export with its own dialog: rows 1 to m_nRows, no header line.
     ui.calls.clear();
     const std::string text = dir / "Data.txt";
     ui.QueueSave(path);
@@ -403,7 +403,7 @@ TEST_F(WorkbookExportTest, WithoutTheApplicationTheUserMayTakeAText) {
     EXPECT_EQ(Run(table), 1);
     ASSERT_EQ(ui.calls.size(), 3u);
     EXPECT_EQ(ui.calls[2].request.initialName, "ListLogFile.txt");
-    EXPECT_EQ(ReadFile(text), "r1c0\r\nr2c0\r\n");
+    EXPECT_EQ(ReadFile(text), "r1c0\r\nr2c0\r\nr3c0\r\n");
     EXPECT_EQ(ReadFile(path), "");
     ExpectCleanState(table);
 }
