@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 namespace ledgra::xls {
 
@@ -45,47 +46,32 @@ constexpr std::uint32_t kWideBit = 0x80000000u;
 
 // ---------------------------------------------------------------- strings
 
-SharedStrings::SharedStrings() : slots_(1024, Slot{0, 0}) {}
+SharedStrings::SharedStrings() : slots_(1024, 0) {}
 
-StoredText SharedStrings::Text(std::uint32_t index) const {
-    const Entry& e = entries_[index];
-    return StoredText{arena_[e.chunk].get() + e.offset, e.bytesAndWide & ~kWideBit,
-                      (e.bytesAndWide & kWideBit) != 0};
-}
-
-SharedStrings::Entry SharedStrings::Store(const std::uint8_t* bytes, std::size_t n, bool wide) {
-    Entry e{};
-    e.bytesAndWide = static_cast<std::uint32_t>(n) | (wide ? kWideBit : 0);
-    if (n > kArenaChunk / 8) {  // a long text gets a chunk of its own
-        arena_.emplace_back(new std::uint8_t[n]);
-        std::memcpy(arena_.back().get(), bytes, n);
-        e.chunk = static_cast<std::uint32_t>(arena_.size() - 1);
-        e.offset = 0;
-        bigBytes_ += n;
-        return e;
-    }
-    if (current_ >= arena_.size() || arenaUsed_ + n > kArenaChunk) {
+std::uint32_t SharedStrings::Store(const std::uint8_t* bytes, std::size_t n, std::size_t units, bool wide) {
+    if (arenaUsed_ + 2 + n > kArenaChunk) {
+        if (arena_.size() == kMaxChunks) throw std::length_error("too much text for one workbook");
         arena_.emplace_back(new std::uint8_t[kArenaChunk]);
-        current_ = arena_.size() - 1;
         arenaUsed_ = 0;
-        ++smallChunks_;
     }
-    if (n) std::memcpy(arena_[current_].get() + arenaUsed_, bytes, n);
-    e.chunk = static_cast<std::uint32_t>(current_);
-    e.offset = static_cast<std::uint32_t>(arenaUsed_);
-    arenaUsed_ += n;
-    return e;
+    std::uint8_t* p = arena_.back().get() + arenaUsed_;
+    p[0] = static_cast<std::uint8_t>(units & 0xFF);
+    p[1] = static_cast<std::uint8_t>(units >> 8);
+    if (n) std::memcpy(p + 2, bytes, n);
+    const auto pos = static_cast<std::uint32_t>((wide ? 1u << 31 : 0u) | (arena_.size() - 1) << 20 | arenaUsed_);
+    arenaUsed_ += 2 + n;
+    return pos;
 }
 
-// A slot's place follows from its tag alone, so growing never re-reads texts.
 void SharedStrings::Grow() {
-    std::vector<Slot> bigger(slots_.size() * 2, Slot{0, 0});
+    std::vector<std::uint32_t> bigger(slots_.size() * 2, 0);
     const std::size_t mask = bigger.size() - 1;
-    for (const Slot& s : slots_) {
-        if (!s.indexPlus1) continue;
-        std::size_t i = s.tag & mask;
-        while (bigger[i].indexPlus1) i = (i + 1) & mask;
-        bigger[i] = s;
+    for (const std::uint32_t slot : slots_) {
+        if (!slot) continue;
+        const StoredText t = Text((slot & kIndexBits) - 1);
+        std::size_t i = Hash(t.data, t.bytes, t.wide) & mask;
+        while (bigger[i]) i = (i + 1) & mask;
+        bigger[i] = slot;
     }
     slots_.swap(bigger);
 }
@@ -105,12 +91,13 @@ std::uint32_t SharedStrings::Intern(std::string_view utf8) {
         wide = enc.wide;
         units = enc.units;
     }
-    const auto tag = static_cast<std::uint32_t>(Hash(bytes, n, wide) >> 32);
+    const std::uint64_t h = Hash(bytes, n, wide);
+    const auto tag = static_cast<std::uint32_t>(h >> 61) << 29;
     std::size_t mask = slots_.size() - 1;
-    std::size_t i = tag & mask;
-    while (slots_[i].indexPlus1) {
-        if (slots_[i].tag == tag) {
-            const std::uint32_t index = slots_[i].indexPlus1 - 1;
+    std::size_t i = h & mask;
+    while (slots_[i]) {
+        if ((slots_[i] & ~kIndexBits) == tag) {
+            const std::uint32_t index = (slots_[i] & kIndexBits) - 1;
             const StoredText t = Text(index);
             if (t.wide == wide && t.bytes == n && std::memcmp(t.data, bytes, n) == 0) {
                 AddRef(index);
@@ -119,23 +106,23 @@ std::uint32_t SharedStrings::Intern(std::string_view utf8) {
         }
         i = (i + 1) & mask;
     }
+    if (entries_.size() >= kMaxStrings) throw std::length_error("too many texts for one workbook");
     if ((entries_.size() + 1) * 4 > slots_.size() * 3) {
         Grow();
         mask = slots_.size() - 1;
-        i = tag & mask;
-        while (slots_[i].indexPlus1) i = (i + 1) & mask;
+        i = h & mask;
+        while (slots_[i]) i = (i + 1) & mask;
     }
-    Entry e = Store(bytes, n, wide);
-    e.refs = 1;
+    const Entry e{Store(bytes, n, units, wide), 1};
     if (units > kMaxTextLength) ++tooLong_;
     const auto index = static_cast<std::uint32_t>(entries_.push_back(e));
-    slots_[i] = Slot{index + 1, tag};
+    slots_[i] = (index + 1) | tag;
     ++totalRefs_;
     return index;
 }
 
 std::size_t SharedStrings::MemoryBytes() const {
-    return smallChunks_ * kArenaChunk + bigBytes_ + entries_.MemoryBytes() + slots_.size() * sizeof(Slot);
+    return arena_.size() * kArenaChunk + entries_.MemoryBytes() + slots_.capacity() * sizeof(std::uint32_t);
 }
 
 // ---------------------------------------------------------------- numbers

@@ -74,8 +74,12 @@ struct StoredText {
 };
 
 // Unique texts in the order first set, each with the number of cells using it.
+// A text is kept in its stored form behind a 16-bit length in large chunks;
+// an entry is its position and use count (8 bytes), a hash slot 4 bytes.
 class SharedStrings {
 public:
+    static constexpr std::uint32_t kMaxStrings = (1u << 29) - 2;
+
     SharedStrings();
     std::uint32_t Intern(std::string_view utf8);  // counts one more use
     void AddRef(std::uint32_t index) { ++entries_[index].refs; ++totalRefs_; }
@@ -85,33 +89,32 @@ public:
     std::uint32_t Refs(std::uint32_t index) const { return entries_[index].refs; }
     std::uint64_t TotalRefs() const { return totalRefs_; }
     std::uint32_t TooLongCount() const { return tooLong_; }  // used or not
-    StoredText Text(std::uint32_t index) const;
+    StoredText Text(std::uint32_t index) const {
+        const std::uint32_t pos = entries_[index].pos;
+        const std::uint8_t* p = arena_[(pos >> 20) & 0x7FF].get() + (pos & 0xFFFFF);
+        const bool wide = (pos >> 31) != 0;
+        const std::uint32_t units = static_cast<std::uint32_t>(p[0] | p[1] << 8);
+        return StoredText{p + 2, wide ? units * 2 : units, wide};
+    }
     std::size_t MemoryBytes() const;
 
 private:
     struct Entry {
-        std::uint32_t chunk;
-        std::uint32_t offset;
-        std::uint32_t bytesAndWide;  // top bit: UTF-16
+        std::uint32_t pos;  // bit 31: UTF-16; bits 20-30: chunk; bits 0-19: offset
         std::uint32_t refs;
     };
-    struct Slot {
-        std::uint32_t indexPlus1;  // 0: free
-        std::uint32_t tag;         // upper hash bits; its low bits choose the slot
-    };
     static constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
+    static constexpr std::size_t kMaxChunks = 2048;
+    static constexpr std::uint32_t kIndexBits = 0x1FFFFFFFu;  // of a slot: index + 1; the rest a tag
 
-    Entry Store(const std::uint8_t* bytes, std::size_t size, bool wide);
+    std::uint32_t Store(const std::uint8_t* bytes, std::size_t size, std::size_t units, bool wide);
     void Grow();
 
     std::vector<std::unique_ptr<std::uint8_t[]>> arena_;
-    std::size_t current_ = SIZE_MAX;  // arena_ chunk that short texts go to
-    std::size_t arenaUsed_ = 0;       // bytes used in it
-    std::size_t smallChunks_ = 0;
-    std::size_t bigBytes_ = 0;        // texts in chunks of their own
-    std::uint32_t tooLong_ = 0;       // texts over kMaxTextLength
+    std::size_t arenaUsed_ = kArenaChunk;  // bytes used in the last chunk
+    std::uint32_t tooLong_ = 0;            // texts over kMaxTextLength
     ChunkedArray<Entry, 14> entries_;
-    std::vector<Slot> slots_;
+    std::vector<std::uint32_t> slots_;     // 0: free
     std::uint64_t totalRefs_ = 0;
     std::vector<std::uint8_t> scratch_;
 };
