@@ -142,6 +142,22 @@ TEST_F(WxDialogs, TheSaveDialogAppendsTheExtensionAndAsksBeforeReplacing) {
     EXPECT_EQ(test::ReadFile(dir.path() / "taken.txt"), "keep");
 }
 
+TEST_F(WxDialogs, InAWxHostTheHostsAppAndTitleServe) {
+    wxApp::SetInstance(new wxApp);
+    int argc = 1;
+    char name[] = "blotter";
+    char* argv[] = {name, nullptr};
+    ASSERT_TRUE(wxEntryStart(argc, argv));
+    wxTheApp->SetAppDisplayName("Halvo Blotter");
+    EXPECT_EQ(HostProgramTitle(), "Halvo Blotter");
+    g_steps = {{"Halvo Blotter", PressReturn}};
+    WxInteraction ui;
+    EXPECT_EQ(ui.AfxMessageBox("CallBack Failed", MB_OK, 0), IDOK);
+    EXPECT_NE(wxTheApp, nullptr) << "the host's application stays";
+    wxEntryCleanup();
+    EXPECT_EQ(g_seenTitles, std::vector<std::string>{"Halvo Blotter"});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
