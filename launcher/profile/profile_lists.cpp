@@ -42,7 +42,7 @@ std::uint32_t ListWriter::Finish() {
 std::uint32_t CopyCutString(std::string_view text, char* buffer, std::uint32_t size) {
     if (size == 0) return 0;
     size_t n = std::min<size_t>(text.size(), size - 1);
-    if (n > 0) std::memcpy(buffer, text.data(), n);
+    if (n > 0) std::memmove(buffer, text.data(), n);  // a default may live in the buffer itself
     buffer[n] = '\0';
     return static_cast<std::uint32_t>(n);
 }
