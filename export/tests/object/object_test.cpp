@@ -150,12 +150,3 @@ TEST_F(Registry, FactoriesAreFoundByProgIdAndGoneAfterUnregister) {
     EXPECT_FALSE(ClassRegistry::Instance().Factory("Ledgra.TestApplication"));
     EXPECT_EQ(ClassRegistry::Instance().Open("Ledgra.TestApplication"), 2);
 }
-
-TEST(SystemMessages, KnownStatusesAndHresultsHaveTheirTexts) {
-    EXPECT_EQ(ledgra::SystemMessageText(0), "The operation completed successfully.");
-    EXPECT_EQ(ledgra::SystemMessageText(2), "The system cannot find the file specified.");
-    EXPECT_EQ(ledgra::SystemMessageText(static_cast<long>(0x80070005UL)), "Access is denied.");
-    EXPECT_EQ(ledgra::SystemMessageText(static_cast<long>(0x800401F3UL)), "Invalid class string");
-    EXPECT_EQ(ledgra::SystemMessageText(static_cast<long>(0x80020009UL)), "Exception occurred.");
-    EXPECT_EQ(ledgra::SystemMessageText(123456), "");
-}

@@ -172,17 +172,6 @@ TEST_F(TextExport, ANullUserPointerIsPassedOnUnchanged) {
     EXPECT_EQ(ReadFile(path), "z\r\n");
 }
 
-TEST(TextRows, TheRowHelperQuotesOnlyWhatNeedsIt) {
-    EXPECT_FALSE(ledgra::NeedsQuotes(""));
-    EXPECT_FALSE(ledgra::NeedsQuotes("a\"b"));
-    EXPECT_FALSE(ledgra::NeedsQuotes(" \"lead space"));
-    EXPECT_TRUE(ledgra::NeedsQuotes("\""));
-    EXPECT_TRUE(ledgra::NeedsQuotes("1,5"));
-    std::string out;
-    ledgra::AppendField(out, "\"");
-    EXPECT_EQ(out, "\"\"\"\"");
-}
-
 }  // namespace
 
 namespace {
