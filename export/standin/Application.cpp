@@ -43,8 +43,9 @@ constexpr std::int32_t xlCSV = 6;
 constexpr std::int32_t xlCurrentPlatformText = -4158;
 constexpr std::int32_t xlWorksheet = -4167;
 
-// Cells a single Value request may touch.
+// Cells a single Value request may touch, and may read back into an array.
 constexpr std::uint64_t kMaxCellsPerRequest = std::uint64_t{1} << 24;
+constexpr std::uint64_t kMaxCellsPerRead = std::uint64_t{1} << 20;
 
 enum class FileKind { Text, Workbook };
 
@@ -214,8 +215,11 @@ void PutCell(xls::Worksheet& sheet, std::uint32_t row, std::uint32_t column, con
         else
             sheet.SetText(row, column, value.bstrVal());
         break;
+    // The model holds numbers and texts only: a boolean is kept as its text,
+    // and an error value (which a workbook would show as #N/A and the like)
+    // leaves the cell empty, as VT_EMPTY does.
     case VT_BOOL: sheet.SetText(row, column, value.boolVal() ? "TRUE" : "FALSE"); break;
-    default: sheet.Clear(row, column); break;  // VT_EMPTY, and errors the model cannot hold
+    default: sheet.Clear(row, column); break;
     }
 }
 
@@ -740,7 +744,7 @@ HRESULT RangeObject::PutValue(const Variant& value, ExcepInfo* info) {
 
 HRESULT RangeObject::GetValue(Variant* result) {
     if (result == nullptr) return S_OK;
-    if (rect_.Rows() * rect_.Columns() > kMaxCellsPerRequest) return E_OUTOFMEMORY;
+    if (rect_.Rows() * rect_.Columns() > kMaxCellsPerRead) return E_OUTOFMEMORY;
     const xls::Worksheet& sheet =
         book_->model->Sheet(static_cast<std::size_t>(book_->IndexOf(sheet_.get())));
     auto read = [&](std::uint32_t row, std::uint32_t column) {
