@@ -80,6 +80,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
     ardmon::profile::SharedProfileCache().Clear();
 
+    // The split rules on the raw bytes: every piece lies inside the buffer,
+    // names are never empty, and neither holds a NUL; keys hold no '='.
+    const char* raw = reinterpret_cast<const char*>(data + 2);
+    const size_t raw_size = size - 2;
+    auto inside = [&](std::string_view piece) {
+        return piece.data() >= raw && piece.data() + piece.size() <= raw + raw_size;
+    };
+    ardmon::SplitSectionNames(raw, raw_size, [&](std::string_view name) {
+        Check(inside(name) && !name.empty() && name.find('\0') == std::string_view::npos, "raw name");
+    });
+    ardmon::SplitSectionEntries(raw, raw_size, [&](std::string_view key, std::string_view value) {
+        Check(inside(key) && inside(value), "raw entry outside the buffer");
+        Check(key.find('=') == std::string_view::npos && key.find('\0') == std::string_view::npos &&
+                  value.find('\0') == std::string_view::npos,
+              "raw entry");
+    });
+
     Buffer cut_names(small);
     CheckList(cut_names, GetPrivateProfileSectionNamesA(cut_names.data(), small, path.c_str()));
 
