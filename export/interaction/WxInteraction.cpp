@@ -92,7 +92,11 @@ const char* AnswerName(int answer) {
     }
 }
 
-int ShowMessage(const std::string& text, const std::string& caption, long style,
+// The owner of AfxMessageBox boxes and of the save dialog: the host's main
+// window, as MFC takes the main window as owner. MessageBoxA boxes have none.
+wxWindow* HostMainWindow() { return HostHasWx() ? wxTheApp->GetTopWindow() : nullptr; }
+
+int ShowMessage(wxWindow* owner, const std::string& text, const std::string& caption, long style,
                 unsigned type) {
     WxSession wx;
     if (!wx.Ready()) {
@@ -101,7 +105,7 @@ int ShowMessage(const std::string& text, const std::string& caption, long style,
                      caption.c_str(), text.c_str(), AnswerName(answer));
         return answer;
     }
-    wxMessageDialog dialog(nullptr, ToWx(text), ToWx(caption), style);
+    wxMessageDialog dialog(owner, ToWx(text), ToWx(caption), style);
     RunBeforeModalHook();
     return WindowsResult(dialog.ShowModal());
 }
@@ -134,7 +138,8 @@ int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pat
     windows.choose = [&](const std::string& folder, const std::string& name,
                          std::string& chosen) {
         // Replacing is confirmed by RunSaveDialog, after the default extension is on.
-        wxFileDialog dialog(nullptr, "Save As", ToWx(folder), ToWx(name), wildcard, wxFD_SAVE);
+        wxFileDialog dialog(HostMainWindow(), "Save As", ToWx(folder), ToWx(name), wildcard,
+                            wxFD_SAVE);
         RunBeforeModalHook();
         if (dialog.ShowModal() != wxID_OK) return false;
         chosen = FromWxPath(dialog.GetPath());
@@ -142,7 +147,7 @@ int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pat
     };
     windows.exists = PathExists;
     windows.confirmReplace = [&](const std::string& path) {
-        wxMessageDialog dialog(nullptr, ToWx(ReplaceQuestion(path)), "Confirm Save As",
+        wxMessageDialog dialog(HostMainWindow(), ToWx(ReplaceQuestion(path)), "Confirm Save As",
                                wxYES_NO | wxNO_DEFAULT | wxICON_WARNING);
         RunBeforeModalHook();
         return dialog.ShowModal() == wxID_YES;
@@ -151,12 +156,13 @@ int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pat
 }
 
 int WxInteraction::AfxMessageBox(const std::string& text, unsigned type, unsigned /*helpId*/) {
-    return ShowMessage(text, HostProgramTitle(), MessageBoxStyle(type, true), type);
+    return ShowMessage(HostMainWindow(), text, HostProgramTitle(), MessageBoxStyle(type, true),
+                       type);
 }
 
 int WxInteraction::MessageBoxA(const std::string& text, const std::string& caption,
                                unsigned type) {
-    return ShowMessage(text, caption, MessageBoxStyle(type, false), type);
+    return ShowMessage(nullptr, text, caption, MessageBoxStyle(type, false), type);
 }
 
 }  // namespace ledgra

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/frame.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
@@ -150,10 +151,14 @@ TEST_F(WxDialogs, InAWxHostTheHostsAppAndTitleServe) {
     ASSERT_TRUE(wxEntryStart(argc, argv));
     wxTheApp->SetAppDisplayName("Halvo Blotter");
     EXPECT_EQ(HostProgramTitle(), "Halvo Blotter");
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "Blotter main window");  // owns the boxes
+    frame->Show();
+    wxTheApp->SetTopWindow(frame);
     g_steps = {{"Halvo Blotter", PressReturn}};
     WxInteraction ui;
     EXPECT_EQ(ui.AfxMessageBox("CallBack Failed", MB_OK, 0), IDOK);
     EXPECT_NE(wxTheApp, nullptr) << "the host's application stays";
+    frame->Destroy();
     wxEntryCleanup();
     EXPECT_EQ(g_seenTitles, std::vector<std::string>{"Halvo Blotter"});
 }
