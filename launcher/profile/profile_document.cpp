@@ -53,7 +53,9 @@ public:
         section.name = name;
         section.first_entry = doc_.entries_.size();
         section.insert_at = line.next;
-        doc_.first_section_.try_emplace(FoldName(doc_.View(name)), doc_.sections_.size());
+        if (doc_.Reachable(name)) {
+            doc_.first_section_.try_emplace(FoldName(doc_.View(name)), doc_.sections_.size());
+        }
         doc_.sections_.push_back(section);
     }
 
@@ -107,9 +109,17 @@ const ProfileEntry* ProfileDocument::FindKey(const ProfileSection& section,
                                              std::string_view key) const {
     for (size_t i = 0; i < section.entry_count; ++i) {
         const ProfileEntry& entry = entries_[section.first_entry + i];
-        if (!entry.IsBare() && SameName(View(entry.key()), key)) return &entry;
+        if (!entry.IsBare() && SameName(View(entry.key()), key) && Reachable(entry.key())) return &entry;
     }
     return nullptr;
+}
+
+bool ProfileDocument::Reachable(Span name) const {
+    if (encoding_ == Encoding::kAnsi) return true;
+    for (size_t i = name.begin; i < name.end; ++i) {
+        if (text_[i] == '?' && units_[i] != u'?') return false;
+    }
+    return true;
 }
 
 }  // namespace ardmon::profile

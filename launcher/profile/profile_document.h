@@ -67,6 +67,11 @@ public:
     // The first key line of that key in the section, or null.
     const ProfileEntry* FindKey(const ProfileSection& section, std::string_view key) const;
 
+    // Whether a name can be asked for with the A functions at all. In a
+    // UTF-16LE file a name holding a character outside the code page reads
+    // with '?' in its place, yet asking for that '?' does not find it.
+    bool Reachable(Span name) const;
+
     // The file's code units (UTF-16LE files only) and a last odd byte.
     const std::u16string& units() const { return units_; }
     const std::string& odd_tail() const { return odd_tail_; }

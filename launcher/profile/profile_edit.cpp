@@ -123,7 +123,9 @@ EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits) {
             // The first key line of each name in this section.
             for (size_t i = 0; i < section->entry_count; ++i) {
                 const ProfileEntry& e = entries[section->first_entry + i];
-                if (!e.IsBare()) places.try_emplace(FoldName(doc.View(e.key())), KeyPlace{&e, kNoOp});
+                if (!e.IsBare() && doc.Reachable(e.key())) {
+                    places.try_emplace(FoldName(doc.View(e.key())), KeyPlace{&e, kNoOp});
+                }
             }
         }
         for (const PendingKey& pk : pending.keys) {

@@ -87,6 +87,19 @@ TEST_F(ProfileWrite, Utf16leFileStaysUtf16le) {
     EXPECT_EQ(Get(path_, "new", "k"), "\xFC");
 }
 
+TEST_F(ProfileWrite, NamesOutsideTheCodePageAreNotMistakenForQuestionMarks) {
+    auto utf16 = [](std::u16string_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (char16_t u : text) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+        return bytes;
+    };
+    File(utf16(u"[\u6F22]\r\nk=1\r\n\u6F22=2\r\n"));
+    EXPECT_EQ(Names(path_), "?\0"s);  // listed as Windows converts it
+    EXPECT_EQ(Get(path_, "?", "k"), "<none>");
+    EXPECT_TRUE(Put(path_, "?", "?", "3"));
+    EXPECT_EQ(ReadFile(path_), utf16(u"[\u6F22]\r\nk=1\r\n\u6F22=2\r\n[?]\r\n?=3\r\n"));
+}
+
 TEST_F(ProfileWrite, NulBytesAndJunkOfOtherLinesAreKept) {
     File(Fixture("nul_junk.ini"));
     EXPECT_TRUE(Put(path_, "s", "n", "new"));
