@@ -25,8 +25,8 @@ fi
 deb() { compgen -G "$scratch/debs/$1_*.deb" | head -n1 || true; }
 field() { dpkg-deb -f "$(deb "$1")" "$2"; }
 contents() { dpkg-deb -c "$(deb "$1")" | awk '{print $6}' | sed 's|^\./|/|'; }
-has() { contents "$1" | grep -Eq "$2" || fail "$1 lacks $2"; }
-lacks() { ! contents "$1" | grep -Eq "$2" || fail "$1 should not hold $2"; }
+has() { contents "$1" | grep -E "$2" >/dev/null || fail "$1 lacks $2"; }
+lacks() { ! contents "$1" | grep -E "$2" >/dev/null || fail "$1 should not hold $2"; }
 
 for p in ardmon libledgra1 libledgra-dev; do
   [ -n "$(deb $p)" ] || fail "no $p package in $(ls "$scratch/debs")"
@@ -35,10 +35,10 @@ done
 
 # Dependencies: the runtime libraries come from dpkg-shlibdeps, the -dev
 # package needs exactly its library.
-field ardmon Depends | grep -q 'libwxgtk3\.2' || fail "ardmon does not depend on wx"
-field libledgra1 Depends | grep -q 'libwxgtk3\.2' || fail "libledgra1 does not depend on wx"
-field libledgra1 Depends | grep -q 'libgsf-1' || fail "libledgra1 does not depend on libgsf"
-field libledgra-dev Depends | grep -Eq "libledgra1 \(= $(field libledgra1 Version)\)" \
+field ardmon Depends | grep 'libwxgtk3\.2' >/dev/null || fail "ardmon does not depend on wx"
+field libledgra1 Depends | grep 'libwxgtk3\.2' >/dev/null || fail "libledgra1 does not depend on wx"
+field libledgra1 Depends | grep 'libgsf-1' >/dev/null || fail "libledgra1 does not depend on libgsf"
+field libledgra-dev Depends | grep -E "libledgra1 \(= $(field libledgra1 Version)\)" >/dev/null \
   || fail "libledgra-dev does not depend on this libledgra1"
 
 has ardmon '^/usr/bin/ardmon$'
@@ -59,7 +59,7 @@ dups=$(for p in ardmon libledgra1 libledgra-dev; do contents $p | grep -v '/$'; 
 
 # The three install together on this system (dependencies resolvable).
 if command -v apt-get >/dev/null; then
-  apt-get install -s -qq "$(deb ardmon)" "$(deb libledgra1)" "$(deb libledgra-dev)" \
+  apt-get install -s -qq -o Debug::NoLocking=1 "$(deb ardmon)" "$(deb libledgra1)" "$(deb libledgra-dev)" \
     >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt-get cannot install the packages"; }
 fi
 
@@ -90,7 +90,7 @@ fi
 build_client() {
   local name=$1 dir=$2
   [ -f "$dir/CMakeLists.txt" ] || { echo "no $dir yet"; return 0; }
-  cmake -S "$dir" -B "$scratch/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$dir" -B "$scratch/$name" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DCMAKE_PREFIX_PATH="$root" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF >"$scratch/$name.log" 2>&1 \
     || { cat "$scratch/$name.log" >&2; fail "$name: configure failed"; }
   grep -q "^Ledgra_DIR:PATH=$scratch/root/" "$scratch/$name/CMakeCache.txt" \
@@ -100,7 +100,9 @@ build_client() {
   local exe found=0
   while IFS= read -r exe; do
     head -c4 "$exe" | grep -q ELF || continue
-    ldd "$exe" | grep -q "libledgra.so.1 => $scratch/root/" \
+    # (grep reads all of ldd's output here: with pipefail an early exit would
+    # fail the pipeline through SIGPIPE.)
+    ldd "$exe" | grep "libledgra.so.1 => $scratch/root/" >/dev/null \
       || fail "$exe does not load libledgra.so.1 from the unpacked packages"
     found=1
   done < <(find "$scratch/$name" -path '*/CMakeFiles' -prune -o -type f -executable -print)
