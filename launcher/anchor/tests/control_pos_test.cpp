@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/frame.h>
-#include <wx/statbox.h>
 
 #include "control_pos.h"
 #include "gui_test_support.h"
@@ -103,29 +102,6 @@ TEST_F(ControlPosTest, WithoutEntriesAPassOnlyRecordsTheSize)
     EXPECT_EQ(anchor.m_nLastHeight, 420);
     EXPECT_EQ(anchor.m_nRefWidth, 600);
     EXPECT_EQ(right->GetRect(), wxRect(200, 10, 80, 30));
-}
-
-TEST_F(ControlPosTest, AControlRegisteredTwiceGetsBothChanges)
-{
-    CControlPos anchor;
-    anchor.AttachParent(frame);
-    anchor.AnchorControl(12, ANCHOR_MOVE_X);
-    anchor.AnchorControl(12, ANCHOR_MOVE_X);
-    ResizeClient(650, 400);
-    anchor.RepositionControls();
-    EXPECT_EQ(right->GetRect(), wxRect(300, 10, 80, 30));
-}
-
-TEST_F(ControlPosTest, FindsAControlWithoutIdByMinusOne)
-{
-    auto* box = new wxStaticBox(frame, wxID_ANY, "", wxPoint(5, 5), wxSize(300, 200));
-    box->SetId(-1);
-    CControlPos anchor;
-    anchor.AttachParent(frame);
-    EXPECT_EQ(anchor.AnchorControl(-1, ANCHOR_SIZE_X), 1);
-    ResizeClient(610, 400);
-    anchor.RepositionControls();
-    EXPECT_EQ(box->GetRect(), wxRect(5, 5, 310, 200));
 }
 
 }  // namespace

@@ -160,12 +160,4 @@ TEST_F(ShellExecuteTest, WindowsProgramWithoutWineIsBadFormat)
     EXPECT_EQ(withWine.argument, program.string());
 }
 
-TEST(ExecErrors, MapToWindowsCodes)
-{
-    EXPECT_EQ(ExecErrorToShellCode(EACCES), SE_ERR_ACCESSDENIED);
-    EXPECT_EQ(ExecErrorToShellCode(ETXTBSY), SE_ERR_SHARE);
-    EXPECT_EQ(ExecErrorToShellCode(ENOEXEC), ERROR_BAD_FORMAT);
-    EXPECT_EQ(ExecErrorToShellCode(ENOMEM), SE_ERR_OOM);
-}
-
 }  // namespace

@@ -120,20 +120,4 @@ TEST_F(TemplateTest, ViewerHasEveryControlOfItsTable)
     EXPECT_EQ(name->GetRect(), Expected(*dlg, 12, 3, 119, 14));
 }
 
-TEST(TemplateTables, KeepTheTemplateOrder)
-{
-    std::vector<int> ids;
-    for (const ControlTemplate& c : IDD_ARDMON_DIALOG.controls) {
-        ids.push_back(c.id);
-    }
-    EXPECT_THAT(ids, testing::ElementsAre(1, 2, 1002, 1000, -1, 1005, -1, 1006, 1007, -1, -1, 1008));
-    ids.clear();
-    for (const ControlTemplate& c : IDD_INIVIEW.controls) {
-        ids.push_back(c.id);
-    }
-    EXPECT_THAT(ids, testing::ElementsAre(1, 2, 1003, 1004, -1, 1005));
-    EXPECT_EQ(IDD_ARDMON_DIALOG.id, 102);
-    EXPECT_EQ(IDD_INIVIEW.id, 130);
-}
-
 }  // namespace

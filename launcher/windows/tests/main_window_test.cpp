@@ -9,7 +9,6 @@
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
-#include "ardmon_logic.h"
 #include "window_fixture.h"
 
 using namespace ardmon;
@@ -235,36 +234,6 @@ TEST_F(MainWindowTest, LaunchResultsFollowTheWindowsCodes)
     EXPECT_THAT(launched, ElementsAre(dir.str() + "/VovuvAvavar.exe|" + dir.str()));
     EXPECT_THAT(messages.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
     EXPECT_NE(mainWnd.get(), nullptr);
-}
-
-TEST(LaunchOutcome, MapsResults)
-{
-    EXPECT_TRUE(InterpretLaunchResult(33).closeLauncher);
-    EXPECT_TRUE(InterpretLaunchResult(33).message.empty());
-    EXPECT_EQ(InterpretLaunchResult(26).message, "Sharing violation occured");
-    EXPECT_FALSE(InterpretLaunchResult(26).closeLauncher);
-    for (std::intptr_t code : {std::intptr_t{-5}, std::intptr_t{0}, std::intptr_t{2},
-                               std::intptr_t{32}}) {
-        EXPECT_EQ(InterpretLaunchResult(code).message, "Error occured during start Vovuvavavar");
-        EXPECT_FALSE(InterpretLaunchResult(code).closeLauncher);
-    }
-}
-
-TEST(ProfileList, EndingRule)
-{
-    EXPECT_TRUE(IsListedProfile("UAT.ini", false));
-    EXPECT_TRUE(IsListedProfile(".ini", false));
-    EXPECT_FALSE(IsListedProfile("UAT.INI", false));
-    EXPECT_FALSE(IsListedProfile("UAT.ini.old", false));
-    EXPECT_FALSE(IsListedProfile("ini", false));
-    EXPECT_FALSE(IsListedProfile("x.ini", true));
-}
-
-TEST(MinimizedIcon, IsCentredWithRoundingUp)
-{
-    const IconOrigin o = MinimizedIconOrigin(33, 40, 32, 32);
-    EXPECT_EQ(o.x, 1);
-    EXPECT_EQ(o.y, 4);
 }
 
 }  // namespace
