@@ -91,6 +91,9 @@ struct SaveResult {
 // Writes the whole workbook as BIFF8 in a compound file to a temporary file in
 // path's folder, then renames it over path (keeping path's permissions if it
 // exists). On failure path is untouched and the temporary file is removed.
+// The limits are checked before anything is written. A symbolic link at path
+// stays a link: the file it points to is replaced. Like the model itself, not
+// to be called while another thread changes or saves the same workbook.
 SaveResult SaveBiff8(const Workbook& workbook, const std::string& path);
 
 }  // namespace ledgra::xls
