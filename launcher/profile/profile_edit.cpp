@@ -1,6 +1,7 @@
 #include "profile_edit.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "text_encoding.h"
 
@@ -14,8 +15,19 @@ void EditSet::Put(std::string_view section, std::string_view key, std::string_vi
         s = it->second;
         last_ = s;
     }
-    sections_[s].keys.push_back(PendingKey{text_.size(), key.size(), value.size()});
-    text_.append(key).append(value);
+    const size_t size = key.size() + value.size();
+    if (size > block_left_) {
+        const size_t block = std::max(size, kBlockSize);
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(block));
+        block_next_ = blocks_.back().get();
+        block_left_ = block;
+    }
+    char* text = block_next_;
+    if (!key.empty()) std::memcpy(text, key.data(), key.size());
+    if (!value.empty()) std::memcpy(text + key.size(), value.data(), value.size());
+    block_next_ += size;
+    block_left_ -= size;
+    sections_[s].keys.push_back(PendingKey{text, key.size(), value.size()});
 }
 
 namespace {

@@ -11,6 +11,7 @@
 // - a line break is added first where the text to be followed has none.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,9 +21,9 @@
 
 namespace ardmon::profile {
 
-// A written key and its value, kept in the edit set's text.
+// A written key and its value, kept in the edit set's own storage.
 struct PendingKey {
-    size_t offset = 0;  // key, then value right after it
+    const char* text = nullptr;  // key, then value right after it
     size_t key_size = 0;
     size_t value_size = 0;
 };
@@ -40,13 +41,16 @@ public:
     void Put(std::string_view section, std::string_view key, std::string_view value);
     bool empty() const { return sections_.empty(); }
     const std::vector<PendingSection>& sections() const { return sections_; }
-    std::string_view KeyOf(const PendingKey& k) const { return std::string_view(text_).substr(k.offset, k.key_size); }
-    std::string_view ValueOf(const PendingKey& k) const {
-        return std::string_view(text_).substr(k.offset + k.key_size, k.value_size);
-    }
+    static std::string_view KeyOf(const PendingKey& k) { return {k.text, k.key_size}; }
+    static std::string_view ValueOf(const PendingKey& k) { return {k.text + k.key_size, k.value_size}; }
 
 private:
-    std::string text_;  // keys and values, one after the other
+    // Keys and values are copied into blocks that never move, so a large
+    // batch is not copied again as it grows.
+    static constexpr size_t kBlockSize = 256 * 1024;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    size_t block_left_ = 0;
+    char* block_next_ = nullptr;
     std::vector<PendingSection> sections_;
     std::unordered_map<std::string, size_t> index_;  // folded section -> sections_[]
     size_t last_ = 0;                                // section of the previous write
