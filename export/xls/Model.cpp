@@ -63,15 +63,17 @@ std::uint32_t SharedStrings::Store(const std::uint8_t* bytes, std::size_t n, std
     return pos;
 }
 
+// Rehashes in the order the texts were stored, reading the arena front to back.
 void SharedStrings::Grow() {
     std::vector<std::uint32_t> bigger(slots_.size() * 2, 0);
     const std::size_t mask = bigger.size() - 1;
-    for (const std::uint32_t slot : slots_) {
-        if (!slot) continue;
-        const StoredText t = Text((slot & kIndexBits) - 1);
-        std::size_t i = Hash(t.data, t.bytes, t.wide) & mask;
+    const auto n = static_cast<std::uint32_t>(entries_.size());
+    for (std::uint32_t index = 0; index < n; ++index) {
+        const StoredText t = Text(index);
+        const std::uint64_t h = Hash(t.data, t.bytes, t.wide);
+        std::size_t i = h & mask;
         while (bigger[i]) i = (i + 1) & mask;
-        bigger[i] = slot;
+        bigger[i] = (index + 1) | static_cast<std::uint32_t>(h >> 61) << 29;
     }
     slots_.swap(bigger);
 }
@@ -197,7 +199,11 @@ void SheetImpl::Grow(std::uint32_t row, RowSpan& r) {
 }
 
 std::uint32_t& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
-    if (row >= rows_.size()) rows_.resize(row + 1);
+    if (row >= rows_.size()) {
+        // The full height at once: address space only, pages are used as rows come.
+        if (rows_.capacity() < kMaxRows) rows_.reserve(kMaxRows);
+        rows_.resize(row + 1);
+    }
     RowSpan& r = rows_[row];
     std::size_t at = r.count;
     if (r.count) {
