@@ -39,7 +39,7 @@ std::string ResolveLinks(const std::string& path) {
 }
 
 std::string RandomSuffix() {
-    static std::mt19937_64 rng{std::random_device{}() ^ static_cast<std::uint64_t>(getpid())};
+    thread_local std::mt19937_64 rng{std::random_device{}() ^ static_cast<std::uint64_t>(getpid())};
     static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string s;
     for (int i = 0; i < 6; ++i) s += digits[rng() % 36];
