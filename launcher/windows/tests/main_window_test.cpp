@@ -128,6 +128,23 @@ TEST_F(MainWindowTest, LoadWritesTheClientFileAndShowsTheRecord)
     EXPECT_NE(client.find("Last Loaded File=UAT.ini"), std::string::npos) << client;
 }
 
+TEST_F(MainWindowTest, AProfileNameThatIsNotUtf8IsLoadedByItsOwnBytes)
+{
+    MakeTerminalFolder();
+    const std::string name = "caf\xe9.ini";  // Latin-1, as a Windows machine writes it
+    WriteFile(dir.path() / "env" / name, "[S]\nk=v\n");
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(Profiles()->GetCount(), 1u);
+    EXPECT_EQ(Profiles()->GetString(0), wxString::FromUTF8("caf\xc3\xa9.ini"));
+    Profiles()->SetSelection(0);
+    Click(mainWnd.get(), 1);
+    EXPECT_THAT(messages.Texts(),
+                ElementsAre("\"" + name + "\" file loaded to halvoclient.ini successfully"));
+    const std::string client = ReadFile(dir.path() / "halvoclient.ini");
+    EXPECT_NE(client.find("Last Loaded File=" + name), std::string::npos) << client;
+    EXPECT_NE(client.find("k=v"), std::string::npos) << client;
+}
+
 TEST_F(MainWindowTest, LoadWithoutSelectionAsksForOne)
 {
     MakeTerminalFolder();
