@@ -49,6 +49,8 @@ public:
     virtual void SetText(std::uint32_t row, std::uint32_t column, std::string_view text) = 0;
     virtual void Clear(std::uint32_t row, std::uint32_t column) = 0;
     // The last format set on a cell wins, whenever its value is written.
+    // A range reaching row 65536 or beyond covers the whole column, which the
+    // file keeps as the column's format; columns beyond IV have no format.
     virtual void SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow,
                                  std::uint32_t column, NumberFormat format) = 0;
 
@@ -77,7 +79,8 @@ enum class SaveStatus {
     ColumnLimitExceeded,  // a cell beyond column IV
     TextTooLong,          // a text over 32767 characters
     NumberNotFinite,      // NaN or infinity
-    SheetNameInvalid,     // empty or over 31 characters
+    SheetNameInvalid,     // empty, over 31 characters, holding : \ / ? * [ ], an apostrophe
+                          // at either end, or the name of an earlier sheet (any case)
     NoSheets,
     WriteFailed,          // the file system refused (temporary file, write, rename)
 };
