@@ -5,6 +5,7 @@
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include "ini_view.h"
 #include "window_fixture.h"
@@ -114,6 +115,24 @@ TEST_F(ViewerTest, DoubleClickShowsTheSectionToo)
     dclick.SetInt(0);
     v->m_listSections->GetEventHandler()->ProcessEvent(dclick);
     EXPECT_THAT(Rows(v), ElementsAre("k|v"));
+}
+
+TEST_F(ViewerTest, EnterShowsTheSectionAndKeepsTheWindow)
+{
+    StartWith("[A]\nk=v\n");
+    CIniView* v = OpenClientViewer();
+    Pump(300);
+    v->m_listSections->SetSelection(0);
+    v->m_listSections->SetFocus();
+    wxUIActionSimulator sim;
+    sim.MouseMove(v->m_listKeys->GetScreenPosition() + wxPoint(40, 60));
+    Pump(100);
+    sim.Char(WXK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return v->m_listKeys->GetItemCount() == 1; }, 5000));
+    EXPECT_THAT(Rows(v), ElementsAre("k|v"));
+    Pump(300);
+    EXPECT_TRUE(v->IsShown());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(ViewerTest, GetKeysReadsTheSectionAfresh)
