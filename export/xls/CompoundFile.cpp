@@ -131,6 +131,9 @@ bool CompoundFileOutput::Commit(std::string& error) {
     if (error_.empty() && !gsf_output_close(stream_)) Fail("the workbook stream could not be closed", errno);
     if (error_.empty() && !gsf_output_close(GSF_OUTPUT(ole_))) Fail("the compound file could not be closed", errno);
     if (error_.empty() && (std::fflush(file_) != 0 || std::ferror(file_))) Fail("flush", errno);
+    // On the disk before it replaces the target, so a power loss right after the
+    // rename cannot leave an empty workbook in the old one's place.
+    if (error_.empty() && ::fsync(fileno(file_)) != 0) Fail("fsync", errno);
     if (error_.empty()) {
         std::FILE* f = file_;
         file_ = nullptr;
