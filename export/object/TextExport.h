@@ -53,24 +53,6 @@ void AppendField(Out& out, std::string_view text) {
         out.append(text.data(), text.size());
 }
 
-// Pulls one row through the callback and appends it to out as one line. For
-// each column 0..columns-1: the type is set to -1, fn is called with
-// (userData, row, column, cellText, &type), then "," (after column 0) and the
-// field are appended. cellText is not emptied between calls, so a callback that
-// assigns nothing repeats the previous text. Ends the line with "\r\n", also
-// for columns <= 0. fn may be null only when columns <= 0.
-template <class Out>
-void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns, std::string& cellText,
-               Out& out) {
-    for (int column = 0; column < columns; ++column) {
-        int type = -1;
-        fn(userData, row, column, cellText, &type);
-        if (column != 0) out.push_back(',');
-        AppendField(out, cellText);
-    }
-    out.append("\r\n", 2);
-}
-
 // Growing text in large blocks that are never moved or copied: the whole
 // export is gathered here before anything is written. Blocks come from the
 // system already backed by memory (one call instead of a page fault per page,
@@ -137,13 +119,31 @@ private:
     char* end_ = nullptr;
 };
 
-// The row helper for the text export's own buffer.
-inline void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns,
-                      std::string& cellText, TextBuffer& out) {
+// Appends "," (when comma) and text as one field.
+template <class Out>
+void AppendCell(Out& out, bool comma, std::string_view text) {
+    if (comma) out.push_back(',');
+    AppendField(out, text);
+}
+
+// The text export's own buffer has a faster way to do the same.
+inline void AppendCell(TextBuffer& out, bool comma, const std::string& text) {
+    out.AppendCell(comma, text);
+}
+
+// Pulls one row through the callback and appends it to out as one line. For
+// each column 0..columns-1: the type is set to -1, fn is called with
+// (userData, row, column, cellText, &type), then "," (after column 0) and the
+// field are appended. cellText is not emptied between calls, so a callback that
+// assigns nothing repeats the previous text. Ends the line with "\r\n", also
+// for columns <= 0. fn may be null only when columns <= 0.
+template <class Out>
+void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns, std::string& cellText,
+               Out& out) {
     for (int column = 0; column < columns; ++column) {
         int type = -1;
         fn(userData, row, column, cellText, &type);
-        out.AppendCell(column != 0, cellText);
+        AppendCell(out, column != 0, cellText);
     }
     out.append("\r\n", 2);
 }

@@ -11,11 +11,6 @@
 namespace ardmon {
 namespace {
 
-constexpr DWORD kNamesSize = 5000;
-constexpr DWORD kSectionSize = 16000;
-constexpr DWORD kNamesOverflow = kNamesSize - 2;      // 4998
-constexpr DWORD kSectionOverflow = kSectionSize - 2;  // 15998
-
 constexpr char kRecordSection[] = "HALVO_LAUNCHER";
 
 // Closes the client stream on every way out of the load.
@@ -93,12 +88,12 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform) {
     }
     StreamCloser closer(client);
 
-    std::vector<char> names(kNamesSize);
-    std::vector<char> content(kSectionSize);
+    std::vector<char> names(kNamesBufferSize);
+    std::vector<char> content(kSectionBufferSize);
     DWORD names_length =
-        platform.GetPrivateProfileSectionNamesA(names.data(), kNamesSize, profile_path.c_str());
+        platform.GetPrivateProfileSectionNamesA(names.data(), kNamesBufferSize, profile_path.c_str());
     if (names_length == kNamesOverflow) {
-        window.ShowMessage("Section names are more , so cant load the file");
+        window.ShowMessage(kTooManySectionsMessage);
         return;
     }
 
@@ -107,9 +102,9 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform) {
     SplitSectionNames(names.data(), names_length, [&](std::string_view name) {
         const std::string section(name);
         DWORD length = platform.GetPrivateProfileSectionA(section.c_str(), content.data(),
-                                                          kSectionSize, profile_path.c_str());
+                                                          kSectionBufferSize, profile_path.c_str());
         if (length == kSectionOverflow) {
-            window.ShowMessage("more keys are associated with " + section + " section");
+            window.ShowMessage(TooManyKeysMessage(section));
             return;
         }
         SplitSectionEntries(content.data(), length, [&](std::string_view key, std::string_view value) {

@@ -25,9 +25,6 @@ constexpr int IDC_SECTIONS = 1003;
 constexpr int IDC_KEYS = 1004;
 constexpr int IDC_FILE_NAME = 1005;
 
-constexpr DWORD kNamesBufferSize = 5000;
-constexpr DWORD kSectionBufferSize = 16000;
-
 // The stream only proves that the file can be read; all reading goes
 // through the path.
 bool CanOpenForReading(const std::string& path)
@@ -85,8 +82,8 @@ bool CIniView::OnInitDialog()
 
     std::vector<char> names(kNamesBufferSize);
     const DWORD length = GetPrivateProfileSectionNamesA(names.data(), kNamesBufferSize, path.c_str());
-    if (length == kNamesBufferSize - 2) {
-        AfxMessageBox(m_messages, "Section names are more , so cant load the file");
+    if (length == kNamesOverflow) {
+        AfxMessageBox(m_messages, kTooManySectionsMessage);
         return false;
     }
     SplitSectionNames(names.data(), length, [this](std::string_view name) {
@@ -127,8 +124,8 @@ void CIniView::OnBnClickedGetKeys()
     std::vector<char> content(kSectionBufferSize);
     const DWORD length =
         GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize, path.c_str());
-    if (length == kSectionBufferSize - 2) {
-        AfxMessageBox(m_messages, "more keys are associated with " + section + " section");
+    if (length == kSectionOverflow) {
+        AfxMessageBox(m_messages, TooManyKeysMessage(section));
     }
 
     m_listKeys->DeleteAllItems();
