@@ -153,8 +153,8 @@ int main() {
                 ratio_text = buf;
             }
         }
-        std::printf("%10.2f %9d %9zu %10.3f %12.0f %12s %9s\n", profile.size() / 1048576.0, sections,
-                    entries, seconds, entries / seconds, crudini_text.c_str(), ratio_text.c_str());
+        std::printf("%10.2f %9d %9zu %10.3f %12.0f %12s %9s\n", profile.size() / 1048576.0, sections, entries,
+                    seconds, entries / seconds, crudini_text.c_str(), ratio_text.c_str());
         std::fflush(stdout);
         max_seconds = seconds;
         max_ratio = have_crudini ? ratio_text : "none";

@@ -30,10 +30,21 @@ struct Texts {
         char buf[32];
         for (int i = 0; i < 1024; ++i) {
             switch (i % 4) {
-            case 0: pool.emplace_back(symbols[i % 5]); break;
-            case 1: std::snprintf(buf, sizeof buf, "%d", i * 37 % 5000); pool.emplace_back(buf); break;
-            case 2: std::snprintf(buf, sizeof buf, "%d.%02d", i % 300, i % 100); pool.emplace_back(buf); break;
-            default: std::snprintf(buf, sizeof buf, "T%06d", i * 7919); pool.emplace_back(buf); break;
+                case 0:
+                    pool.emplace_back(symbols[i % 5]);
+                    break;
+                case 1:
+                    std::snprintf(buf, sizeof buf, "%d", i * 37 % 5000);
+                    pool.emplace_back(buf);
+                    break;
+                case 2:
+                    std::snprintf(buf, sizeof buf, "%d.%02d", i % 300, i % 100);
+                    pool.emplace_back(buf);
+                    break;
+                default:
+                    std::snprintf(buf, sizeof buf, "T%06d", i * 7919);
+                    pool.emplace_back(buf);
+                    break;
             }
         }
     }
@@ -83,8 +94,8 @@ struct Best {
     double wall = 1e300;
     void Add(const Clock& start) {
         cpu = std::min(cpu, Clock::CpuNow() - start.cpu);
-        wall = std::min(wall, std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                                            start.wall).count());
+        wall = std::min(wall,
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - start.wall).count());
     }
 };
 
@@ -154,14 +165,13 @@ int main(int argc, char** argv) {
 
     const double cells = static_cast<double>(rows) * kColumns;
     const double mb = static_cast<double>(bytes.size()) / 1e6;
-    std::printf("table: %d rows x %d columns, %.1f MB of text in %s\n", rows, kColumns, mb,
-                folder.c_str());
-    std::printf("export: %.3f s (wall %.3f s), %.0f cells/s, %.1f MB/s (best of %d)\n",
-                exported.cpu, exported.wall, cells / exported.cpu, mb / exported.cpu, kRuns);
-    std::printf("callback alone: %.3f s (wall %.3f s), %.1f ns a cell\n", callbackOnly.cpu,
-                callbackOnly.wall, callbackOnly.cpu / cells * 1e9);
-    std::printf("fwrite: %.3f s (wall %.3f s), %.1f MB/s (one call, best of %d)\n", raw.cpu,
-                raw.wall, mb / raw.cpu, kRuns);
+    std::printf("table: %d rows x %d columns, %.1f MB of text in %s\n", rows, kColumns, mb, folder.c_str());
+    std::printf("export: %.3f s (wall %.3f s), %.0f cells/s, %.1f MB/s (best of %d)\n", exported.cpu,
+                exported.wall, cells / exported.cpu, mb / exported.cpu, kRuns);
+    std::printf("callback alone: %.3f s (wall %.3f s), %.1f ns a cell\n", callbackOnly.cpu, callbackOnly.wall,
+                callbackOnly.cpu / cells * 1e9);
+    std::printf("fwrite: %.3f s (wall %.3f s), %.1f MB/s (one call, best of %d)\n", raw.cpu, raw.wall,
+                mb / raw.cpu, kRuns);
     std::printf("text-cells-per-second=%.0f fwrite-ratio=%.2f\n", cells / exported.cpu,
                 raw.cpu / exported.cpu);
     return 0;

@@ -11,16 +11,16 @@
 
 #include <xlsxwriter.h>
 
-#include <charconv>
-#include <chrono>
-#include <cstring>
-#include <fstream>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <sys/resource.h>
 #include <time.h>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -31,8 +31,8 @@ constexpr int kPerSheet = 65534;
 // Type codes: text, price "0.00", category "@", int, amount "0.00", account
 // "@", long, name "General", rate "0.00", flag (no code: string).
 constexpr int kCodes[kColumns] = {3, 2, 3, 1, 2, 3, 4, 10, 2, -1};
-const char* const kHeaders[kColumns] = {"Order", "Price", "Side",   "Qty",  "Amount",
-                                        "Account", "Time", "Client", "Rate", "Flag"};
+const char* const kHeaders[kColumns] = {"Order",   "Price", "Side",   "Qty",  "Amount",
+                                        "Account", "Time",  "Client", "Rate", "Flag"};
 const char* const kSides[] = {"Buy", "Sell", "Hold", "Void"};
 
 // The calling program's cell texts, formatted the way a quick caller would.
@@ -48,38 +48,49 @@ int CellText(void*, int row, int column, std::string& text, int* type) {
     char* end = buffer;
     const unsigned q = static_cast<unsigned>(row);
     switch (column) {
-    case 0:  // ORD00000042
-        std::memcpy(buffer, "ORD00000000", 11);
-        for (unsigned v = q, i = 10; v != 0 && i > 2; v /= 10, --i) buffer[i] = static_cast<char>('0' + v % 10);
-        end = buffer + 11;
-        break;
-    case 1:  // price with two decimals
-        end = Unsigned(buffer, q % 1000 + 1);
-        *end++ = '.';
-        *end++ = static_cast<char>('0' + q % 100 / 10);
-        *end++ = static_cast<char>('0' + q % 10);
-        break;
-    case 2: text = kSides[q % 4]; return 0;
-    case 3: end = Unsigned(buffer, q * 7 % 100000); break;
-    case 4: end = std::to_chars(buffer, buffer + sizeof buffer, q * 0.37 + 0.001, std::chars_format::fixed, 3).ptr; break;
-    case 5:  // account 00042
-        std::memcpy(buffer, "00000", 5);
-        for (unsigned v = q % 1000, i = 4; v != 0; v /= 10, --i) buffer[i] = static_cast<char>('0' + v % 10);
-        end = buffer + 5;
-        break;
-    case 6: end = Unsigned(buffer, 1700000000u + q); break;
-    case 7:
-        std::memcpy(buffer, "Client ", 7);
-        end = Unsigned(buffer + 7, q % 5000);
-        break;
-    case 8:
-        end = Unsigned(buffer, q % 977);
-        *end++ = '.';
-        *end++ = '5';
-        break;
-    default:
-        text = q % 3 ? (q % 2 ? "Fill" : "Kill") : "";
-        return 0;
+        case 0:  // ORD00000042
+            std::memcpy(buffer, "ORD00000000", 11);
+            for (unsigned v = q, i = 10; v != 0 && i > 2; v /= 10, --i)
+                buffer[i] = static_cast<char>('0' + v % 10);
+            end = buffer + 11;
+            break;
+        case 1:  // price with two decimals
+            end = Unsigned(buffer, q % 1000 + 1);
+            *end++ = '.';
+            *end++ = static_cast<char>('0' + q % 100 / 10);
+            *end++ = static_cast<char>('0' + q % 10);
+            break;
+        case 2:
+            text = kSides[q % 4];
+            return 0;
+        case 3:
+            end = Unsigned(buffer, q * 7 % 100000);
+            break;
+        case 4:
+            end = std::to_chars(buffer, buffer + sizeof buffer, q * 0.37 + 0.001, std::chars_format::fixed, 3)
+                      .ptr;
+            break;
+        case 5:  // account 00042
+            std::memcpy(buffer, "00000", 5);
+            for (unsigned v = q % 1000, i = 4; v != 0; v /= 10, --i)
+                buffer[i] = static_cast<char>('0' + v % 10);
+            end = buffer + 5;
+            break;
+        case 6:
+            end = Unsigned(buffer, 1700000000u + q);
+            break;
+        case 7:
+            std::memcpy(buffer, "Client ", 7);
+            end = Unsigned(buffer + 7, q % 5000);
+            break;
+        case 8:
+            end = Unsigned(buffer, q % 977);
+            *end++ = '.';
+            *end++ = '5';
+            break;
+        default:
+            text = q % 3 ? (q % 2 ? "Fill" : "Kill") : "";
+            return 0;
     }
     text.assign(buffer, end);
     return 0;
@@ -128,9 +139,7 @@ long PeakRssKb() {
     return usage.ru_maxrss;
 }
 
-double Since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // The same cells with libxlsxwriter: callback texts, the same conversions and formats.
 bool WriteWithLibxlsxwriter(const std::string& path, int rows) {
@@ -168,10 +177,18 @@ bool WriteWithLibxlsxwriter(const std::string& path, int rows) {
                 const auto col = static_cast<lxw_col_t>(c);
                 if (cell.empty()) continue;
                 switch (kCodes[c]) {
-                case 1: worksheet_write_number(sheet, row, col, std::atoi(cell.c_str()), format); break;
-                case 2: worksheet_write_number(sheet, row, col, std::strtod(cell.c_str(), nullptr), format); break;
-                case 4: worksheet_write_number(sheet, row, col, std::atol(cell.c_str()), format); break;
-                default: worksheet_write_string(sheet, row, col, cell.c_str(), format); break;
+                    case 1:
+                        worksheet_write_number(sheet, row, col, std::atoi(cell.c_str()), format);
+                        break;
+                    case 2:
+                        worksheet_write_number(sheet, row, col, std::strtod(cell.c_str(), nullptr), format);
+                        break;
+                    case 4:
+                        worksheet_write_number(sheet, row, col, std::atol(cell.c_str()), format);
+                        break;
+                    default:
+                        worksheet_write_string(sheet, row, col, cell.c_str(), format);
+                        break;
                 }
             }
         }
@@ -240,14 +257,14 @@ int main(int argc, char** argv) {
     const double exportKb = static_cast<double>(peakKb - rssBefore);
     const double memoryRatio = exportKb * 1024.0 / static_cast<double>(size);
     std::printf("cells: %d rows x %d columns = %.0f\n", rows, kColumns, cells);
-    std::printf("WriteToExcel:   %.3f s (%.3f s CPU)  %.0f cells/s  peak RSS %.1f MB, %.1f MB over "
-                "the %.1f MB held before  file %.1f MB\n",
-                seconds, cpuSeconds, rate, peakKb / 1024.0, exportKb / 1024.0, rssBefore / 1024.0,
-                size / 1048576.0);
-    std::printf("libxlsxwriter:  %.3f s  %.0f cells/s  file %.1f MB (constant memory, .xlsx)\n",
-                lxwSeconds, lxwRate, lxwSize / 1048576.0);
+    std::printf(
+        "WriteToExcel:   %.3f s (%.3f s CPU)  %.0f cells/s  peak RSS %.1f MB, %.1f MB over "
+        "the %.1f MB held before  file %.1f MB\n",
+        seconds, cpuSeconds, rate, peakKb / 1024.0, exportKb / 1024.0, rssBefore / 1024.0, size / 1048576.0);
+    std::printf("libxlsxwriter:  %.3f s  %.0f cells/s  file %.1f MB (constant memory, .xlsx)\n", lxwSeconds,
+                lxwRate, lxwSize / 1048576.0);
     std::filesystem::remove_all(dir);
-    std::printf("workbook-cells-per-second=%.0f libxlsxwriter-ratio=%.2f peak-memory-ratio=%.2f\n",
-                rate, rate / lxwRate, memoryRatio);
+    std::printf("workbook-cells-per-second=%.0f libxlsxwriter-ratio=%.2f peak-memory-ratio=%.2f\n", rate,
+                rate / lxwRate, memoryRatio);
     return 0;
 }

@@ -4,20 +4,22 @@
 // filling and saving, the peak memory and the file size.
 #include "xls/Workbook.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace ledgra::xls;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
 
 // Processor time of this process (user and system): steadier than the clock
 // on a busy machine.
@@ -38,16 +40,39 @@ const char* const kSides[] = {"Buy", "Sell", "Hold", "Void"};
 // Column c of data row q, as the export's conversions would hand it over.
 void FillCell(Worksheet& s, std::uint32_t row, std::uint32_t c, std::uint32_t q, char* buf) {
     switch (c) {
-    case 0: std::snprintf(buf, 32, "ORD%08u", q); s.SetText(row, c, buf); break;           // unique code
-    case 1: s.SetNumber(row, c, (q % 100000) / 100.0 + 1); break;                             // price, "0.00"
-    case 2: s.SetText(row, c, kSides[q % 4]); break;                                          // category, "@"
-    case 3: s.SetNumber(row, c, static_cast<double>(q * 7 % 100000)); break;                  // quantity
-    case 4: s.SetNumber(row, c, q * 0.37 + 0.001); break;                                     // amount
-    case 5: std::snprintf(buf, 32, "%05u", q % 1000); s.SetText(row, c, buf); break;         // account, "@"
-    case 6: s.SetNumber(row, c, 1700000000.0 + q); break;                                     // time stamp
-    case 7: std::snprintf(buf, 32, "Client %u", q % 5000); s.SetText(row, c, buf); break;     // name
-    case 8: s.SetNumber(row, c, (q % 977) * 1.5); break;                                      // rate, "0.00"
-    default: if (q % 3) s.SetText(row, c, q % 2 ? "Fill" : "Kill"); break;                    // flag, some empty
+        case 0:
+            std::snprintf(buf, 32, "ORD%08u", q);
+            s.SetText(row, c, buf);
+            break;  // unique code
+        case 1:
+            s.SetNumber(row, c, (q % 100000) / 100.0 + 1);
+            break;  // price, "0.00"
+        case 2:
+            s.SetText(row, c, kSides[q % 4]);
+            break;  // category, "@"
+        case 3:
+            s.SetNumber(row, c, static_cast<double>(q * 7 % 100000));
+            break;  // quantity
+        case 4:
+            s.SetNumber(row, c, q * 0.37 + 0.001);
+            break;  // amount
+        case 5:
+            std::snprintf(buf, 32, "%05u", q % 1000);
+            s.SetText(row, c, buf);
+            break;  // account, "@"
+        case 6:
+            s.SetNumber(row, c, 1700000000.0 + q);
+            break;  // time stamp
+        case 7:
+            std::snprintf(buf, 32, "Client %u", q % 5000);
+            s.SetText(row, c, buf);
+            break;  // name
+        case 8:
+            s.SetNumber(row, c, (q % 977) * 1.5);
+            break;  // rate, "0.00"
+        default:
+            if (q % 3) s.SetText(row, c, q % 2 ? "Fill" : "Kill");
+            break;  // flag, some empty
     }
 }
 
@@ -62,10 +87,12 @@ int main(int argc, char** argv) {
 
     auto book = NewWorkbook();
     Worksheet* sheet = &book->InsertSheet(0, "Data");
-    const char* headers[] = {"Order", "Price", "Side", "Qty", "Amount", "Account", "Time", "Client", "Rate", "Flag"};
-    const NumberFormat formats[] = {NumberFormat::Text, NumberFormat::Fixed2, NumberFormat::Text, NumberFormat::General,
-                                    NumberFormat::General, NumberFormat::Text, NumberFormat::General,
-                                    NumberFormat::Text, NumberFormat::Fixed2, NumberFormat::Text};
+    const char* headers[] = {"Order",   "Price", "Side",   "Qty",  "Amount",
+                             "Account", "Time",  "Client", "Rate", "Flag"};
+    const NumberFormat formats[] = {NumberFormat::Text,    NumberFormat::Fixed2,  NumberFormat::Text,
+                                    NumberFormat::General, NumberFormat::General, NumberFormat::Text,
+                                    NumberFormat::General, NumberFormat::Text,    NumberFormat::Fixed2,
+                                    NumberFormat::Text};
     double fill = 0, save = 0, fillCpu = 0, saveCpu = 0;
     std::uint64_t serialized = 0, bytes = 0, cells = 0;
     char buf[32];
@@ -100,7 +127,8 @@ int main(int argc, char** argv) {
         save += Seconds(t1, t2);
         bytes += static_cast<std::uint64_t>(st.st_size);
         for (std::size_t s = 0; s < book->SheetCount(); ++s) serialized += book->Sheet(s).CellCount();
-        if (done < rows) sheet = &book->InsertSheet(static_cast<std::size_t>(k), "Sheet" + std::to_string(k + 1));
+        if (done < rows)
+            sheet = &book->InsertSheet(static_cast<std::size_t>(k), "Sheet" + std::to_string(k + 1));
     }
     auto t3 = Clock::now();
     const double c3 = CpuSeconds();
@@ -114,8 +142,8 @@ int main(int argc, char** argv) {
     if (!r) return 1;
 
     const double mb = 1024.0 * 1024.0;
-    std::printf("cells %llu in %zu sheets, %d saves\n", static_cast<unsigned long long>(cells), book->SheetCount(),
-                static_cast<int>(book->SheetCount()) + 1);
+    std::printf("cells %llu in %zu sheets, %d saves\n", static_cast<unsigned long long>(cells),
+                book->SheetCount(), static_cast<int>(book->SheetCount()) + 1);
     std::printf("fill   %.3f s  %.1f M cells/s  (cpu %.3f s)\n", fill, cells / fill / 1e6, fillCpu);
     std::printf("save   %.3f s  %.1f M cells/s serialized, %.1f MB/s written  (cpu %.3f s, %.1f M cells/s)\n",
                 save, serialized / save / 1e6, bytes / save / mb, saveCpu, serialized / saveCpu / 1e6);

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
 
     CLedgraInterface table(3, 3);
     table.InitColumnTextRtn(&CellText);
-    table.m_pUserData = const_cast<const char* (*)[3]>(kCells);
+    table.m_pUserData = const_cast<const char*(*)[3]>(kCells);
     const int written = table.WriteToTextFile();
     ledgra::SetInteraction(nullptr);
 

@@ -27,8 +27,7 @@ constexpr std::array<Instrument, 12> kInstruments{{
     {"LUMA.HV", 15'118},
 }};
 
-constexpr std::array<const char*, 5> kStatuses{
-    "Filled", "Filled", "Partially Filled", "New", "Cancelled"};
+constexpr std::array<const char*, 5> kStatuses{"Filled", "Filled", "Partially Filled", "New", "Cancelled"};
 
 // splitmix64: a well-mixed value per index, so neighbouring rows differ.
 std::uint64_t Mix(std::uint64_t x) {
@@ -60,27 +59,40 @@ Trade MakeTrade(std::int64_t index) {
 
 const char* ColumnTitle(int column) {
     switch (column) {
-        case kInstrument: return "Instrument";
-        case kSide: return "Side";
-        case kQuantity: return "Quantity";
-        case kPrice: return "Price";
-        case kValue: return "Value";
-        case kStatus: return "Status";
-        case kTime: return "Time";
-        default: return "";
+        case kInstrument:
+            return "Instrument";
+        case kSide:
+            return "Side";
+        case kQuantity:
+            return "Quantity";
+        case kPrice:
+            return "Price";
+        case kValue:
+            return "Value";
+        case kStatus:
+            return "Status";
+        case kTime:
+            return "Time";
+        default:
+            return "";
     }
 }
 
 int ColumnTypeCode(int column) {
     switch (column) {
-        case kQuantity: return 1;
+        case kQuantity:
+            return 1;
         case kPrice:
-        case kValue: return 2;
+        case kValue:
+            return 2;
         case kInstrument:
-        case kTime: return 3;
+        case kTime:
+            return 3;
         case kSide:
-        case kStatus: return 10;
-        default: return -1;
+        case kStatus:
+            return 10;
+        default:
+            return -1;
     }
 }
 
@@ -90,28 +102,34 @@ std::string FormatCents(std::int64_t cents) {
         negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%s%llu.%02llu", negative ? "-" : "",
-                  static_cast<unsigned long long>(v / 100),
-                  static_cast<unsigned long long>(v % 100));
+                  static_cast<unsigned long long>(v / 100), static_cast<unsigned long long>(v % 100));
     return buf;
 }
 
 std::string CellText(const Trade& t, int column) {
     switch (column) {
-        case kInstrument: return t.instrument;
-        case kSide: return t.buy ? "BUY" : "SELL";
-        case kQuantity: return std::to_string(t.quantity);
-        case kPrice: return FormatCents(t.priceCents);
-        case kValue: return FormatCents(t.valueCents);
-        case kStatus: return t.status;
+        case kInstrument:
+            return t.instrument;
+        case kSide:
+            return t.buy ? "BUY" : "SELL";
+        case kQuantity:
+            return std::to_string(t.quantity);
+        case kPrice:
+            return FormatCents(t.priceCents);
+        case kValue:
+            return FormatCents(t.valueCents);
+        case kStatus:
+            return t.status;
         case kTime: {
             const std::int64_t ms = t.timeMillis;
             char buf[16];
-            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d",
-                          static_cast<int>(ms / 3'600'000), static_cast<int>(ms / 60'000 % 60),
-                          static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
+            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", static_cast<int>(ms / 3'600'000),
+                          static_cast<int>(ms / 60'000 % 60), static_cast<int>(ms / 1000 % 60),
+                          static_cast<int>(ms % 1000));
             return buf;
         }
-        default: return "";
+        default:
+            return "";
     }
 }
 

@@ -7,16 +7,7 @@
 
 namespace terminal {
 
-enum BlotterColumn : int {
-    kInstrument,
-    kSide,
-    kQuantity,
-    kPrice,
-    kValue,
-    kStatus,
-    kTime,
-    kColumnCount
-};
+enum BlotterColumn : int { kInstrument, kSide, kQuantity, kPrice, kValue, kStatus, kTime, kColumnCount };
 
 // One generated trade. Prices and values are held in cents so the texts are exact.
 struct Trade {

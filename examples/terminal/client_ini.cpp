@@ -16,9 +16,8 @@ std::string Trim(const std::string& s) {
 
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 }  // namespace

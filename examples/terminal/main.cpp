@@ -47,8 +47,8 @@ private:
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    const auto options =
-        terminal::ParseOptions(args, [](const char* n) { return std::getenv(n); }, error);
+    const auto options = terminal::ParseOptions(
+        args, [](const char* n) { return std::getenv(n); }, error);
     if (!options) {
         std::cerr << "halvo-terminal: " << error << '\n' << terminal::Usage();
         return 2;

@@ -7,8 +7,7 @@ namespace terminal {
 ScriptedInteraction::ScriptedInteraction(std::string savePath, std::ostream& log)
     : m_strSavePath(std::move(savePath)), m_log(log) {}
 
-int ScriptedInteraction::SaveDialog(const ledgra::SaveDialogRequest& request,
-                                    std::string& pathOut) {
+int ScriptedInteraction::SaveDialog(const ledgra::SaveDialogRequest& request, std::string& pathOut) {
     m_log << "save dialog: filter \"" << request.filter << "\" -> " << m_strSavePath << '\n';
     if (m_strSavePath.empty()) return ledgra::IDCANCEL;
     pathOut = m_strSavePath;
@@ -27,8 +26,7 @@ int ScriptedInteraction::AfxMessageBox(const std::string& text, unsigned type, u
     return Answer(type);
 }
 
-int ScriptedInteraction::MessageBoxA(const std::string& text, const std::string& caption,
-                                     unsigned type) {
+int ScriptedInteraction::MessageBoxA(const std::string& text, const std::string& caption, unsigned type) {
     ++m_nMessages;
     m_log << "message [" << caption << "]: " << text << '\n';
     return Answer(type);

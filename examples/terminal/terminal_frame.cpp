@@ -46,8 +46,7 @@ BlotterList::BlotterList(wxWindow* parent, long rows)
                  wxLC_REPORT | wxLC_VIRTUAL | wxLC_HRULES | wxLC_VRULES) {
     for (int c = 0; c < kColumnCount; ++c) {
         const bool number = c == kQuantity || c == kPrice || c == kValue;
-        AppendColumn(ColumnTitle(c), number ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT,
-                     kColumnWidths[c]);
+        AppendColumn(ColumnTitle(c), number ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT, kColumnWidths[c]);
     }
     SetItemCount(rows);
 }
@@ -56,8 +55,7 @@ wxString BlotterList::OnGetItemText(long item, long column) const {
     return wxString::FromUTF8(CellText(item, static_cast<int>(column)));
 }
 
-TerminalFrame::TerminalFrame(const Options& options, const std::string& workDir,
-                             int& exitCode)
+TerminalFrame::TerminalFrame(const Options& options, const std::string& workDir, int& exitCode)
     : wxFrame(nullptr, wxID_ANY, kWindowTitle, wxDefaultPosition, wxSize(900, 600)),
       m_options(options),
       m_nExitCode(exitCode) {
@@ -136,9 +134,8 @@ void TerminalFrame::Export(const char* what, int (*exporter)(BlotterSource&),
 void TerminalFrame::Report(const std::string& log, const char* what, int result) const {
     std::cerr << log;
     if (m_options.report.empty()) return;
-    WriteReport(m_options.report, log + "environment: " + m_strEnvironment + "\n" + what +
-                                      "-export result=" + std::to_string(result) +
-                                      " pid=" + std::to_string(getpid()) + "\n");
+    WriteReport(m_options.report, log + "environment: " + m_strEnvironment + "\n" + what + "-export result=" +
+                                      std::to_string(result) + " pid=" + std::to_string(getpid()) + "\n");
 }
 
 void TerminalFrame::Finish(const char* what, int result) {

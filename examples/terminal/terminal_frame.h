@@ -33,8 +33,7 @@ private:
     void OnSaveAsText(wxCommandEvent& event);
     void OnExportToWorkbook(wxCommandEvent& event);
     void OnUnattendedTimer(wxTimerEvent& event);
-    void Export(const char* what, int (*exporter)(BlotterSource&),
-                const std::string& unattendedPath);
+    void Export(const char* what, int (*exporter)(BlotterSource&), const std::string& unattendedPath);
     void Finish(const char* what, int result);
     void Report(const std::string& log, const char* what, int result) const;
 

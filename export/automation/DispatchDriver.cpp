@@ -65,19 +65,27 @@ void COleDispatchDriver::ReleaseDispatch() noexcept {
     }
 }
 
-void COleDispatchDriver::InvokeHelperV(DISPID dispId, WORD flags, VARTYPE resultType,
-                                       InvokeResult result, const BYTE* paramInfo,
-                                       std::span<const InvokeArg> args) {
+void COleDispatchDriver::InvokeHelperV(DISPID dispId, WORD flags, VARTYPE resultType, InvokeResult result,
+                                       const BYTE* paramInfo, std::span<const InvokeArg> args) {
     if (m_lpDispatch == nullptr) ThrowOleException(E_POINTER);
 
     // The result slot must be of the declared result type.
     bool slotOk = false;
     switch (resultType) {
-    case VT_EMPTY: slotOk = result.vt() == VT_EMPTY; break;
-    case VT_BSTR: slotOk = result.vt() == VT_BSTR && result.text() != nullptr; break;
-    case VT_DISPATCH: slotOk = result.vt() == VT_DISPATCH && result.dispatch() != nullptr; break;
-    case VT_VARIANT: slotOk = result.vt() == VT_VARIANT && result.variant() != nullptr; break;
-    default: break;
+        case VT_EMPTY:
+            slotOk = result.vt() == VT_EMPTY;
+            break;
+        case VT_BSTR:
+            slotOk = result.vt() == VT_BSTR && result.text() != nullptr;
+            break;
+        case VT_DISPATCH:
+            slotOk = result.vt() == VT_DISPATCH && result.dispatch() != nullptr;
+            break;
+        case VT_VARIANT:
+            slotOk = result.vt() == VT_VARIANT && result.variant() != nullptr;
+            break;
+        default:
+            break;
     }
     if (!slotOk) ThrowOleException(E_INVALIDARG);
 
@@ -92,23 +100,23 @@ void COleDispatchDriver::InvokeHelperV(DISPID dispId, WORD flags, VARTYPE result
     for (std::size_t i = 0; i < count; ++i) {
         const InvokeArg& arg = args[i];
         switch (paramInfo[i]) {
-        case VTS_BOOL:
-            if (arg.kind != InvokeArg::Kind::Bool) ThrowOleException(DISP_E_TYPEMISMATCH);
-            converted[i].SetBool(arg.boolean);
-            sent[i] = &converted[i];
-            break;
-        case VTS_BSTR:
-            if (arg.kind != InvokeArg::Kind::String) ThrowOleException(DISP_E_TYPEMISMATCH);
-            converted[i].SetString(arg.text);
-            sent[i] = &converted[i];
-            break;
-        case VTS_VARIANT:
-            if (arg.kind != InvokeArg::Kind::Variant || arg.variant == nullptr)
-                ThrowOleException(DISP_E_TYPEMISMATCH);
-            sent[i] = arg.variant;
-            break;
-        default:
-            ThrowOleException(DISP_E_BADVARTYPE);
+            case VTS_BOOL:
+                if (arg.kind != InvokeArg::Kind::Bool) ThrowOleException(DISP_E_TYPEMISMATCH);
+                converted[i].SetBool(arg.boolean);
+                sent[i] = &converted[i];
+                break;
+            case VTS_BSTR:
+                if (arg.kind != InvokeArg::Kind::String) ThrowOleException(DISP_E_TYPEMISMATCH);
+                converted[i].SetString(arg.text);
+                sent[i] = &converted[i];
+                break;
+            case VTS_VARIANT:
+                if (arg.kind != InvokeArg::Kind::Variant || arg.variant == nullptr)
+                    ThrowOleException(DISP_E_TYPEMISMATCH);
+                sent[i] = arg.variant;
+                break;
+            default:
+                ThrowOleException(DISP_E_BADVARTYPE);
         }
     }
 
@@ -128,24 +136,24 @@ void COleDispatchDriver::InvokeHelperV(DISPID dispId, WORD flags, VARTYPE result
     if (FAILED(hr)) ThrowOleException(hr);
 
     switch (resultType) {
-    case VT_BSTR:
-        if (answer.vt() == VT_BSTR) {
-            *result.text() = std::move(answer.bstrVal());
-        } else {
-            std::string text;
-            if (FAILED(ChangeToString(answer, text))) ThrowOleException(DISP_E_TYPEMISMATCH);
-            *result.text() = std::move(text);
-        }
-        break;
-    case VT_DISPATCH:
-        if (answer.vt() != VT_DISPATCH) ThrowOleException(DISP_E_TYPEMISMATCH);
-        *result.dispatch() = answer.DetachDispatch();
-        break;
-    case VT_VARIANT:
-        *result.variant() = std::move(answer);
-        break;
-    default:
-        break;
+        case VT_BSTR:
+            if (answer.vt() == VT_BSTR) {
+                *result.text() = std::move(answer.bstrVal());
+            } else {
+                std::string text;
+                if (FAILED(ChangeToString(answer, text))) ThrowOleException(DISP_E_TYPEMISMATCH);
+                *result.text() = std::move(text);
+            }
+            break;
+        case VT_DISPATCH:
+            if (answer.vt() != VT_DISPATCH) ThrowOleException(DISP_E_TYPEMISMATCH);
+            *result.dispatch() = answer.DetachDispatch();
+            break;
+        case VT_VARIANT:
+            *result.variant() = std::move(answer);
+            break;
+        default:
+            break;
     }
 }
 

@@ -41,9 +41,7 @@ inline InvokeArg MakeInvokeArg(const char* text) {
 inline InvokeArg MakeInvokeArg(const std::string& text) {
     return {InvokeArg::Kind::String, false, text, nullptr};
 }
-inline InvokeArg MakeInvokeArg(const Variant& value) {
-    return {InvokeArg::Kind::Variant, false, {}, &value};
-}
+inline InvokeArg MakeInvokeArg(const Variant& value) { return {InvokeArg::Kind::Variant, false, {}, &value}; }
 // Anything else (an int where a bool is meant, a pointer to a variant, ...) does not compile.
 template <class T>
 InvokeArg MakeInvokeArg(const T&) = delete;

@@ -64,8 +64,7 @@ std::string StatusMessageText(SCODE status) {
     for (const StatusText& entry : kStatusTexts)
         if (entry.status == status) return entry.text;
     char unknown[64];
-    std::snprintf(unknown, sizeof unknown, "Unknown automation error 0x%08X.",
-                  static_cast<unsigned>(status));
+    std::snprintf(unknown, sizeof unknown, "Unknown automation error 0x%08X.", static_cast<unsigned>(status));
     return unknown;
 }
 

@@ -10,10 +10,10 @@ const BYTE kParamsBstr[] = {VTS_BSTR, 0};
 const BYTE kParamsVariant[] = {VTS_VARIANT, 0};
 const BYTE kParamsVariant2[] = {VTS_VARIANT, VTS_VARIANT, 0};
 const BYTE kParamsVariant4[] = {VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, 0};
-const BYTE kParamsOpen[] = {VTS_BSTR, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT,
-                            VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT,
-                            VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, 0};
-const BYTE kParamsSaveAs[] = {VTS_BSTR, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT,
+const BYTE kParamsOpen[] = {
+    VTS_BSTR,    VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT,
+    VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, 0};
+const BYTE kParamsSaveAs[] = {VTS_BSTR,    VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT,
                               VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, VTS_VARIANT, 0};
 
 }  // namespace
@@ -35,26 +35,22 @@ std::string CApplication::get_Version() {
 }
 
 void CApplication::put_DisplayAlerts(bool displayAlerts) {
-    InvokeHelper(dispid::DisplayAlerts, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, kParamsBool,
-                 displayAlerts);
+    InvokeHelper(dispid::DisplayAlerts, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, kParamsBool, displayAlerts);
 }
 
 void CApplication::put_UserControl(bool userControl) {
-    InvokeHelper(dispid::UserControl, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, kParamsBool,
-                 userControl);
+    InvokeHelper(dispid::UserControl, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, kParamsBool, userControl);
 }
 
-IDispatch* CWorkbooks::Open(const std::string& fileName, const Variant& updateLinks,
-                            const Variant& readOnly, const Variant& format, const Variant& password,
-                            const Variant& writeResPassword, const Variant& ignoreReadOnlyRecommended,
-                            const Variant& origin, const Variant& delimiter, const Variant& editable,
-                            const Variant& notify, const Variant& converter,
-                            const Variant& addToMru) {
+IDispatch* CWorkbooks::Open(const std::string& fileName, const Variant& updateLinks, const Variant& readOnly,
+                            const Variant& format, const Variant& password, const Variant& writeResPassword,
+                            const Variant& ignoreReadOnlyRecommended, const Variant& origin,
+                            const Variant& delimiter, const Variant& editable, const Variant& notify,
+                            const Variant& converter, const Variant& addToMru) {
     IDispatch* result = nullptr;
-    InvokeHelper(dispid::Open, DISPATCH_METHOD, VT_DISPATCH, &result, kParamsOpen, fileName,
-                 updateLinks, readOnly, format, password, writeResPassword,
-                 ignoreReadOnlyRecommended, origin, delimiter, editable, notify, converter,
-                 addToMru);
+    InvokeHelper(dispid::Open, DISPATCH_METHOD, VT_DISPATCH, &result, kParamsOpen, fileName, updateLinks,
+                 readOnly, format, password, writeResPassword, ignoreReadOnlyRecommended, origin, delimiter,
+                 editable, notify, converter, addToMru);
     return result;
 }
 
@@ -79,8 +75,8 @@ IDispatch* CSheets::get_Item(const Variant& index) {
 IDispatch* CSheets::Add(const Variant& before, const Variant& after, const Variant& count,
                         const Variant& type) {
     IDispatch* result = nullptr;
-    InvokeHelper(dispid::Add, DISPATCH_METHOD, VT_DISPATCH, &result, kParamsVariant4, before,
-                 after, count, type);
+    InvokeHelper(dispid::Add, DISPATCH_METHOD, VT_DISPATCH, &result, kParamsVariant4, before, after, count,
+                 type);
     return result;
 }
 
@@ -96,24 +92,21 @@ void CWorksheet::put_Name(const std::string& name) {
 
 IDispatch* CWorksheet::get_Range(const Variant& cell1, const Variant& cell2) {
     IDispatch* result = nullptr;
-    InvokeHelper(dispid::Range, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, kParamsVariant2, cell1,
-                 cell2);
+    InvokeHelper(dispid::Range, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, kParamsVariant2, cell1, cell2);
     return result;
 }
 
-void CWorksheet::SaveAs(const std::string& fileName, const Variant& fileFormat,
-                        const Variant& password, const Variant& writeResPassword,
-                        const Variant& readOnlyRecommended, const Variant& createBackup,
-                        const Variant& addToMru, const Variant& textCodepage,
+void CWorksheet::SaveAs(const std::string& fileName, const Variant& fileFormat, const Variant& password,
+                        const Variant& writeResPassword, const Variant& readOnlyRecommended,
+                        const Variant& createBackup, const Variant& addToMru, const Variant& textCodepage,
                         const Variant& textVisualLayout) {
-    InvokeHelper(dispid::SaveAs, DISPATCH_METHOD, VT_EMPTY, nullptr, kParamsSaveAs, fileName,
-                 fileFormat, password, writeResPassword, readOnlyRecommended, createBackup,
-                 addToMru, textCodepage, textVisualLayout);
+    InvokeHelper(dispid::SaveAs, DISPATCH_METHOD, VT_EMPTY, nullptr, kParamsSaveAs, fileName, fileFormat,
+                 password, writeResPassword, readOnlyRecommended, createBackup, addToMru, textCodepage,
+                 textVisualLayout);
 }
 
 void CRange::put_NumberFormat(const Variant& format) {
-    InvokeHelper(dispid::NumberFormat, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, kParamsVariant,
-                 format);
+    InvokeHelper(dispid::NumberFormat, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, kParamsVariant, format);
 }
 
 void CRange::put_Value(const Variant& value) {
@@ -122,8 +115,8 @@ void CRange::put_Value(const Variant& value) {
 
 IDispatch* CRange::get_Resize(const Variant& rowSize, const Variant& columnSize) {
     IDispatch* result = nullptr;
-    InvokeHelper(dispid::Resize, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, kParamsVariant2,
-                 rowSize, columnSize);
+    InvokeHelper(dispid::Resize, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, kParamsVariant2, rowSize,
+                 columnSize);
     return result;
 }
 

@@ -14,11 +14,11 @@ namespace ledgra {
 class CApplication : public COleDispatchDriver {
 public:
     using COleDispatchDriver::COleDispatchDriver;
-    void put_Visible(bool visible);            // Visible, 558
-    IDispatch* get_Workbooks();                // Workbooks, 572
-    std::string get_Version();                 // Version, 392
+    void put_Visible(bool visible);              // Visible, 558
+    IDispatch* get_Workbooks();                  // Workbooks, 572
+    std::string get_Version();                   // Version, 392
     void put_DisplayAlerts(bool displayAlerts);  // DisplayAlerts, 343
-    void put_UserControl(bool userControl);    // UserControl, 1210
+    void put_UserControl(bool userControl);      // UserControl, 1210
 };
 
 class CWorkbooks : public COleDispatchDriver {
@@ -29,17 +29,17 @@ public:
     // Notify, Converter, AddToMru.
     IDispatch* Open(const std::string& fileName, const Variant& updateLinks, const Variant& readOnly,
                     const Variant& format, const Variant& password, const Variant& writeResPassword,
-                    const Variant& ignoreReadOnlyRecommended, const Variant& origin,
-                    const Variant& delimiter, const Variant& editable, const Variant& notify,
-                    const Variant& converter, const Variant& addToMru);
+                    const Variant& ignoreReadOnlyRecommended, const Variant& origin, const Variant& delimiter,
+                    const Variant& editable, const Variant& notify, const Variant& converter,
+                    const Variant& addToMru);
 };
 
 class CWorkbook : public COleDispatchDriver {
 public:
     using COleDispatchDriver::COleDispatchDriver;
-    IDispatch* get_Sheets();      // Sheets, 485
-    void Save();                  // Save, 283
-    void put_Saved(bool saved);   // Saved, 298
+    IDispatch* get_Sheets();     // Sheets, 485
+    void Save();                 // Save, 283
+    void put_Saved(bool saved);  // Saved, 298
 };
 
 class CSheets : public COleDispatchDriver {
@@ -47,15 +47,14 @@ public:
     using COleDispatchDriver::COleDispatchDriver;
     IDispatch* get_Item(const Variant& index);  // Item, 170
     // Add, 181
-    IDispatch* Add(const Variant& before, const Variant& after, const Variant& count,
-                   const Variant& type);
+    IDispatch* Add(const Variant& before, const Variant& after, const Variant& count, const Variant& type);
 };
 
 class CWorksheet : public COleDispatchDriver {
 public:
     using COleDispatchDriver::COleDispatchDriver;
-    std::string get_Name();                    // Name, 110
-    void put_Name(const std::string& name);    // Name, 110
+    std::string get_Name();                                            // Name, 110
+    void put_Name(const std::string& name);                            // Name, 110
     IDispatch* get_Range(const Variant& cell1, const Variant& cell2);  // Range, 197
     // SaveAs, 284: the file name and format, then Password, WriteResPassword,
     // ReadOnlyRecommended, CreateBackup, AddToMru, TextCodepage, TextVisualLayout.
@@ -68,8 +67,8 @@ public:
 class CRange : public COleDispatchDriver {
 public:
     using COleDispatchDriver::COleDispatchDriver;
-    void put_NumberFormat(const Variant& format);  // NumberFormat, 193
-    void put_Value(const Variant& value);          // Value, 6
+    void put_NumberFormat(const Variant& format);                              // NumberFormat, 193
+    void put_Value(const Variant& value);                                      // Value, 6
     IDispatch* get_Resize(const Variant& rowSize, const Variant& columnSize);  // Resize, 256
 };
 

@@ -14,8 +14,7 @@ std::string StatusWhat(SCODE sc) {
 
 COleException::COleException(SCODE sc) : CException(StatusWhat(sc)), m_sc(sc) {}
 
-COleDispatchException::COleDispatchException(SCODE scError, std::string description,
-                                             std::string source)
+COleDispatchException::COleDispatchException(SCODE scError, std::string description, std::string source)
     : CException(description.empty() ? StatusWhat(scError) : description),
       m_scError(scError),
       m_strDescription(std::move(description)),

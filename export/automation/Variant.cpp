@@ -42,19 +42,19 @@ Variant& Variant::operator=(Variant&& other) noexcept {
 
 void Variant::CopyFrom(const Variant& other) {
     switch (other.vt_) {
-    case VT_BSTR:
-        str_ = other.str_;
-        break;
-    case VT_DISPATCH:
-        if (other.u_.dispatch) other.u_.dispatch->AddRef();
-        u_.dispatch = other.u_.dispatch;
-        break;
-    case VT_ARRAY | VT_VARIANT:
-        u_.array = new SafeArray(*other.u_.array);
-        break;
-    default:
-        u_ = other.u_;
-        break;
+        case VT_BSTR:
+            str_ = other.str_;
+            break;
+        case VT_DISPATCH:
+            if (other.u_.dispatch) other.u_.dispatch->AddRef();
+            u_.dispatch = other.u_.dispatch;
+            break;
+        case VT_ARRAY | VT_VARIANT:
+            u_.array = new SafeArray(*other.u_.array);
+            break;
+        default:
+            u_ = other.u_;
+            break;
     }
     vt_ = other.vt_;
 }
@@ -69,17 +69,17 @@ void Variant::MoveFrom(Variant& other) noexcept {
 
 void Variant::Clear() noexcept {
     switch (vt_) {
-    case VT_BSTR:
-        str_.clear();
-        break;
-    case VT_DISPATCH:
-        if (u_.dispatch) u_.dispatch->Release();
-        break;
-    case VT_ARRAY | VT_VARIANT:
-        delete u_.array;
-        break;
-    default:
-        break;
+        case VT_BSTR:
+            str_.clear();
+            break;
+        case VT_DISPATCH:
+            if (u_.dispatch) u_.dispatch->Release();
+            break;
+        case VT_ARRAY | VT_VARIANT:
+            delete u_.array;
+            break;
+        default:
+            break;
     }
     vt_ = VT_EMPTY;
     u_.i8 = 0;
@@ -193,10 +193,8 @@ void Variant::SetArray(SafeArray&& array) {
 SafeArray::SafeArray(std::uint32_t rows, std::uint32_t columns)
     : rows_(rows), columns_(columns), elements_(static_cast<std::size_t>(rows) * columns) {}
 
-void COleSafeArray::Create(VARTYPE elementType, std::uint32_t dimensions,
-                           const std::uint32_t* counts) {
-    if (elementType != VT_VARIANT || dimensions != 2 || counts == nullptr)
-        ThrowOleException(E_INVALIDARG);
+void COleSafeArray::Create(VARTYPE elementType, std::uint32_t dimensions, const std::uint32_t* counts) {
+    if (elementType != VT_VARIANT || dimensions != 2 || counts == nullptr) ThrowOleException(E_INVALIDARG);
     if (const SafeArray* held = parray();
         held != nullptr && held->Rows() == counts[0] && held->Columns() == counts[1]) {
         const_cast<SafeArray*>(held)->Reset();
@@ -259,27 +257,47 @@ HRESULT RoundToInt32(double value, std::int32_t& out) {
 
 HRESULT ChangeToDouble(const Variant& value, double& out) {
     switch (value.vt()) {
-    case VT_EMPTY: out = 0.0; return S_OK;
-    case VT_I2: out = value.iVal(); return S_OK;
-    case VT_I4: out = value.lVal(); return S_OK;
-    case VT_INT: out = value.intVal(); return S_OK;
-    case VT_R8: out = value.dblVal(); return S_OK;
-    case VT_BOOL: out = value.boolVal() ? -1.0 : 0.0; return S_OK;
-    case VT_BSTR: return ParseNumber(value.bstrVal(), out) ? S_OK : DISP_E_TYPEMISMATCH;
-    default: return DISP_E_TYPEMISMATCH;
+        case VT_EMPTY:
+            out = 0.0;
+            return S_OK;
+        case VT_I2:
+            out = value.iVal();
+            return S_OK;
+        case VT_I4:
+            out = value.lVal();
+            return S_OK;
+        case VT_INT:
+            out = value.intVal();
+            return S_OK;
+        case VT_R8:
+            out = value.dblVal();
+            return S_OK;
+        case VT_BOOL:
+            out = value.boolVal() ? -1.0 : 0.0;
+            return S_OK;
+        case VT_BSTR:
+            return ParseNumber(value.bstrVal(), out) ? S_OK : DISP_E_TYPEMISMATCH;
+        default:
+            return DISP_E_TYPEMISMATCH;
     }
 }
 
 HRESULT ChangeToInt32(const Variant& value, std::int32_t& out) {
     switch (value.vt()) {
-    case VT_I2: out = value.iVal(); return S_OK;
-    case VT_I4: out = value.lVal(); return S_OK;
-    case VT_INT: out = value.intVal(); return S_OK;
-    default: {
-        double d = 0.0;
-        const HRESULT hr = ChangeToDouble(value, d);
-        return FAILED(hr) ? hr : RoundToInt32(d, out);
-    }
+        case VT_I2:
+            out = value.iVal();
+            return S_OK;
+        case VT_I4:
+            out = value.lVal();
+            return S_OK;
+        case VT_INT:
+            out = value.intVal();
+            return S_OK;
+        default: {
+            double d = 0.0;
+            const HRESULT hr = ChangeToDouble(value, d);
+            return FAILED(hr) ? hr : RoundToInt32(d, out);
+        }
     }
 }
 
@@ -314,26 +332,34 @@ HRESULT ChangeToBool(const Variant& value, bool& out) {
 HRESULT ChangeToString(const Variant& value, std::string& out) {
     char buffer[64];
     switch (value.vt()) {
-    case VT_EMPTY: out.clear(); return S_OK;
-    case VT_BSTR: out = value.bstrVal(); return S_OK;
-    case VT_BOOL: out = value.boolVal() ? "True" : "False"; return S_OK;
-    case VT_I2:
-    case VT_I4:
-    case VT_INT: {
-        const std::int32_t n = value.vt() == VT_I2 ? value.iVal()
-                               : value.vt() == VT_I4 ? value.lVal() : value.intVal();
-        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, n);
-        out.assign(buffer, end);
-        return S_OK;
-    }
-    case VT_R8: {
-        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value.dblVal(),
-                                       std::chars_format::general, 15);
-        if (ec != std::errc()) return DISP_E_OVERFLOW;
-        out.assign(buffer, end);
-        return S_OK;
-    }
-    default: return DISP_E_TYPEMISMATCH;
+        case VT_EMPTY:
+            out.clear();
+            return S_OK;
+        case VT_BSTR:
+            out = value.bstrVal();
+            return S_OK;
+        case VT_BOOL:
+            out = value.boolVal() ? "True" : "False";
+            return S_OK;
+        case VT_I2:
+        case VT_I4:
+        case VT_INT: {
+            const std::int32_t n = value.vt() == VT_I2   ? value.iVal()
+                                   : value.vt() == VT_I4 ? value.lVal()
+                                                         : value.intVal();
+            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, n);
+            out.assign(buffer, end);
+            return S_OK;
+        }
+        case VT_R8: {
+            auto [end, ec] =
+                std::to_chars(buffer, buffer + sizeof buffer, value.dblVal(), std::chars_format::general, 15);
+            if (ec != std::errc()) return DISP_E_OVERFLOW;
+            out.assign(buffer, end);
+            return S_OK;
+        }
+        default:
+            return DISP_E_TYPEMISMATCH;
     }
 }
 

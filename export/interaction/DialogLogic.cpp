@@ -124,32 +124,40 @@ long MessageBoxStyle(unsigned type, bool afxDefaultIcon) {
     const bool second = (type & kDefButtonMask) == MB_DEFBUTTON2;
     bool yesNo = false;
     switch (buttons) {
-    case MB_YESNO:
-        style = wxYES_NO | (second ? wxNO_DEFAULT : wxYES_DEFAULT);
-        yesNo = true;
-        break;
-    case kYesNoCancel:
-        style = wxYES_NO | wxCANCEL | (second ? wxNO_DEFAULT : wxYES_DEFAULT);
-        yesNo = true;
-        break;
-    case kOkCancel:
-        style = wxOK | wxCANCEL | (second ? wxCANCEL_DEFAULT : wxOK_DEFAULT);
-        break;
-    default:
-        style = wxOK;
-        break;
+        case MB_YESNO:
+            style = wxYES_NO | (second ? wxNO_DEFAULT : wxYES_DEFAULT);
+            yesNo = true;
+            break;
+        case kYesNoCancel:
+            style = wxYES_NO | wxCANCEL | (second ? wxNO_DEFAULT : wxYES_DEFAULT);
+            yesNo = true;
+            break;
+        case kOkCancel:
+            style = wxOK | wxCANCEL | (second ? wxCANCEL_DEFAULT : wxOK_DEFAULT);
+            break;
+        default:
+            style = wxOK;
+            break;
     }
     switch (type & kIconMask) {
-    case kIconError: style |= wxICON_ERROR; break;
-    case MB_ICONQUESTION: style |= wxICON_QUESTION; break;
-    case kIconExclamation: style |= wxICON_WARNING; break;
-    case kIconInformation: style |= wxICON_INFORMATION; break;
-    default:
-        if (afxDefaultIcon)
-            style |= yesNo ? wxICON_QUESTION : wxICON_WARNING;
-        else
-            style |= wxICON_NONE;
-        break;
+        case kIconError:
+            style |= wxICON_ERROR;
+            break;
+        case MB_ICONQUESTION:
+            style |= wxICON_QUESTION;
+            break;
+        case kIconExclamation:
+            style |= wxICON_WARNING;
+            break;
+        case kIconInformation:
+            style |= wxICON_INFORMATION;
+            break;
+        default:
+            if (afxDefaultIcon)
+                style |= yesNo ? wxICON_QUESTION : wxICON_WARNING;
+            else
+                style |= wxICON_NONE;
+            break;
     }
     if ((type & MB_SETFOREGROUND) != 0) style |= wxSTAY_ON_TOP;
     return style;
@@ -157,18 +165,25 @@ long MessageBoxStyle(unsigned type, bool afxDefaultIcon) {
 
 int WindowsResult(int wxId) {
     switch (wxId) {
-    case wxID_OK: return IDOK;
-    case wxID_YES: return IDYES;
-    case wxID_NO: return IDNO;
-    default: return IDCANCEL;
+        case wxID_OK:
+            return IDOK;
+        case wxID_YES:
+            return IDYES;
+        case wxID_NO:
+            return IDNO;
+        default:
+            return IDCANCEL;
     }
 }
 
 int UnshownAnswer(unsigned type) {
     switch (type & kButtonMask) {
-    case MB_OK: return IDOK;
-    case MB_YESNO: return IDNO;
-    default: return IDCANCEL;
+        case MB_OK:
+            return IDOK;
+        case MB_YESNO:
+            return IDNO;
+        default:
+            return IDCANCEL;
     }
 }
 

@@ -29,8 +29,7 @@ std::string WithDefaultExtension(std::string path, std::string_view defaultExt);
 struct SaveDialogWindows {
     // Shows the file chooser in folder with name preset; true with the chosen
     // full path, false when the user cancelled.
-    std::function<bool(const std::string& folder, const std::string& name, std::string& chosen)>
-        choose;
+    std::function<bool(const std::string& folder, const std::string& name, std::string& chosen)> choose;
     std::function<bool(const std::string& path)> exists;
     // Asks whether to replace the existing file; true for Yes.
     std::function<bool(const std::string& path)> confirmReplace;

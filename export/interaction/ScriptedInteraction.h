@@ -51,8 +51,7 @@ public:
         calls.push_back(std::move(call));
         return NextAnswer(type);
     }
-    int MessageBoxA(const std::string& text, const std::string& caption,
-                    unsigned type) override {
+    int MessageBoxA(const std::string& text, const std::string& caption, unsigned type) override {
         InteractionCall call;
         call.kind = InteractionCall::MessageBoxA;
         call.text = text;

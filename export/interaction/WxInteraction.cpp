@@ -9,10 +9,10 @@
 #include <wx/msgdlg.h>
 #include <wx/string.h>
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 #include <utility>
 
 namespace ledgra {
@@ -85,10 +85,14 @@ std::string FromWxPath(const wxString& path) {
 
 const char* AnswerName(int answer) {
     switch (answer) {
-    case IDOK: return "OK";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "Cancel";
+        case IDOK:
+            return "OK";
+        case IDYES:
+            return "Yes";
+        case IDNO:
+            return "No";
+        default:
+            return "Cancel";
     }
 }
 
@@ -101,8 +105,8 @@ int ShowMessage(wxWindow* owner, const std::string& text, const std::string& cap
     WxSession wx;
     if (!wx.Ready()) {
         const int answer = UnshownAnswer(type);
-        std::fprintf(stderr, "ledgra: no display to show \"%s\": %s [answered %s]\n",
-                     caption.c_str(), text.c_str(), AnswerName(answer));
+        std::fprintf(stderr, "ledgra: no display to show \"%s\": %s [answered %s]\n", caption.c_str(),
+                     text.c_str(), AnswerName(answer));
         return answer;
     }
     wxMessageDialog dialog(owner, ToWx(text), ToWx(caption), style);
@@ -135,11 +139,9 @@ int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pat
     }
     const wxString wildcard = ToWx(MfcFilterToWildcard(request.filter));
     SaveDialogWindows windows;
-    windows.choose = [&](const std::string& folder, const std::string& name,
-                         std::string& chosen) {
+    windows.choose = [&](const std::string& folder, const std::string& name, std::string& chosen) {
         // Replacing is confirmed by RunSaveDialog, after the default extension is on.
-        wxFileDialog dialog(HostMainWindow(), "Save As", ToWx(folder), ToWx(name), wildcard,
-                            wxFD_SAVE);
+        wxFileDialog dialog(HostMainWindow(), "Save As", ToWx(folder), ToWx(name), wildcard, wxFD_SAVE);
         RunBeforeModalHook();
         if (dialog.ShowModal() != wxID_OK) return false;
         chosen = FromWxPath(dialog.GetPath());
@@ -156,12 +158,10 @@ int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pat
 }
 
 int WxInteraction::AfxMessageBox(const std::string& text, unsigned type, unsigned /*helpId*/) {
-    return ShowMessage(HostMainWindow(), text, HostProgramTitle(), MessageBoxStyle(type, true),
-                       type);
+    return ShowMessage(HostMainWindow(), text, HostProgramTitle(), MessageBoxStyle(type, true), type);
 }
 
-int WxInteraction::MessageBoxA(const std::string& text, const std::string& caption,
-                               unsigned type) {
+int WxInteraction::MessageBoxA(const std::string& text, const std::string& caption, unsigned type) {
     return ShowMessage(nullptr, text, caption, MessageBoxStyle(type, false), type);
 }
 

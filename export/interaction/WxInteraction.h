@@ -16,8 +16,7 @@ class WxInteraction : public Interaction {
 public:
     int SaveDialog(const SaveDialogRequest& request, std::string& pathOut) override;
     int AfxMessageBox(const std::string& text, unsigned type, unsigned helpId) override;
-    int MessageBoxA(const std::string& text, const std::string& caption,
-                    unsigned type) override;
+    int MessageBoxA(const std::string& text, const std::string& caption, unsigned type) override;
 };
 
 // The title AfxMessageBox captions its boxes with: the host application's

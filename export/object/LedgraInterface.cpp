@@ -36,8 +36,7 @@ CLedgraInterface::~CLedgraInterface() = default;
 
 FILE* CLedgraInterface::FileOpen(std::string path, std::string mode) {
     m_strFileName = std::move(path);
-    if (!m_strFileName.empty() && !mode.empty())
-        m_pFile = std::fopen(m_strFileName.c_str(), mode.c_str());
+    if (!m_strFileName.empty() && !mode.empty()) m_pFile = std::fopen(m_strFileName.c_str(), mode.c_str());
     return m_pFile;
 }
 
@@ -73,8 +72,7 @@ int CLedgraInterface::getColumnNoForExcel(int row, int column, char* out) {
     if (q == 0)
         std::snprintf(out, kCellRefSize, "%c%d", static_cast<char>(64 + column), row);
     else
-        std::snprintf(out, kCellRefSize, "%c%c%d", static_cast<char>(64 + q),
-                      static_cast<char>(65 + r), row);
+        std::snprintf(out, kCellRefSize, "%c%c%d", static_cast<char>(64 + q), static_cast<char>(65 + r), row);
     return 1;
 }
 
@@ -103,8 +101,7 @@ int CLedgraInterface::WriteToTextFile() {
     }
 
     for (long long row = 1; row <= m_nRows; ++row)
-        AppendRow(m_pfnColumnText, m_pUserData, static_cast<int>(row), m_nColumns, cellText,
-                  fileText);
+        AppendRow(m_pfnColumnText, m_pUserData, static_cast<int>(row), m_nColumns, cellText, fileText);
 
     bool written = fileText.WriteTo(file.get());
     written = CloseFile(file.release()) && written;

@@ -49,14 +49,13 @@ TextBuffer::~TextBuffer() {
 }
 
 void TextBuffer::CloseBlock() {
-    if (!blocks_.empty())
-        blocks_.back().used = static_cast<std::size_t>(next_ - blocks_.back().data);
+    if (!blocks_.empty()) blocks_.back().used = static_cast<std::size_t>(next_ - blocks_.back().data);
 }
 
 void TextBuffer::AddBlock(std::size_t atLeast) {
     CloseBlock();
-    std::size_t capacity = blocks_.empty() ? kFirstBlock
-                                           : std::min(blocks_.back().capacity * 2, kLargestBlock);
+    std::size_t capacity =
+        blocks_.empty() ? kFirstBlock : std::min(blocks_.back().capacity * 2, kLargestBlock);
     if (atLeast > capacity) {
         if (atLeast > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
         capacity = (atLeast + kHugePage - 1) & ~(kHugePage - 1);

@@ -20,8 +20,7 @@
 namespace ledgra {
 
 // Texts shown by the text export.
-inline constexpr const char* kTextExportFilter =
-    "Text Documents(*.txt)|*.txt; *.txt|All Files (*.*)|*.*||";
+inline constexpr const char* kTextExportFilter = "Text Documents(*.txt)|*.txt; *.txt|All Files (*.*)|*.*||";
 inline constexpr const char* kMsgCallBackFailed = "CallBack Failed";
 inline constexpr const char* kMsgTextOpenFailed = "File OPen Failed";
 inline constexpr const char* kMsgWriteFailed = "File Write Failed";
@@ -127,9 +126,7 @@ void AppendCell(Out& out, bool comma, std::string_view text) {
 }
 
 // The text export's own buffer has a faster way to do the same.
-inline void AppendCell(TextBuffer& out, bool comma, const std::string& text) {
-    out.AppendCell(comma, text);
-}
+inline void AppendCell(TextBuffer& out, bool comma, const std::string& text) { out.AppendCell(comma, text); }
 
 // Pulls one row through the callback and appends it to out as one line. For
 // each column 0..columns-1: the type is set to -1, fn is called with
@@ -138,8 +135,7 @@ inline void AppendCell(TextBuffer& out, bool comma, const std::string& text) {
 // assigns nothing repeats the previous text. Ends the line with "\r\n", also
 // for columns <= 0. fn may be null only when columns <= 0.
 template <class Out>
-void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns, std::string& cellText,
-               Out& out) {
+void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns, std::string& cellText, Out& out) {
     for (int column = 0; column < columns; ++column) {
         int type = -1;
         fn(userData, row, column, cellText, &type);

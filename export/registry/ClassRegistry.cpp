@@ -64,32 +64,56 @@ std::string SystemMessageText(long status) {
     unsigned long win32 = code;
     if ((code & 0xFFFF0000UL) == 0x80070000UL) win32 = code & 0xFFFFUL;
     switch (win32) {
-    case 0: return "The operation completed successfully.";
-    case 1: return "Incorrect function.";
-    case 2: return "The system cannot find the file specified.";
-    case 3: return "The system cannot find the path specified.";
-    case 5: return "Access is denied.";
-    case 6: return "The handle is invalid.";
-    case 87: return "The parameter is incorrect.";
-    case 112: return "There is not enough space on the disk.";
-    default: break;
+        case 0:
+            return "The operation completed successfully.";
+        case 1:
+            return "Incorrect function.";
+        case 2:
+            return "The system cannot find the file specified.";
+        case 3:
+            return "The system cannot find the path specified.";
+        case 5:
+            return "Access is denied.";
+        case 6:
+            return "The handle is invalid.";
+        case 87:
+            return "The parameter is incorrect.";
+        case 112:
+            return "There is not enough space on the disk.";
+        default:
+            break;
     }
     switch (code) {
-    case 0x80004001UL: return "Not implemented";
-    case 0x80004002UL: return "No such interface supported";
-    case 0x80004005UL: return "Unspecified error";
-    case 0x80010108UL: return "The object invoked has disconnected from its clients.";
-    case 0x80020003UL: return "Member not found.";
-    case 0x80020005UL: return "Type mismatch.";
-    case 0x80020006UL: return "Unknown name.";
-    case 0x80020009UL: return "Exception occurred.";
-    case 0x8002000BUL: return "Invalid index.";
-    case 0x8002000EUL: return "Invalid number of parameters.";
-    case 0x8002000FUL: return "Parameter not optional.";
-    case 0x80040154UL: return "Class not registered";
-    case 0x800401F0UL: return "CoInitialize has not been called.";
-    case 0x800401F3UL: return "Invalid class string";
-    default: return std::string();  // the system has no text for it
+        case 0x80004001UL:
+            return "Not implemented";
+        case 0x80004002UL:
+            return "No such interface supported";
+        case 0x80004005UL:
+            return "Unspecified error";
+        case 0x80010108UL:
+            return "The object invoked has disconnected from its clients.";
+        case 0x80020003UL:
+            return "Member not found.";
+        case 0x80020005UL:
+            return "Type mismatch.";
+        case 0x80020006UL:
+            return "Unknown name.";
+        case 0x80020009UL:
+            return "Exception occurred.";
+        case 0x8002000BUL:
+            return "Invalid index.";
+        case 0x8002000EUL:
+            return "Invalid number of parameters.";
+        case 0x8002000FUL:
+            return "Parameter not optional.";
+        case 0x80040154UL:
+            return "Class not registered";
+        case 0x800401F0UL:
+            return "CoInitialize has not been called.";
+        case 0x800401F3UL:
+            return "Invalid class string";
+        default:
+            return std::string();  // the system has no text for it
     }
 }
 

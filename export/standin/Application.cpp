@@ -12,13 +12,13 @@
 #include "standin/TextFile.h"
 #include "xls/Workbook.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace ledgra::standin {
@@ -113,8 +113,7 @@ struct BookState {
         FileStamp now;
         return written.valid && written.path == path && written.kind == fileKind &&
                written.changes == changes && Stat(path, now) && now.device == written.device &&
-               now.inode == written.inode && now.size == written.size &&
-               now.mtimeNs == written.mtimeNs;
+               now.inode == written.inode && now.size == written.size && now.mtimeNs == written.mtimeNs;
     }
 };
 
@@ -166,9 +165,12 @@ std::string ColumnLetters(std::uint32_t column) {
 
 const char* FormatCode(xls::NumberFormat format) {
     switch (format) {
-    case xls::NumberFormat::Fixed2: return "0.00";
-    case xls::NumberFormat::Text: return "@";
-    case xls::NumberFormat::General: break;
+        case xls::NumberFormat::Fixed2:
+            return "0.00";
+        case xls::NumberFormat::Text:
+            return "@";
+        case xls::NumberFormat::General:
+            break;
     }
     return "General";
 }
@@ -188,38 +190,50 @@ bool ParseFormatCode(const std::string& code, xls::NumberFormat& format) {
 
 bool IsCellValueType(VARTYPE vt) {
     switch (vt) {
-    case VT_EMPTY:
-    case VT_I2:
-    case VT_I4:
-    case VT_INT:
-    case VT_R8:
-    case VT_BSTR:
-    case VT_BOOL:
-    case VT_ERROR:
-        return true;
-    default:
-        return false;
+        case VT_EMPTY:
+        case VT_I2:
+        case VT_I4:
+        case VT_INT:
+        case VT_R8:
+        case VT_BSTR:
+        case VT_BOOL:
+        case VT_ERROR:
+            return true;
+        default:
+            return false;
     }
 }
 
 void PutCell(xls::Worksheet& sheet, std::uint32_t row, std::uint32_t column, const Variant& value) {
     switch (value.vt()) {
-    case VT_I2: sheet.SetNumber(row, column, value.iVal()); break;
-    case VT_I4: sheet.SetNumber(row, column, value.lVal()); break;
-    case VT_INT: sheet.SetNumber(row, column, value.intVal()); break;
-    case VT_R8: sheet.SetNumber(row, column, value.dblVal()); break;
-    case VT_BSTR:
-        // An empty string leaves the cell empty.
-        if (value.bstrVal().empty())
+        case VT_I2:
+            sheet.SetNumber(row, column, value.iVal());
+            break;
+        case VT_I4:
+            sheet.SetNumber(row, column, value.lVal());
+            break;
+        case VT_INT:
+            sheet.SetNumber(row, column, value.intVal());
+            break;
+        case VT_R8:
+            sheet.SetNumber(row, column, value.dblVal());
+            break;
+        case VT_BSTR:
+            // An empty string leaves the cell empty.
+            if (value.bstrVal().empty())
+                sheet.Clear(row, column);
+            else
+                sheet.SetText(row, column, value.bstrVal());
+            break;
+        // The model holds numbers and texts only: a boolean is kept as its text,
+        // and an error value (which a workbook would show as #N/A and the like)
+        // leaves the cell empty, as VT_EMPTY does.
+        case VT_BOOL:
+            sheet.SetText(row, column, value.boolVal() ? "TRUE" : "FALSE");
+            break;
+        default:
             sheet.Clear(row, column);
-        else
-            sheet.SetText(row, column, value.bstrVal());
-        break;
-    // The model holds numbers and texts only: a boolean is kept as its text,
-    // and an error value (which a workbook would show as #N/A and the like)
-    // leaves the cell empty, as VT_EMPTY does.
-    case VT_BOOL: sheet.SetText(row, column, value.boolVal() ? "TRUE" : "FALSE"); break;
-    default: sheet.Clear(row, column); break;
+            break;
     }
 }
 
@@ -232,8 +246,7 @@ HRESULT WriteWorkbook(BookState& book, const std::string& path, ExcepInfo* info)
     }
     const xls::SaveResult saved = xls::SaveBiff8(*book.model, path);
     if (!saved)
-        return Fail(info, "The workbook cannot be saved as an Excel 97-2003 workbook. " +
-                              saved.description);
+        return Fail(info, "The workbook cannot be saved as an Excel 97-2003 workbook. " + saved.description);
     book.fullName = path;
     book.kind = FileKind::Workbook;
     book.saved = true;
@@ -242,8 +255,7 @@ HRESULT WriteWorkbook(BookState& book, const std::string& path, ExcepInfo* info)
 }
 
 // Writes one sheet as comma-separated text.
-HRESULT WriteText(BookState& book, std::size_t sheetIndex, const std::string& path,
-                  ExcepInfo* info) {
+HRESULT WriteText(BookState& book, std::size_t sheetIndex, const std::string& path, ExcepInfo* info) {
     if (book.Unchanged(path, FileKind::Text) && book.active == sheetIndex) {
         book.fullName = path;
         book.saved = true;
@@ -277,8 +289,7 @@ class ApplicationObject final : public DispatchObject {
 public:
     ApplicationObject() : state_(std::make_shared<AppState>()) {}
     AppState& State() const { return *state_; }
-    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                   ExcepInfo* info) override;
+    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override;
 
 private:
     ~ApplicationObject() override;
@@ -291,8 +302,7 @@ AppState& ChildObject::App() const { return app_->State(); }
 class WorkbooksObject final : public ChildObject {
 public:
     explicit WorkbooksObject(ApplicationObject* app) : ChildObject(app) {}
-    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                   ExcepInfo* info) override;
+    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override;
 
 private:
     HRESULT Open(DispArgs args, Variant* result, ExcepInfo* info);
@@ -302,8 +312,7 @@ class WorkbookObject final : public ChildObject {
 public:
     WorkbookObject(ApplicationObject* app, std::shared_ptr<BookState> book)
         : ChildObject(app), book_(std::move(book)) {}
-    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                   ExcepInfo* info) override;
+    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override;
 
 private:
     std::shared_ptr<BookState> book_;
@@ -313,8 +322,7 @@ class SheetsObject final : public ChildObject {
 public:
     SheetsObject(ApplicationObject* app, std::shared_ptr<BookState> book)
         : ChildObject(app), book_(std::move(book)) {}
-    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                   ExcepInfo* info) override;
+    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override;
 
 private:
     HRESULT Add(DispArgs args, Variant* result, ExcepInfo* info);
@@ -326,8 +334,7 @@ public:
     WorksheetObject(ApplicationObject* app, std::shared_ptr<BookState> book,
                     std::shared_ptr<SheetState> sheet)
         : ChildObject(app), book_(std::move(book)), sheet_(std::move(sheet)) {}
-    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                   ExcepInfo* info) override;
+    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override;
     const BookState* Book() const { return book_.get(); }
     std::ptrdiff_t Index() const { return book_->IndexOf(sheet_.get()); }
 
@@ -341,11 +348,10 @@ private:
 
 class RangeObject final : public ChildObject {
 public:
-    RangeObject(ApplicationObject* app, std::shared_ptr<BookState> book,
-                std::shared_ptr<SheetState> sheet, CellRect rect)
+    RangeObject(ApplicationObject* app, std::shared_ptr<BookState> book, std::shared_ptr<SheetState> sheet,
+                CellRect rect)
         : ChildObject(app), book_(std::move(book)), sheet_(std::move(sheet)), rect_(rect) {}
-    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                   ExcepInfo* info) override;
+    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override;
     const SheetState* Sheet() const { return sheet_.get(); }
     const CellRect& Rect() const { return rect_; }
 
@@ -366,48 +372,48 @@ ApplicationObject::~ApplicationObject() {
     try {
         if (state_->visible && state_->userControl)
             for (const auto& book : state_->books)
-                if (book->kind == FileKind::Workbook && book->written.valid)
-                    OpenOnDesktop(book->fullName);
+                if (book->kind == FileKind::Workbook && book->written.valid) OpenOnDesktop(book->fullName);
     } catch (...) {
     }
 }
 
-HRESULT ApplicationObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                                  ExcepInfo*) {
+HRESULT ApplicationObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo*) {
     AppState& app = *state_;
     switch (dispId) {
-    case dispid::Visible: return BoolProperty(app.visible, flags, args, result);
-    case dispid::DisplayAlerts: return BoolProperty(app.displayAlerts, flags, args, result);
-    case dispid::UserControl: return BoolProperty(app.userControl, flags, args, result);
-    case dispid::Workbooks:
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
-        ReturnObject(result, new WorkbooksObject(this));
-        return S_OK;
-    case dispid::Version:
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
-        if (result) result->SetString(std::string_view(kVersion));
-        return S_OK;
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+        case dispid::Visible:
+            return BoolProperty(app.visible, flags, args, result);
+        case dispid::DisplayAlerts:
+            return BoolProperty(app.displayAlerts, flags, args, result);
+        case dispid::UserControl:
+            return BoolProperty(app.userControl, flags, args, result);
+        case dispid::Workbooks:
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+            ReturnObject(result, new WorkbooksObject(this));
+            return S_OK;
+        case dispid::Version:
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+            if (result) result->SetString(std::string_view(kVersion));
+            return S_OK;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
     }
 }
 
 // ------------------------------------------------------------------ Workbooks
 
-HRESULT WorkbooksObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                                ExcepInfo* info) {
+HRESULT WorkbooksObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) {
     switch (dispId) {
-    case dispid::Open:
-        if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
-        return Open(args, result, info);
-    case kCount:
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        if (result) result->SetI4(static_cast<std::int32_t>(App().books.size()));
-        return S_OK;
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+        case dispid::Open:
+            if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+            return Open(args, result, info);
+        case kCount:
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            if (result) result->SetI4(static_cast<std::int32_t>(App().books.size()));
+            return S_OK;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
     }
 }
 
@@ -447,70 +453,68 @@ HRESULT WorkbooksObject::Open(DispArgs args, Variant* result, ExcepInfo* info) {
 
 // ------------------------------------------------------------------ Workbook
 
-HRESULT WorkbookObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                               ExcepInfo* info) {
+HRESULT WorkbookObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) {
     BookState& book = *book_;
     switch (dispId) {
-    case dispid::Sheets:
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
-        ReturnObject(result, new SheetsObject(app_.get(), book_));
-        return S_OK;
-    case dispid::Save:
-        if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
-        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
-        // In the file's current format: text until saved as a workbook.
-        if (book.kind == FileKind::Workbook) return WriteWorkbook(book, book.fullName, info);
-        return WriteText(book, std::min(book.active, book.sheets.size() - 1), book.fullName, info);
-    case dispid::Saved:
-        return BoolProperty(book.saved, flags, args, result);
-    case dispid::Name:
-    case kFullName: {
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        const std::size_t slash = book.fullName.find_last_of('/');
-        if (result)
-            result->SetString(dispId == kFullName || slash == std::string::npos
-                                  ? book.fullName
-                                  : book.fullName.substr(slash + 1));
-        return S_OK;
-    }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+        case dispid::Sheets:
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+            ReturnObject(result, new SheetsObject(app_.get(), book_));
+            return S_OK;
+        case dispid::Save:
+            if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+            if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+            // In the file's current format: text until saved as a workbook.
+            if (book.kind == FileKind::Workbook) return WriteWorkbook(book, book.fullName, info);
+            return WriteText(book, std::min(book.active, book.sheets.size() - 1), book.fullName, info);
+        case dispid::Saved:
+            return BoolProperty(book.saved, flags, args, result);
+        case dispid::Name:
+        case kFullName: {
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            const std::size_t slash = book.fullName.find_last_of('/');
+            if (result)
+                result->SetString(dispId == kFullName || slash == std::string::npos
+                                      ? book.fullName
+                                      : book.fullName.substr(slash + 1));
+            return S_OK;
+        }
+        default:
+            return DISP_E_MEMBERNOTFOUND;
     }
 }
 
 // ------------------------------------------------------------------ Sheets
 
-HRESULT SheetsObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                             ExcepInfo* info) {
+HRESULT SheetsObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) {
     BookState& book = *book_;
     switch (dispId) {
-    case dispid::Item: {
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
-        std::size_t index = book.sheets.size();
-        if (args[0]->vt() == VT_BSTR) {
-            for (std::size_t i = 0; i < book.sheets.size(); ++i)
-                if (SameSheetName(book.model->Sheet(i).Name(), args[0]->bstrVal())) index = i;
-        } else {
-            std::int32_t n = 0;
-            const HRESULT hr = ChangeToInt32(*args[0], n);
-            if (FAILED(hr)) return hr;
-            if (n >= 1) index = static_cast<std::size_t>(n) - 1;
+        case dispid::Item: {
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+            std::size_t index = book.sheets.size();
+            if (args[0]->vt() == VT_BSTR) {
+                for (std::size_t i = 0; i < book.sheets.size(); ++i)
+                    if (SameSheetName(book.model->Sheet(i).Name(), args[0]->bstrVal())) index = i;
+            } else {
+                std::int32_t n = 0;
+                const HRESULT hr = ChangeToInt32(*args[0], n);
+                if (FAILED(hr)) return hr;
+                if (n >= 1) index = static_cast<std::size_t>(n) - 1;
+            }
+            if (index >= book.sheets.size()) return DISP_E_BADINDEX;
+            ReturnObject(result, new WorksheetObject(app_.get(), book_, book.sheets[index]));
+            return S_OK;
         }
-        if (index >= book.sheets.size()) return DISP_E_BADINDEX;
-        ReturnObject(result, new WorksheetObject(app_.get(), book_, book.sheets[index]));
-        return S_OK;
-    }
-    case dispid::Add:
-        if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
-        return Add(args, result, info);
-    case kCount:
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        if (result) result->SetI4(static_cast<std::int32_t>(book.sheets.size()));
-        return S_OK;
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+        case dispid::Add:
+            if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+            return Add(args, result, info);
+        case kCount:
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            if (result) result->SetI4(static_cast<std::int32_t>(book.sheets.size()));
+            return S_OK;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
     }
 }
 
@@ -556,23 +560,23 @@ HRESULT SheetsObject::Add(DispArgs args, Variant* result, ExcepInfo* info) {
 
 // ------------------------------------------------------------------ Worksheet
 
-HRESULT WorksheetObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                                ExcepInfo* info) {
+HRESULT WorksheetObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) {
     if (Index() < 0) return E_UNEXPECTED;
     switch (dispId) {
-    case dispid::Name: return Name(flags, args, result, info);
-    case dispid::Range:
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        return Range(args, result, info);
-    case dispid::SaveAs:
-        if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
-        return SaveAs(args, info);
-    case kActivate:
-        if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
-        book_->active = static_cast<std::size_t>(Index());
-        return S_OK;
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+        case dispid::Name:
+            return Name(flags, args, result, info);
+        case dispid::Range:
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            return Range(args, result, info);
+        case dispid::SaveAs:
+            if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+            return SaveAs(args, info);
+        case kActivate:
+            if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+            book_->active = static_cast<std::size_t>(Index());
+            return S_OK;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
     }
 }
 
@@ -634,76 +638,76 @@ HRESULT WorksheetObject::SaveAs(DispArgs args, ExcepInfo* info) {
         if (FAILED(hr)) return hr;
     }
     switch (format) {
-    case xlExcel8:
-    case xlExcel9795:
-    case xlWorkbookNormal:
-        return WriteWorkbook(*book_, path, info);
-    case xlCSV:
-    case xlCurrentPlatformText:
-        return WriteText(*book_, static_cast<std::size_t>(Index()), path, info);
-    default:
-        return Fail(info, "This application saves Excel 97-2003 workbooks (file formats 56, 43 "
-                          "and -4143) and comma-separated text (6 and -4158) only; file format " +
-                              std::to_string(format) + " cannot be written.");
+        case xlExcel8:
+        case xlExcel9795:
+        case xlWorkbookNormal:
+            return WriteWorkbook(*book_, path, info);
+        case xlCSV:
+        case xlCurrentPlatformText:
+            return WriteText(*book_, static_cast<std::size_t>(Index()), path, info);
+        default:
+            return Fail(info,
+                        "This application saves Excel 97-2003 workbooks (file formats 56, 43 "
+                        "and -4143) and comma-separated text (6 and -4158) only; file format " +
+                            std::to_string(format) + " cannot be written.");
     }
 }
 
 // ------------------------------------------------------------------ Range
 
-HRESULT RangeObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                            ExcepInfo* info) {
+HRESULT RangeObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) {
     const std::ptrdiff_t index = book_->IndexOf(sheet_.get());
     if (index < 0) return E_UNEXPECTED;
     switch (dispId) {
-    case dispid::Value:
-    case kValue2:
-        if (IsPut(flags)) {
-            if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
-            return PutValue(*args[0], info);
-        }
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        return GetValue(result);
-    case dispid::NumberFormat: {
-        xls::Worksheet& sheet = book_->model->Sheet(static_cast<std::size_t>(index));
-        if (IsPut(flags)) {
-            if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
-            std::string code;
-            xls::NumberFormat format{};
-            if (FAILED(ChangeToString(*args[0], code)) || !ParseFormatCode(code, format))
-                return Fail(info, "Unable to set the NumberFormat property of the Range class");
-            for (std::uint32_t column = rect_.firstColumn; column <= rect_.lastColumn; ++column)
-                sheet.SetNumberFormat(rect_.firstRow, rect_.lastRow, column, format);
-            book_->Changed();
+        case dispid::Value:
+        case kValue2:
+            if (IsPut(flags)) {
+                if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+                return PutValue(*args[0], info);
+            }
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            return GetValue(result);
+        case dispid::NumberFormat: {
+            xls::Worksheet& sheet = book_->model->Sheet(static_cast<std::size_t>(index));
+            if (IsPut(flags)) {
+                if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+                std::string code;
+                xls::NumberFormat format{};
+                if (FAILED(ChangeToString(*args[0], code)) || !ParseFormatCode(code, format))
+                    return Fail(info, "Unable to set the NumberFormat property of the Range class");
+                for (std::uint32_t column = rect_.firstColumn; column <= rect_.lastColumn; ++column)
+                    sheet.SetNumberFormat(rect_.firstRow, rect_.lastRow, column, format);
+                book_->Changed();
+                return S_OK;
+            }
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            if (result)
+                result->SetString(
+                    std::string_view(FormatCode(sheet.NumberFormatAt(rect_.firstRow, rect_.firstColumn))));
             return S_OK;
         }
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        if (result)
-            result->SetString(std::string_view(
-                FormatCode(sheet.NumberFormatAt(rect_.firstRow, rect_.firstColumn))));
-        return S_OK;
-    }
-    case dispid::Resize:
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        return Resize(args, result, info);
-    case kAddress: {
-        if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-        auto corner = [](std::string& out, std::uint32_t row, std::uint32_t column) {
-            out.push_back('$');
-            out.append(ColumnLetters(column));
-            out.push_back('$');
-            out.append(std::to_string(row + 1));
-        };
-        std::string address;
-        corner(address, rect_.firstRow, rect_.firstColumn);
-        if (rect_.Rows() > 1 || rect_.Columns() > 1) {
-            address.push_back(':');
-            corner(address, rect_.lastRow, rect_.lastColumn);
+        case dispid::Resize:
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            return Resize(args, result, info);
+        case kAddress: {
+            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+            auto corner = [](std::string& out, std::uint32_t row, std::uint32_t column) {
+                out.push_back('$');
+                out.append(ColumnLetters(column));
+                out.push_back('$');
+                out.append(std::to_string(row + 1));
+            };
+            std::string address;
+            corner(address, rect_.firstRow, rect_.firstColumn);
+            if (rect_.Rows() > 1 || rect_.Columns() > 1) {
+                address.push_back(':');
+                corner(address, rect_.lastRow, rect_.lastColumn);
+            }
+            if (result) result->SetString(std::move(address));
+            return S_OK;
         }
-        if (result) result->SetString(std::move(address));
-        return S_OK;
-    }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
     }
 }
 
@@ -714,16 +718,14 @@ HRESULT RangeObject::PutValue(const Variant& value, ExcepInfo* info) {
     if (array == nullptr) {
         if (!IsCellValueType(value.vt())) return DISP_E_TYPEMISMATCH;
         for (std::uint32_t r = rect_.firstRow; r <= rect_.lastRow; ++r)
-            for (std::uint32_t c = rect_.firstColumn; c <= rect_.lastColumn; ++c)
-                PutCell(sheet, r, c, value);
+            for (std::uint32_t c = rect_.firstColumn; c <= rect_.lastColumn; ++c) PutCell(sheet, r, c, value);
     } else {
         const std::uint32_t rows = array->Rows();
         const std::uint32_t columns = array->Columns();
         for (std::uint32_t i = 0; i < rows; ++i)
             for (std::uint32_t j = 0; j < columns; ++j)
                 if (!IsCellValueType(array->At(i, j).vt())) return DISP_E_TYPEMISMATCH;
-        if (rows == 0 || columns == 0)
-            return Fail(info, "Application-defined or object-defined error");
+        if (rows == 0 || columns == 0) return Fail(info, "Application-defined or object-defined error");
         static const Variant kEmpty;
         // An array dimension of one repeats over the range; cells beyond the
         // array are left empty.
@@ -745,8 +747,7 @@ HRESULT RangeObject::PutValue(const Variant& value, ExcepInfo* info) {
 HRESULT RangeObject::GetValue(Variant* result) {
     if (result == nullptr) return S_OK;
     if (rect_.Rows() * rect_.Columns() > kMaxCellsPerRead) return E_OUTOFMEMORY;
-    const xls::Worksheet& sheet =
-        book_->model->Sheet(static_cast<std::size_t>(book_->IndexOf(sheet_.get())));
+    const xls::Worksheet& sheet = book_->model->Sheet(static_cast<std::size_t>(book_->IndexOf(sheet_.get())));
     auto read = [&](std::uint32_t row, std::uint32_t column) {
         xls::CellValue cell = sheet.CellAt(row, column);
         if (cell.kind == xls::CellKind::Number) return Variant::R8(cell.number);
@@ -757,8 +758,7 @@ HRESULT RangeObject::GetValue(Variant* result) {
         *result = read(rect_.firstRow, rect_.firstColumn);
         return S_OK;
     }
-    SafeArray array(static_cast<std::uint32_t>(rect_.Rows()),
-                    static_cast<std::uint32_t>(rect_.Columns()));
+    SafeArray array(static_cast<std::uint32_t>(rect_.Rows()), static_cast<std::uint32_t>(rect_.Columns()));
     for (std::uint32_t i = 0; i < array.Rows(); ++i)
         for (std::uint32_t j = 0; j < array.Columns(); ++j)
             array.At(i, j) = read(rect_.firstRow + i, rect_.firstColumn + j);
@@ -782,8 +782,7 @@ HRESULT RangeObject::Resize(DispArgs args, Variant* result, ExcepInfo* info) {
         std::uint64_t{rect_.firstRow} + static_cast<std::uint64_t>(rows) > kGridRows ||
         std::uint64_t{rect_.firstColumn} + static_cast<std::uint64_t>(columns) > kGridColumns)
         return Fail(info, "Application-defined or object-defined error");
-    CellRect resized{rect_.firstRow, rect_.firstColumn,
-                     rect_.firstRow + static_cast<std::uint32_t>(rows) - 1,
+    CellRect resized{rect_.firstRow, rect_.firstColumn, rect_.firstRow + static_cast<std::uint32_t>(rows) - 1,
                      rect_.firstColumn + static_cast<std::uint32_t>(columns) - 1};
     ReturnObject(result, new RangeObject(app_.get(), book_, sheet_, resized));
     return S_OK;
@@ -793,6 +792,8 @@ HRESULT RangeObject::Resize(DispArgs args, Variant* result, ExcepInfo* info) {
 
 IDispatch* NewApplication() { return new ApplicationObject(); }
 
-void RegisterApplication() { ClassRegistry::Instance().Register(kProgId, [] { return NewApplication(); }); }
+void RegisterApplication() {
+    ClassRegistry::Instance().Register(kProgId, [] { return NewApplication(); });
+}
 
 }  // namespace ledgra::standin

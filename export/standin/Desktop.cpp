@@ -3,10 +3,10 @@
 
 #include "standin/Standin.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <cstdlib>
+#include <cstring>
 
 extern char** environ;
 

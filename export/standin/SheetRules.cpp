@@ -87,19 +87,19 @@ SheetNameProblem CheckSheetName(std::string_view name, const std::vector<std::st
 
 const char* SheetNameProblemText(SheetNameProblem problem) {
     switch (problem) {
-    case SheetNameProblem::Invalid:
-        return "You typed an invalid name for a sheet or chart. Make sure that:\n\n"
-               "\xE2\x80\xA2 The name that you type does not exceed 31 characters.\n"
-               "\xE2\x80\xA2 The name does not contain any of the following characters: "
-               ": \\ / ? * [ or ]\n"
-               "\xE2\x80\xA2 You did not leave the name blank.";
-    case SheetNameProblem::Duplicate:
-        return "Cannot rename a sheet to the same name as another sheet, a referenced object "
-               "library or a workbook referenced by Visual Basic.";
-    case SheetNameProblem::Reserved:
-        return "'History' is a reserved name.";
-    case SheetNameProblem::None:
-        break;
+        case SheetNameProblem::Invalid:
+            return "You typed an invalid name for a sheet or chart. Make sure that:\n\n"
+                   "\xE2\x80\xA2 The name that you type does not exceed 31 characters.\n"
+                   "\xE2\x80\xA2 The name does not contain any of the following characters: "
+                   ": \\ / ? * [ or ]\n"
+                   "\xE2\x80\xA2 You did not leave the name blank.";
+        case SheetNameProblem::Duplicate:
+            return "Cannot rename a sheet to the same name as another sheet, a referenced object "
+                   "library or a workbook referenced by Visual Basic.";
+        case SheetNameProblem::Reserved:
+            return "'History' is a reserved name.";
+        case SheetNameProblem::None:
+            break;
     }
     return "";
 }

@@ -1,14 +1,14 @@
 #include "standin/TextFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace ledgra::standin {
 
@@ -130,8 +130,7 @@ void ReadCommaSeparated(std::string_view content, xls::Worksheet& sheet, std::ui
     if (lineHasContent) endLine();
 }
 
-std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows,
-                                 std::uint32_t columns) {
+std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows, std::uint32_t columns) {
     std::string out;
     for (std::uint32_t row = 0; row < rows; ++row) {
         for (std::uint32_t column = 0; column < columns; ++column) {
@@ -176,8 +175,7 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
         ::umask(m);
         return m;
     }();
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777)
-                                                             : (0666 & ~mask);
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : (0666 & ~mask);
     if (ok && ::fchmod(fd, mode) != 0) {
         ok = false;
         error = "Cannot set the permissions of " + path + ": " + std::strerror(errno);

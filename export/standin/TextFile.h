@@ -24,8 +24,7 @@ void ReadCommaSeparated(std::string_view content, xls::Worksheet& sheet, std::ui
 
 // The cells of rows 0..rows-1 and columns 0..columns-1 as comma-separated lines
 // ended by CR LF; numbers as their format shows them, texts quoted when needed.
-std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows,
-                                 std::uint32_t columns);
+std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows, std::uint32_t columns);
 
 // Writes content to a temporary file in path's folder and renames it over
 // path (keeping the permissions of a file already there). false with a

@@ -1,19 +1,17 @@
 #include "workbook/CellConversion.h"
 
+#include <locale.h>
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
 #include <string>
 
 namespace ledgra::workbook {
 
 namespace {
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 std::size_t SkipSpace(std::string_view text) {
     std::size_t i = 0;

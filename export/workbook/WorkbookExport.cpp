@@ -70,10 +70,14 @@ std::string CellRef(CLedgraInterface& table, long long row, int column) {
 // The number format a column's code asks for, or null for none.
 const char* FormatForCode(int code) {
     switch (code) {
-    case 2: return "0.00";
-    case 3: return "@";
-    case 10: return "General";
-    default: return nullptr;
+        case 2:
+            return "0.00";
+        case 3:
+            return "@";
+        case 10:
+            return "General";
+        default:
+            return nullptr;
     }
 }
 
@@ -84,10 +88,18 @@ void ConvertCell(int code, std::string& text, Variant& value) {
         return;
     }
     switch (code) {
-    case 1: value.SetInt(ParseInt(text)); break;
-    case 2: value.SetR8(ParseDouble(text)); break;
-    case 4: value.SetI4(ParseLong(text)); break;
-    default: value.SetString(std::move(text)); break;
+        case 1:
+            value.SetInt(ParseInt(text));
+            break;
+        case 2:
+            value.SetR8(ParseDouble(text));
+            break;
+        case 4:
+            value.SetI4(ParseLong(text));
+            break;
+        default:
+            value.SetString(std::move(text));
+            break;
     }
 }
 
@@ -102,8 +114,8 @@ int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interactio
     bool written = true;
     for (long long row = 0; row < table.m_nRows && written; ++row) {
         line.clear();
-        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row),
-                  table.m_nColumns, text, line);
+        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, text,
+                  line);
         written = WriteAll(file.get(), line);
     }
     written = CloseFile(file.release()) && written;
@@ -133,8 +145,7 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
     Variant sheetRef;
 
     if (!app.CreateDispatch(progId)) {
-        if (ui.AfxMessageBox(kMsgNotInstalled, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, 0) ==
-            IDYES) {
+        if (ui.AfxMessageBox(kMsgNotInstalled, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, 0) == IDYES) {
             table.WriteToTextFile();
             return 1;
         }
@@ -142,10 +153,9 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
     }
     app.put_Visible(true);
     workbooks.AttachDispatch(app.get_Workbooks());
-    workbook.AttachDispatch(workbooks.Open(table.m_strFileName, covOptional, covOptional,
-                                           covOptional, covOptional, covOptional, covOptional,
-                                           covOptional, covOptional, covOptional, covOptional,
-                                           covOptional, covOptional));
+    workbook.AttachDispatch(workbooks.Open(table.m_strFileName, covOptional, covOptional, covOptional,
+                                           covOptional, covOptional, covOptional, covOptional, covOptional,
+                                           covOptional, covOptional, covOptional, covOptional));
     sheets.AttachDispatch(workbook.get_Sheets());
     sheet.AttachDispatch(sheets.get_Item(Variant::I2(1)));
     const std::string baseName = sheet.get_Name();
@@ -172,8 +182,7 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
             const std::string bottom = CellRef(table, static_cast<long long>(n) + 1, c + 1);
             range.AttachDispatch(sheet.get_Range(Variant::String(top), Variant::String(bottom)));
             headerCell.AttachDispatch(sheet.get_Range(Variant::String(top), Variant::String(top)));
-            if (const char* format = FormatForCode(type))
-                range.put_NumberFormat(Variant::String(format));
+            if (const char* format = FormatForCode(type)) range.put_NumberFormat(Variant::String(format));
             headerCell.put_Value(Variant::String(headerText));
         }
 
@@ -193,16 +202,15 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
                     cellText.clear();
                     int type = -1;
                     fn(userData, row, c, cellText, &type);
-                    ConvertCell(table.m_arrColumnTypes.at(static_cast<std::size_t>(c)), cellText,
-                                value);
+                    ConvertCell(table.m_arrColumnTypes.at(static_cast<std::size_t>(c)), cellText, value);
                     const long index[2] = {i - 1, c};
                     block.PutElement(index, std::move(value));
                 }
             }
             range.AttachDispatch(sheet.get_Range(Variant::String(topLeft), covOptional));
-            range.AttachDispatch(range.get_Resize(
-                Variant::I2(static_cast<std::int16_t>(b)),
-                Variant::I2(static_cast<std::int16_t>(std::min(columns, 32767)))));
+            range.AttachDispatch(
+                range.get_Resize(Variant::I2(static_cast<std::int16_t>(b)),
+                                 Variant::I2(static_cast<std::int16_t>(std::min(columns, 32767)))));
             range.put_Value(block);
             start += b;
         }
@@ -218,8 +226,8 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
                 app.put_DisplayAlerts(false);
                 const int major = ParseInt(version);
                 const Variant fileFormat = Variant::I4(major >= 12 ? xlExcel8 : xlExcel9795);
-                sheet.SaveAs(table.m_strFileName, fileFormat, covOptional, covOptional,
-                             covOptional, covOptional, covOptional, covOptional, covOptional);
+                sheet.SaveAs(table.m_strFileName, fileFormat, covOptional, covOptional, covOptional,
+                             covOptional, covOptional, covOptional, covOptional);
                 app.put_DisplayAlerts(true);
             } catch (const COleDispatchException& e) {
                 ReportDispatchException(ui, e);

@@ -16,38 +16,69 @@ namespace {
 
 // Record types.
 enum : std::uint16_t {
-    kBof = 0x0809, kEof = 0x000A, kCodepage = 0x0042, kWindow1 = 0x003D, kDate1904 = 0x0022,
-    kFont = 0x0031, kXf = 0x00E0, kStyle = 0x0293, kBoundSheet = 0x0085, kCountry = 0x008C,
-    kSst = 0x00FC, kContinue = 0x003C, kExtSst = 0x00FF, kColInfo = 0x007D, kDimensions = 0x0200,
-    kWindow2 = 0x023E, kNumber = 0x0203, kRk = 0x027E, kLabelSst = 0x00FD, kBlank = 0x0201,
+    kBof = 0x0809,
+    kEof = 0x000A,
+    kCodepage = 0x0042,
+    kWindow1 = 0x003D,
+    kDate1904 = 0x0022,
+    kFont = 0x0031,
+    kXf = 0x00E0,
+    kStyle = 0x0293,
+    kBoundSheet = 0x0085,
+    kCountry = 0x008C,
+    kSst = 0x00FC,
+    kContinue = 0x003C,
+    kExtSst = 0x00FF,
+    kColInfo = 0x007D,
+    kDimensions = 0x0200,
+    kWindow2 = 0x023E,
+    kNumber = 0x0203,
+    kRk = 0x027E,
+    kLabelSst = 0x00FD,
+    kBlank = 0x0201,
 };
 
 constexpr std::size_t kMaxPayload = 8224;
-constexpr std::uint8_t kGeneralXf = 15;  // XFs 15, 16, 17: General, "0.00", "@"
+constexpr std::uint8_t kGeneralXf = 15;              // XFs 15, 16, 17: General, "0.00", "@"
 constexpr std::uint64_t kMaxStream = 0xFFF00000ULL;  // offsets and sizes are 32-bit
 
-inline std::uint8_t XfOf(NumberFormat f) { return static_cast<std::uint8_t>(kGeneralXf + static_cast<int>(f)); }
+inline std::uint8_t XfOf(NumberFormat f) {
+    return static_cast<std::uint8_t>(kGeneralXf + static_cast<int>(f));
+}
 
 // Small records, built in memory.
 class Bytes {
 public:
     void U8(std::uint8_t v) { b_.push_back(v); }
-    void U16(std::uint16_t v) { U8(v & 0xFF); U8(v >> 8); }
-    void U32(std::uint32_t v) { U16(v & 0xFFFF); U16(v >> 16); }
+    void U16(std::uint16_t v) {
+        U8(v & 0xFF);
+        U8(v >> 8);
+    }
+    void U32(std::uint32_t v) {
+        U16(v & 0xFFFF);
+        U16(v >> 16);
+    }
     void Raw(const void* p, std::size_t n) {
         const auto* q = static_cast<const std::uint8_t*>(p);
         b_.insert(b_.end(), q, q + n);
     }
     void Hex(const char* hex) {  // "00 80 00 FF"
         for (const char* p = hex; *p;) {
-            if (*p == ' ') { ++p; continue; }
+            if (*p == ' ') {
+                ++p;
+                continue;
+            }
             auto nib = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
             U8(static_cast<std::uint8_t>(nib(p[0]) << 4 | nib(p[1])));
             p += 2;
         }
     }
     // A record: header now, length patched by End().
-    void Begin(std::uint16_t type) { U16(type); start_ = b_.size(); U16(0); }
+    void Begin(std::uint16_t type) {
+        U16(type);
+        start_ = b_.size();
+        U16(0);
+    }
     void End() {
         const std::size_t n = b_.size() - start_ - 2;
         b_[start_] = n & 0xFF;
@@ -63,23 +94,49 @@ private:
 
 void Bof(Bytes& b, std::uint16_t kind) {
     b.Begin(kBof);
-    b.U16(0x0600); b.U16(kind); b.U16(0x0DBB); b.U16(0x07CC); b.U32(0x00000009); b.U32(0x00000006);
+    b.U16(0x0600);
+    b.U16(kind);
+    b.U16(0x0DBB);
+    b.U16(0x07CC);
+    b.U32(0x00000009);
+    b.U32(0x00000006);
     b.End();
 }
 
 void Globals(Bytes& b, const std::vector<Biff8Writer::SheetLayout>& sheets,
              const std::vector<std::vector<std::uint8_t>>& names, const std::vector<bool>& wide) {
     Bof(b, 0x0005);
-    b.Begin(kCodepage); b.U16(1200); b.End();
-    b.Begin(kWindow1);
-    b.U16(360); b.U16(270); b.U16(14940); b.U16(9150); b.U16(0x0038);
-    b.U16(0); b.U16(0); b.U16(1); b.U16(600);
+    b.Begin(kCodepage);
+    b.U16(1200);
     b.End();
-    b.Begin(kDate1904); b.U16(0); b.End();
+    b.Begin(kWindow1);
+    b.U16(360);
+    b.U16(270);
+    b.U16(14940);
+    b.U16(9150);
+    b.U16(0x0038);
+    b.U16(0);
+    b.U16(0);
+    b.U16(1);
+    b.U16(600);
+    b.End();
+    b.Begin(kDate1904);
+    b.U16(0);
+    b.End();
     for (int i = 0; i < 5; ++i) {  // Arial 10 pt; index 4 is never referenced
         b.Begin(kFont);
-        b.U16(200); b.U16(0); b.U16(0x7FFF); b.U16(400); b.U16(0); b.U8(0); b.U8(2); b.U8(0); b.U8(0);
-        b.U8(5); b.U8(0); b.Raw("Arial", 5);
+        b.U16(200);
+        b.U16(0);
+        b.U16(0x7FFF);
+        b.U16(400);
+        b.U16(0);
+        b.U8(0);
+        b.U8(2);
+        b.U8(0);
+        b.U8(0);
+        b.U8(5);
+        b.U8(0);
+        b.Raw("Arial", 5);
         b.End();
     }
     // The 15 style XFs, then the cell XFs for General, "0.00" and "@".
@@ -93,21 +150,33 @@ void Globals(Bytes& b, const std::vector<Biff8Writer::SheetLayout>& sheets,
         }
         b.End();
     }
-    b.Begin(kXf); b.Hex("00 00 00 00 01 00 20 00 00 00 00 00 00 00 00 00 00 00 C0 20"); b.End();
-    b.Begin(kXf); b.Hex("00 00 02 00 01 00 20 00 00 04 00 00 00 00 00 00 00 00 C0 20"); b.End();
-    b.Begin(kXf); b.Hex("00 00 31 00 01 00 20 00 00 04 00 00 00 00 00 00 00 00 C0 20"); b.End();
-    b.Begin(kStyle); b.Hex("00 80 00 FF"); b.End();
+    b.Begin(kXf);
+    b.Hex("00 00 00 00 01 00 20 00 00 00 00 00 00 00 00 00 00 00 C0 20");
+    b.End();
+    b.Begin(kXf);
+    b.Hex("00 00 02 00 01 00 20 00 00 04 00 00 00 00 00 00 00 00 C0 20");
+    b.End();
+    b.Begin(kXf);
+    b.Hex("00 00 31 00 01 00 20 00 00 04 00 00 00 00 00 00 00 00 C0 20");
+    b.End();
+    b.Begin(kStyle);
+    b.Hex("00 80 00 FF");
+    b.End();
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         b.Begin(kBoundSheet);
         b.U32(static_cast<std::uint32_t>(sheets[i].offset));
-        b.U8(0); b.U8(0);
+        b.U8(0);
+        b.U8(0);
         const std::size_t units = wide[i] ? names[i].size() / 2 : names[i].size();
         b.U8(static_cast<std::uint8_t>(units));
         b.U8(wide[i] ? 1 : 0);
         b.Raw(names[i].data(), names[i].size());
         b.End();
     }
-    b.Begin(kCountry); b.U16(1); b.U16(1); b.End();
+    b.Begin(kCountry);
+    b.U16(1);
+    b.U16(1);
+    b.End();
 }
 
 // Buffered output to the sink; records never straddle a flush, so a record
@@ -201,7 +270,8 @@ public:
                 Open(kContinue);
             }
             if (ext && k % bucket == 0)
-                ext->push_back({static_cast<std::uint32_t>(pos_), static_cast<std::uint16_t>(pos_ - recordStart_)});
+                ext->push_back(
+                    {static_cast<std::uint32_t>(pos_), static_cast<std::uint16_t>(pos_ - recordStart_)});
             const auto units = static_cast<std::uint16_t>(t.units());
             Put(&units, 2);
             PutU8(flags);
@@ -211,7 +281,8 @@ public:
                 std::size_t take = std::min(left, kMaxPayload - used_);
                 if (t.wide) {
                     take &= ~std::size_t{1};
-                    if (take < left && take >= 2 && highSurrogate(static_cast<std::size_t>(p - t.data) + take - 2))
+                    if (take < left && take >= 2 &&
+                        highSurrogate(static_cast<std::size_t>(p - t.data) + take - 2))
                         take -= 2;  // keep a surrogate pair together
                 }
                 if (take) {
@@ -245,7 +316,8 @@ template <class Visitor>
 bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, Visitor& v) {
     std::uint8_t xf[kMaxColumns];
     for (std::uint32_t c = 0; c < kMaxColumns; ++c)
-        xf[c] = layout.wholeColumnXf.empty() || !layout.wholeColumnXf[c] ? kGeneralXf : layout.wholeColumnXf[c];
+        xf[c] =
+            layout.wholeColumnXf.empty() || !layout.wholeColumnXf[c] ? kGeneralXf : layout.wholeColumnXf[c];
     const std::vector<std::uint8_t>& partial = layout.partialColumns;
     std::uint32_t cursor[kMaxColumns] = {};
     for (std::uint32_t row = 0; row < layout.walkEnd; ++row) {
@@ -255,7 +327,8 @@ bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, V
             std::uint32_t i = cursor[k];
             while (i < runs.size() && runs[i].last < row) ++i;
             cursor[k] = i;
-            const std::uint8_t x = (i < runs.size() && runs[i].first <= row) ? XfOf(runs[i].format) : kGeneralXf;
+            const std::uint8_t x =
+                (i < runs.size() && runs[i].first <= row) ? XfOf(runs[i].format) : kGeneralXf;
             xf[partial[k]] = x;
             blanks |= x != kGeneralXf;
         }
@@ -282,7 +355,8 @@ bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, V
         for (std::size_t m = 0; m < nMissing; ++m) {
             std::size_t j = i;
             while (j < count && cells.columns[j] < missing[m]) ++j;
-            if (j > i && !v.Cells(row, cells.values + i, cells.columns + i, static_cast<std::uint16_t>(j - i), xf))
+            if (j > i &&
+                !v.Cells(row, cells.values + i, cells.columns + i, static_cast<std::uint16_t>(j - i), xf))
                 return false;
             i = j;
             v.Blank(row, missing[m], xf[missing[m]]);
@@ -313,8 +387,8 @@ struct Measure {
         firstColumn = std::min(firstColumn, first);
         lastColumn = std::max(lastColumn, last);
     }
-    bool Cells(std::uint32_t row, const std::uint32_t* values, const std::uint8_t* columns, std::uint16_t count,
-               const std::uint8_t*) {
+    bool Cells(std::uint32_t row, const std::uint32_t* values, const std::uint8_t* columns,
+               std::uint16_t count, const std::uint8_t*) {
         Extend(row, columns[0], columns[count - 1]);
         bytes += 14u * count;
         for (std::uint16_t i = 0; i < count; ++i) {
@@ -348,8 +422,8 @@ struct Emit {
     const SheetImpl& sheet;
     const std::uint32_t* sstIndex;  // null: string index = SST position
 
-    bool Cells(std::uint32_t row, const std::uint32_t* values, const std::uint8_t* columns, std::uint16_t count,
-               const std::uint8_t* xf) {
+    bool Cells(std::uint32_t row, const std::uint32_t* values, const std::uint8_t* columns,
+               std::uint16_t count, const std::uint8_t* xf) {
         out.Ensure(std::size_t{count} * 18);
         std::uint8_t* p = out.Take(0);
         std::uint8_t* const start = p;
@@ -357,8 +431,8 @@ struct Emit {
             const std::uint32_t v = values[i];
             const std::uint8_t column = columns[i];
             // row, column and XF: the first six bytes of every cell record
-            const std::uint64_t where = std::uint64_t{row} | std::uint64_t{column} << 16 |
-                                        std::uint64_t{xf[column]} << 32;
+            const std::uint64_t where =
+                std::uint64_t{row} | std::uint64_t{column} << 16 | std::uint64_t{xf[column]} << 32;
             std::uint16_t type = kRk;
             std::uint32_t word = v;
             if (cell::IsText(v)) {
@@ -385,7 +459,11 @@ struct Emit {
     void Blank(std::uint32_t row, std::uint8_t column, std::uint8_t xf) {
         out.Ensure(10);
         std::uint8_t* p = out.Take(10);
-        W16(p, kBlank); W16(p + 2, 6); W16(p + 4, static_cast<std::uint16_t>(row)); W16(p + 6, column); W16(p + 8, xf);
+        W16(p, kBlank);
+        W16(p + 2, 6);
+        W16(p + 4, static_cast<std::uint16_t>(row));
+        W16(p + 6, column);
+        W16(p + 8, xf);
     }
 };
 
@@ -405,10 +483,12 @@ std::string ColumnName(std::uint64_t column) {
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // Why a sheet name cannot be written, or "" when it can.
-std::string SheetNameProblem(const std::string& name, std::size_t units, const std::vector<std::uint8_t>& enc, bool wide) {
+std::string SheetNameProblem(const std::string& name, std::size_t units, const std::vector<std::uint8_t>& enc,
+                             bool wide) {
     if (name.empty()) return "has no name";
     if (units > kMaxSheetNameLength)
-        return "has a name longer than " + std::to_string(kMaxSheetNameLength) + " characters: " + Quoted(name);
+        return "has a name longer than " + std::to_string(kMaxSheetNameLength) +
+               " characters: " + Quoted(name);
     for (std::size_t i = 0; i < units; ++i) {
         const unsigned u = wide ? enc[2 * i] | enc[2 * i + 1] << 8 : enc[i];
         if (u == 0 || u == 3 || (u < 0x80 && std::strchr(":\\/?*[]", static_cast<int>(u)) != nullptr))
@@ -435,20 +515,23 @@ std::string Describe(SaveStatus status, const std::string& sheet, std::uint64_t 
                      double number) {
     const std::string where = CellName(sheet, row, column) + ": ";
     switch (status) {
-    case SaveStatus::RowLimitExceeded:
-        return where + "the cell is below row " + std::to_string(kMaxRows) +
-               ", the last row an Excel 97-2003 workbook can hold.";
-    case SaveStatus::ColumnLimitExceeded:
-        return where + "the cell is right of column IV, the last column an Excel 97-2003 workbook can hold.";
-    case SaveStatus::TextTooLong:
-        return where + "the text is longer than " + std::to_string(kMaxTextLength) +
-               " characters, the most an Excel 97-2003 workbook can hold in a cell.";
-    case SaveStatus::NumberNotFinite:
-        return where + "the number is " +
-               (std::isnan(number) ? "not a number (NaN)" : number > 0 ? "infinite" : "minus infinite") +
-               ", which an Excel 97-2003 workbook cannot hold.";
-    default:
-        return where;
+        case SaveStatus::RowLimitExceeded:
+            return where + "the cell is below row " + std::to_string(kMaxRows) +
+                   ", the last row an Excel 97-2003 workbook can hold.";
+        case SaveStatus::ColumnLimitExceeded:
+            return where +
+                   "the cell is right of column IV, the last column an Excel 97-2003 workbook can hold.";
+        case SaveStatus::TextTooLong:
+            return where + "the text is longer than " + std::to_string(kMaxTextLength) +
+                   " characters, the most an Excel 97-2003 workbook can hold in a cell.";
+        case SaveStatus::NumberNotFinite:
+            return where + "the number is " +
+                   (std::isnan(number) ? "not a number (NaN)"
+                    : number > 0       ? "infinite"
+                                       : "minus infinite") +
+                   ", which an Excel 97-2003 workbook cannot hold.";
+        default:
+            return where;
     }
 }
 
@@ -461,7 +544,8 @@ std::string CellName(const std::string& sheet, std::uint64_t row, std::uint64_t 
 SaveResult Biff8Writer::Plan() {
     const std::size_t n = book_.SheetCount();
     if (n == 0) return {SaveStatus::NoSheets, "The workbook has no sheets."};
-    if (n > 0xFFFF) return {SaveStatus::WriteFailed, "The workbook has more sheets than a workbook file can list."};
+    if (n > 0xFFFF)
+        return {SaveStatus::WriteFailed, "The workbook has more sheets than a workbook file can list."};
     sheets_.assign(n, {});
     sheetNames_.assign(n, {});
     sheetNamesWide_.assign(n, false);
@@ -525,7 +609,8 @@ SaveResult Biff8Writer::Plan() {
             if (pos.first < pRow || (pos.first == pRow && pos.second < pCol)) {
                 pRow = pos.first;
                 pCol = pos.second;
-                status = pos.second >= kMaxColumns ? SaveStatus::ColumnLimitExceeded : SaveStatus::RowLimitExceeded;
+                status = pos.second >= kMaxColumns ? SaveStatus::ColumnLimitExceeded
+                                                   : SaveStatus::RowLimitExceeded;
             }
         }
         if (status != SaveStatus::Ok) return {status, Describe(status, sheet.Name(), pRow, pCol, number)};
@@ -607,12 +692,20 @@ bool Biff8Writer::Write(StreamSink& sink) const {
             std::uint32_t last = c;
             while (last + 1 < kMaxColumns && L.wholeColumnXf[last + 1] == L.wholeColumnXf[c]) ++last;
             b.Begin(kColInfo);
-            b.U16(static_cast<std::uint16_t>(c)); b.U16(static_cast<std::uint16_t>(last));
-            b.U16(0x0924); b.U16(L.wholeColumnXf[c]); b.U16(0); b.U16(0);
+            b.U16(static_cast<std::uint16_t>(c));
+            b.U16(static_cast<std::uint16_t>(last));
+            b.U16(0x0924);
+            b.U16(L.wholeColumnXf[c]);
+            b.U16(0);
+            b.U16(0);
             b.End();
         }
         b.Begin(kDimensions);
-        b.U32(L.firstRow); b.U32(L.rowEnd); b.U16(L.firstColumn); b.U16(L.columnEnd); b.U16(0);
+        b.U32(L.firstRow);
+        b.U32(L.rowEnd);
+        b.U16(L.firstColumn);
+        b.U16(L.columnEnd);
+        b.U16(0);
         b.End();
         out.Put(b.data().data(), b.size());
 
@@ -622,7 +715,13 @@ bool Biff8Writer::Write(StreamSink& sink) const {
         Bytes t;
         t.Begin(kWindow2);
         t.U16(s == 0 ? 0x06B6 : 0x00B6);
-        t.U16(0); t.U16(0); t.U16(0x40); t.U16(0); t.U16(0); t.U16(0); t.U32(0);
+        t.U16(0);
+        t.U16(0);
+        t.U16(0x40);
+        t.U16(0);
+        t.U16(0);
+        t.U16(0);
+        t.U32(0);
         t.End();
         t.Begin(kEof);
         t.End();

@@ -35,17 +35,17 @@ public:
     bool Write(StreamSink& sink) const;
 
     struct ExtSstEntry {
-        std::uint32_t offset;      // stream offset of the bucket's first string
-        std::uint16_t inRecord;    // its distance from the header of its record
+        std::uint32_t offset;    // stream offset of the bucket's first string
+        std::uint16_t inRecord;  // its distance from the header of its record
     };
     struct SheetLayout {
         std::uint64_t offset = 0;  // of the sheet's BOF in the stream
         std::uint64_t size = 0;
-        std::uint32_t firstRow = 0, rowEnd = 0;     // DIMENSIONS
+        std::uint32_t firstRow = 0, rowEnd = 0;  // DIMENSIONS
         std::uint16_t firstColumn = 0, columnEnd = 0;
-        std::vector<std::uint8_t> wholeColumnXf;    // per column, 0: none (COLINFO)
-        std::vector<std::uint8_t> partialColumns;   // columns with formats on some rows
-        std::uint32_t walkEnd = 0;                  // rows to walk
+        std::vector<std::uint8_t> wholeColumnXf;   // per column, 0: none (COLINFO)
+        std::vector<std::uint8_t> partialColumns;  // columns with formats on some rows
+        std::uint32_t walkEnd = 0;                 // rows to walk
     };
 
 private:

@@ -81,8 +81,10 @@ std::unique_ptr<CompoundFileOutput> CompoundFileOutput::Create(const std::string
         return nullptr;
     }
     if (exists) {  // the new file keeps the old one's permissions (and owner, where allowed)
-        if (fchmod(fd, existing.st_mode & 07777) != 0) { /* umask's default stays */ }
-        if (fchown(fd, existing.st_uid, existing.st_gid) != 0) { /* not ours to change */ }
+        if (fchmod(fd, existing.st_mode & 07777) != 0) { /* umask's default stays */
+        }
+        if (fchown(fd, existing.st_uid, existing.st_gid) != 0) { /* not ours to change */
+        }
     }
     out->file_ = fdopen(fd, "wb");
     if (!out->file_) {
@@ -129,7 +131,8 @@ bool CompoundFileOutput::Commit(std::string& error) {
         Write(zeros.data(), zeros.size());
     }
     if (error_.empty() && !gsf_output_close(stream_)) Fail("the workbook stream could not be closed", errno);
-    if (error_.empty() && !gsf_output_close(GSF_OUTPUT(ole_))) Fail("the compound file could not be closed", errno);
+    if (error_.empty() && !gsf_output_close(GSF_OUTPUT(ole_)))
+        Fail("the compound file could not be closed", errno);
     if (error_.empty() && (std::fflush(file_) != 0 || std::ferror(file_))) Fail("flush", errno);
     // On the disk before it replaces the target, so a power loss right after the
     // rename cannot leave an empty workbook in the old one's place.
@@ -139,7 +142,8 @@ bool CompoundFileOutput::Commit(std::string& error) {
         file_ = nullptr;
         if (std::fclose(f) != 0) Fail("close", errno);
     }
-    if (error_.empty() && (renameFunction ? renameFunction : std::rename)(temp_.c_str(), target_.c_str()) != 0)
+    if (error_.empty() &&
+        (renameFunction ? renameFunction : std::rename)(temp_.c_str(), target_.c_str()) != 0)
         Fail("rename", errno);
     if (!error_.empty()) {
         error = error_;

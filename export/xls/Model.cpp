@@ -58,7 +58,8 @@ std::uint32_t SharedStrings::Store(const std::uint8_t* bytes, std::size_t n, std
     p[0] = static_cast<std::uint8_t>(units & 0xFF);
     p[1] = static_cast<std::uint8_t>(units >> 8);
     if (n) std::memcpy(p + 2, bytes, n);
-    const auto pos = static_cast<std::uint32_t>((wide ? 1u << 31 : 0u) | (arena_.size() - 1) << 20 | arenaUsed_);
+    const auto pos =
+        static_cast<std::uint32_t>((wide ? 1u << 31 : 0u) | (arena_.size() - 1) << 20 | arenaUsed_);
     arenaUsed_ += 2 + n;
     return pos;
 }

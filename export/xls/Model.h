@@ -82,8 +82,14 @@ public:
 
     SharedStrings();
     std::uint32_t Intern(std::string_view utf8);  // counts one more use
-    void AddRef(std::uint32_t index) { ++entries_[index].refs; ++totalRefs_; }
-    void Release(std::uint32_t index) { --entries_[index].refs; --totalRefs_; }
+    void AddRef(std::uint32_t index) {
+        ++entries_[index].refs;
+        ++totalRefs_;
+    }
+    void Release(std::uint32_t index) {
+        --entries_[index].refs;
+        --totalRefs_;
+    }
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
     std::uint32_t Refs(std::uint32_t index) const { return entries_[index].refs; }
@@ -114,7 +120,7 @@ private:
     std::size_t arenaUsed_ = kArenaChunk;  // bytes used in the last chunk
     std::uint32_t tooLong_ = 0;            // texts over kMaxTextLength
     ChunkedArray<Entry, 14> entries_;
-    std::vector<std::uint32_t> slots_;     // 0: free
+    std::vector<std::uint32_t> slots_;  // 0: free
     std::uint64_t totalRefs_ = 0;
     std::vector<std::uint8_t> scratch_;
 };

@@ -34,8 +34,8 @@ inline std::size_t DecodeOne(const unsigned char* p, const unsigned char* end, c
             const unsigned char b1 = p[1];
             const bool ok = (b == 0xF0) ? b1 >= 0x90 : (b == 0xF4) ? b1 <= 0x8F : true;
             if (ok) {
-                cp = (char32_t(b & 0x07) << 18) | (char32_t(b1 & 0x3F) << 12) |
-                     (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+                cp = (char32_t(b & 0x07) << 18) | (char32_t(b1 & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6) |
+                     (p[3] & 0x3F);
                 return 4;
             }
         }
@@ -63,7 +63,9 @@ inline void PutUnit(std::vector<std::uint8_t>& out, std::size_t& at, char16_t u)
 
 }  // namespace
 
-bool IsAscii(const void* data, std::size_t size) { return AllAscii(static_cast<const unsigned char*>(data), size); }
+bool IsAscii(const void* data, std::size_t size) {
+    return AllAscii(static_cast<const unsigned char*>(data), size);
+}
 
 EncodedText EncodeText(std::string_view utf8, std::vector<std::uint8_t>& out, std::size_t maxUnits) {
     EncodedText r;

@@ -13,9 +13,9 @@
 namespace ledgra::xls::detail {
 
 struct EncodedText {
-    bool wide = false;        // UTF-16LE rather than one byte per character
-    std::size_t units = 0;    // UTF-16 code units (characters counted as Excel counts them)
-    bool truncated = false;   // stopped after maxUnits + 1 units
+    bool wide = false;       // UTF-16LE rather than one byte per character
+    std::size_t units = 0;   // UTF-16 code units (characters counted as Excel counts them)
+    bool truncated = false;  // stopped after maxUnits + 1 units
 };
 
 // Encodes utf8 into out (replacing its contents). Stops once more than

@@ -17,15 +17,15 @@
 namespace ledgra::xls {
 
 // Limits of the Excel 97-2003 format.
-inline constexpr std::uint32_t kMaxRows = 65536;       // rows 0..65535
-inline constexpr std::uint32_t kMaxColumns = 256;      // columns A..IV
-inline constexpr std::size_t kMaxTextLength = 32767;   // UTF-16 code units per cell
-inline constexpr std::size_t kMaxSheetNameLength = 31; // UTF-16 code units
+inline constexpr std::uint32_t kMaxRows = 65536;        // rows 0..65535
+inline constexpr std::uint32_t kMaxColumns = 256;       // columns A..IV
+inline constexpr std::size_t kMaxTextLength = 32767;    // UTF-16 code units per cell
+inline constexpr std::size_t kMaxSheetNameLength = 31;  // UTF-16 code units
 
 enum class NumberFormat : std::uint8_t {
-    General,   // "General"
-    Fixed2,    // "0.00"
-    Text,      // "@"
+    General,  // "General"
+    Fixed2,   // "0.00"
+    Text,     // "@"
 };
 
 enum class CellKind : std::uint8_t { Empty, Number, Text };
@@ -51,8 +51,8 @@ public:
     // The last format set on a cell wins, whenever its value is written.
     // A range reaching row 65536 or beyond covers the whole column, which the
     // file keeps as the column's format; columns beyond IV have no format.
-    virtual void SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow,
-                                 std::uint32_t column, NumberFormat format) = 0;
+    virtual void SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, std::uint32_t column,
+                                 NumberFormat format) = 0;
 
     // Reading back what the sheet holds.
     virtual CellValue CellAt(std::uint32_t row, std::uint32_t column) const = 0;
@@ -82,7 +82,7 @@ enum class SaveStatus {
     SheetNameInvalid,     // empty, over 31 characters, holding : \ / ? * [ ], an apostrophe
                           // at either end, or the name of an earlier sheet (any case)
     NoSheets,
-    WriteFailed,          // the file system refused (temporary file, write, rename)
+    WriteFailed,  // the file system refused (temporary file, write, rename)
 };
 
 struct SaveResult {

@@ -5,8 +5,7 @@
 
 namespace ardmon {
 
-AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize reference,
-                               bool unclamped)
+AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize reference, bool unclamped)
 {
     // The differences are taken in 64 bits and saturated: sizes near the
     // limits of int must not overflow into a jump the other way.

@@ -38,8 +38,7 @@ struct AnchorDelta {
 // normal mode), a size below the reference size counts as the reference size,
 // so shrinking the window never pulls controls past their first layout.
 // Unclamped, the deltas are the plain differences.
-AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize reference,
-                               bool unclamped);
+AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize reference, bool unclamped);
 
 // Applies one control's flags to its rectangle. Bits other than the four
 // anchor bits are ignored.

@@ -70,13 +70,11 @@ void CControlPos::RepositionControls()
     for (const auto& entry : m_arrAnchors) {
         // The control's rectangle in the parent's client coordinates.
         const wxRect r = entry->hWnd->GetRect();
-        AnchorRect rect{r.GetLeft(), r.GetTop(), r.GetLeft() + r.GetWidth(),
-                        r.GetTop() + r.GetHeight()};
+        AnchorRect rect{r.GetLeft(), r.GetTop(), r.GetLeft() + r.GetWidth(), r.GetTop() + r.GetHeight()};
         AnchorSize now;
         m_pParent->GetClientSize(&now.width, &now.height);
-        const AnchorDelta delta =
-            ComputeAnchorDelta(now, {m_nLastWidth, m_nLastHeight}, {m_nRefWidth, m_nRefHeight},
-                               m_bUnclamped != 0);
+        const AnchorDelta delta = ComputeAnchorDelta(now, {m_nLastWidth, m_nLastHeight},
+                                                     {m_nRefWidth, m_nRefHeight}, m_bUnclamped != 0);
         rect = ApplyAnchorFlags(rect, entry->dwFlags, delta);
         entry->hWnd->SetSize(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                              wxSIZE_ALLOW_MINUS_ONE);

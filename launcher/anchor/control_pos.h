@@ -18,8 +18,8 @@ namespace ardmon {
 
 // One registered control.
 struct AnchorEntry {
-    wxWindow* hWnd = nullptr;     // the control, found by id when it was registered
-    std::uint32_t dwFlags = 0;    // ANCHOR_* bits
+    wxWindow* hWnd = nullptr;   // the control, found by id when it was registered
+    std::uint32_t dwFlags = 0;  // ANCHOR_* bits
 };
 
 // Finds a window's child by its dialog id, the first one in creation order;

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "file_ops.h"
 #include "parse_rules.h"
 #include "private_profile.h"
-#include "file_ops.h"
 #include "profile_cache.h"
 
 namespace {
@@ -22,7 +22,8 @@ namespace {
 constexpr size_t kGuard = 16;
 constexpr char kGuardByte = '\x5A';
 
-void Check(bool ok, const char* what) {
+void Check(bool ok, const char* what)
+{
     if (!ok) {
         std::fprintf(stderr, "contract broken: %s\n", what);
         std::abort();
@@ -32,14 +33,17 @@ void Check(bool ok, const char* what) {
 struct Buffer {
     explicit Buffer(DWORD n) : size(n), bytes(n + kGuard, kGuardByte) {}
     char* data() { return bytes.data(); }
-    void CheckGuard() {
-        for (size_t i = size; i < bytes.size(); ++i) Check(bytes[i] == kGuardByte, "write past size");
+    void CheckGuard()
+    {
+        for (size_t i = size; i < bytes.size(); ++i)
+            Check(bytes[i] == kGuardByte, "write past size");
     }
     DWORD size;
     std::vector<char> bytes;
 };
 
-void CheckList(Buffer& buf, DWORD result) {
+void CheckList(Buffer& buf, DWORD result)
+{
     buf.CheckGuard();
     if (buf.size < 2) return;
     Check(result <= buf.size - 2, "list count above size-2");
@@ -58,14 +62,16 @@ public:
     int Fsync(int) override { return 0; }
 };
 
-std::string TempPath() {
+std::string TempPath()
+{
     static const std::string path = "/tmp/fuzz_profile-" + std::to_string(::getpid()) + ".ini";
     return path;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
     if (size < 2) return 0;
     static NoSyncOps no_sync;
     static ardmon::profile::ScopedFileOps use_no_sync(no_sync);
@@ -111,16 +117,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         Buffer content(16000);
         DWORD length = GetPrivateProfileSectionA(section.c_str(), content.data(), 16000, path.c_str());
         CheckList(content, length);
-        ardmon::SplitSectionEntries(content.data(), length, [&](std::string_view key, std::string_view value) {
-            Check(key.find('=') == std::string_view::npos, "key with '='");
-            Check(value.find('\0') == std::string_view::npos, "value with NUL");
-            const std::string k(key);
-            Buffer text(key_size);
-            DWORD n = GetPrivateProfileStringA(section.c_str(), k.c_str(), "d", text.data(), key_size,
-                                               path.c_str());
-            text.CheckGuard();
-            Check(n <= key_size - 1 && text.bytes[n] == '\0', "string count");
-        });
+        ardmon::SplitSectionEntries(
+            content.data(), length, [&](std::string_view key, std::string_view value) {
+                Check(key.find('=') == std::string_view::npos, "key with '='");
+                Check(value.find('\0') == std::string_view::npos, "value with NUL");
+                const std::string k(key);
+                Buffer text(key_size);
+                DWORD n = GetPrivateProfileStringA(section.c_str(), k.c_str(), "d", text.data(), key_size,
+                                                   path.c_str());
+                text.CheckGuard();
+                Check(n <= key_size - 1 && text.bytes[n] == '\0', "string count");
+            });
     });
 
     // A write reads back, and the sections before it are still listed.
@@ -132,8 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     DWORD after_length = GetPrivateProfileSectionNamesA(after.data(), 5000, path.c_str());
     CheckList(after, after_length);
     if (names_length < 4998 && after_length < 4998) {
-        Check(after_length >= names_length &&
-                  std::memcmp(after.data(), names.data(), names_length) == 0,
+        Check(after_length >= names_length && std::memcmp(after.data(), names.data(), names_length) == 0,
               "sections lost by a write");
     }
     return 0;

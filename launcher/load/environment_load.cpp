@@ -27,21 +27,23 @@ private:
 
 }  // namespace
 
-DWORD LoadPlatform::GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file) {
+DWORD LoadPlatform::GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file)
+{
     return ::GetPrivateProfileSectionNamesA(buffer, size, file);
 }
 
-DWORD LoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
-                                              LPCSTR file) {
+DWORD LoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file)
+{
     return ::GetPrivateProfileSectionA(section, buffer, size, file);
 }
 
-BOOL LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
-                                              LPCSTR file) {
+BOOL LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
+{
     return ::WritePrivateProfileStringA(section, key, value, file);
 }
 
-std::FILE* LoadPlatform::OpenForUpdate(const std::string& path) {
+std::FILE* LoadPlatform::OpenForUpdate(const std::string& path)
+{
     std::FILE* stream = std::fopen(path.c_str(), "r+");
     if (stream == nullptr) return nullptr;
     struct stat st;
@@ -52,9 +54,13 @@ std::FILE* LoadPlatform::OpenForUpdate(const std::string& path) {
     return stream;
 }
 
-std::time_t LoadPlatform::Now() { return std::time(nullptr); }
+std::time_t LoadPlatform::Now()
+{
+    return std::time(nullptr);
+}
 
-std::string FormatLoadTime(std::time_t when) {
+std::string FormatLoadTime(std::time_t when)
+{
     std::tm local{};
     if (::localtime_r(&when, &local) == nullptr) return std::string();
     locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
@@ -65,12 +71,14 @@ std::string FormatLoadTime(std::time_t when) {
     return std::string(text, length);
 }
 
-void RunEnvironmentLoad(LoadWindow& window) {
+void RunEnvironmentLoad(LoadWindow& window)
+{
     LoadPlatform platform;
     RunEnvironmentLoad(window, platform);
 }
 
-void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform) {
+void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
+{
     const int selected = window.GetCurSel();
     if (selected < 0) {
         window.ShowMessage("Please Select any ini file");
@@ -101,8 +109,8 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform) {
     profile::WriteBatch batch(client_path);
     SplitSectionNames(names.data(), names_length, [&](std::string_view name) {
         const std::string section(name);
-        DWORD length = platform.GetPrivateProfileSectionA(section.c_str(), content.data(),
-                                                          kSectionBufferSize, profile_path.c_str());
+        DWORD length = platform.GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize,
+                                                          profile_path.c_str());
         if (length == kSectionOverflow) {
             window.ShowMessage(TooManyKeysMessage(section));
             return;
@@ -123,8 +131,7 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform) {
     const std::string time_text = FormatLoadTime(platform.Now());
     platform.WritePrivateProfileStringA(kRecordSection, "Last Loaded File", profile_name.c_str(),
                                         client_path.c_str());
-    platform.WritePrivateProfileStringA(kRecordSection, "Time", time_text.c_str(),
-                                        client_path.c_str());
+    platform.WritePrivateProfileStringA(kRecordSection, "Time", time_text.c_str(), client_path.c_str());
     if (!batch.Commit()) {
         // The client file is as it was before the load: say so rather than
         // report a success that did not happen.

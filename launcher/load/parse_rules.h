@@ -20,7 +20,8 @@ inline constexpr std::uint32_t kSectionOverflow = kSectionBufferSize - 2;  // 15
 
 // What the load and the viewer show on overflow.
 inline constexpr char kTooManySectionsMessage[] = "Section names are more , so cant load the file";
-inline std::string TooManyKeysMessage(std::string_view section) {
+inline std::string TooManyKeysMessage(std::string_view section)
+{
     return "more keys are associated with " + std::string(section) + " section";
 }
 
@@ -28,7 +29,8 @@ inline std::string TooManyKeysMessage(std::string_view section) {
 // length characters. Empty names are skipped. Characters after the last NUL
 // belong to no finished name and are not handed on.
 template <class OnName>
-void SplitSectionNames(const char* buffer, size_t length, OnName&& on_name) {
+void SplitSectionNames(const char* buffer, size_t length, OnName&& on_name)
+{
     size_t start = 0;
     for (size_t i = 0; i < length; ++i) {
         if (buffer[i] != '\0') continue;
@@ -44,7 +46,8 @@ void SplitSectionNames(const char* buffer, size_t length, OnName&& on_name) {
 // has no value to merge, and taking it as a key with an empty value would
 // write a key the profile never had.
 template <class OnEntry>
-void SplitSectionEntries(const char* buffer, size_t length, OnEntry&& on_entry) {
+void SplitSectionEntries(const char* buffer, size_t length, OnEntry&& on_entry)
+{
     constexpr size_t kNone = static_cast<size_t>(-1);
     size_t start = 0;
     size_t equals = kNone;

@@ -9,13 +9,23 @@
 
 namespace ardmon::profile {
 
-int FileOps::Stat(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st); }
+int FileOps::Stat(const std::string& path, struct stat& st)
+{
+    return ::stat(path.c_str(), &st);
+}
 
-int FileOps::Lstat(const std::string& path, struct stat& st) { return ::lstat(path.c_str(), &st); }
+int FileOps::Lstat(const std::string& path, struct stat& st)
+{
+    return ::lstat(path.c_str(), &st);
+}
 
-int FileOps::Access(const std::string& path, int mode) { return ::access(path.c_str(), mode); }
+int FileOps::Access(const std::string& path, int mode)
+{
+    return ::access(path.c_str(), mode);
+}
 
-int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& st) {
+int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& st)
+{
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
     if (fd < 0) return -1;
     if (::fstat(fd, &st) != 0) {
@@ -50,30 +60,48 @@ int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& 
     return 0;
 }
 
-int FileOps::CreateNew(const std::string& path, mode_t mode) {
+int FileOps::CreateNew(const std::string& path, mode_t mode)
+{
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
 }
 
-ssize_t FileOps::Write(int fd, const char* data, size_t size) { return ::write(fd, data, size); }
+ssize_t FileOps::Write(int fd, const char* data, size_t size)
+{
+    return ::write(fd, data, size);
+}
 
-int FileOps::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int FileOps::Fchmod(int fd, mode_t mode)
+{
+    return ::fchmod(fd, mode);
+}
 
-int FileOps::Fsync(int fd) { return ::fsync(fd); }
+int FileOps::Fsync(int fd)
+{
+    return ::fsync(fd);
+}
 
-int FileOps::Close(int fd) { return ::close(fd); }
+int FileOps::Close(int fd)
+{
+    return ::close(fd);
+}
 
-int FileOps::Rename(const std::string& from, const std::string& to) {
+int FileOps::Rename(const std::string& from, const std::string& to)
+{
     return ::rename(from.c_str(), to.c_str());
 }
 
-int FileOps::Unlink(const std::string& path) { return ::unlink(path.c_str()); }
+int FileOps::Unlink(const std::string& path)
+{
+    return ::unlink(path.c_str());
+}
 
 namespace {
 
 FileOps g_real_ops;
 FileOps* g_ops = &g_real_ops;
 
-bool WriteAll(FileOps& ops, int fd, std::string_view bytes) {
+bool WriteAll(FileOps& ops, int fd, std::string_view bytes)
+{
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ops.Write(fd, bytes.data() + done, bytes.size() - done);
@@ -88,7 +116,8 @@ bool WriteAll(FileOps& ops, int fd, std::string_view bytes) {
 }
 
 // The file a symbolic link leads to is the one replaced, not the link.
-std::string ResolveTarget(FileOps& ops, const std::string& path) {
+std::string ResolveTarget(FileOps& ops, const std::string& path)
+{
     struct stat st;
     if (ops.Lstat(path, st) != 0 || !S_ISLNK(st.st_mode)) return path;
     char* real = ::realpath(path.c_str(), nullptr);
@@ -100,13 +129,23 @@ std::string ResolveTarget(FileOps& ops, const std::string& path) {
 
 }  // namespace
 
-FileOps& CurrentFileOps() { return *g_ops; }
+FileOps& CurrentFileOps()
+{
+    return *g_ops;
+}
 
-ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(g_ops) { g_ops = &ops; }
+ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(g_ops)
+{
+    g_ops = &ops;
+}
 
-ScopedFileOps::~ScopedFileOps() { g_ops = previous_; }
+ScopedFileOps::~ScopedFileOps()
+{
+    g_ops = previous_;
+}
 
-bool ReplaceFileAtomically(const std::string& given_path, std::string_view bytes) {
+bool ReplaceFileAtomically(const std::string& given_path, std::string_view bytes)
+{
     FileOps& ops = CurrentFileOps();
     if (given_path.empty()) {
         errno = ENOENT;
@@ -133,8 +172,8 @@ bool ReplaceFileAtomically(const std::string& given_path, std::string_view bytes
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + "." + base + "." + std::to_string(::getpid()) + "-" +
-               std::to_string(attempt) + ".tmp";
+        temp =
+            folder + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
         fd = ops.CreateNew(temp, 0666);
         if (fd < 0 && errno != EEXIST) return false;
     }
@@ -144,8 +183,8 @@ bool ReplaceFileAtomically(const std::string& given_path, std::string_view bytes
     if (exists && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
         // Not allowed: the file then belongs to whoever wrote it, as a new one would.
     }
-    bool ok = WriteAll(ops, fd, bytes) &&
-              (!exists || ops.Fchmod(fd, st.st_mode & 07777) == 0) && ops.Fsync(fd) == 0;
+    bool ok = WriteAll(ops, fd, bytes) && (!exists || ops.Fchmod(fd, st.st_mode & 07777) == 0) &&
+              ops.Fsync(fd) == 0;
     int err = errno;
     if (ops.Close(fd) != 0 && ok) {
         ok = false;

@@ -14,19 +14,24 @@ using namespace ardmon::profile;
 namespace {
 
 // Windows strips only spaces (not tabs) around the section and key it is given.
-std::string_view StripSpaces(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+std::string_view StripSpaces(std::string_view s)
+{
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
     return s;
 }
 
-std::shared_ptr<const ProfileDocument> LoadForRead(LPCSTR file, FileState& state) {
+std::shared_ptr<const ProfileDocument> LoadForRead(LPCSTR file, FileState& state)
+{
     std::string path(file);
     if (WriteBatch* batch = WriteBatch::For(path)) return batch->View(state);
     return SharedProfileCache().Load(path, state);
 }
 
-void ListSectionNames(const ProfileDocument& doc, ListWriter& list) {
+void ListSectionNames(const ProfileDocument& doc, ListWriter& list)
+{
     // A header with an empty name ("[]") is not listed: its empty string would
     // end the list early for any caller that stops at two NULs.
     for (const ProfileSection& section : doc.sections()) {
@@ -39,19 +44,22 @@ void ListSectionNames(const ProfileDocument& doc, ListWriter& list) {
 // part would make new lines, a ']' would end the section name early, a '='
 // would move the split between key and value, and a key starting with ';' or
 // '[' would turn its line into a comment or a section header.
-bool KeepsFileStructure(std::string_view section, std::string_view key, std::string_view value) {
+bool KeepsFileStructure(std::string_view section, std::string_view key, std::string_view value)
+{
     auto has_break = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
     if (has_break(section) || has_break(key) || has_break(value)) return false;
     if (section.find(']') != std::string_view::npos) return false;
     if (key.find('=') != std::string_view::npos) return false;
     std::string_view lead = key;
-    while (!lead.empty() && (lead.front() == '\t' || lead.front() == '\v')) lead.remove_prefix(1);
+    while (!lead.empty() && (lead.front() == '\t' || lead.front() == '\v'))
+        lead.remove_prefix(1);
     return lead.empty() || (lead.front() != ';' && lead.front() != '[');
 }
 
 }  // namespace
 
-DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
+DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName)
+{
     if (lpszReturnBuffer == nullptr || nSize == 0) return 0;
     FileState state = FileState::kMissing;
     std::shared_ptr<const ProfileDocument> doc;
@@ -65,8 +73,8 @@ DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR
     return list.Finish();
 }
 
-DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
-                                LPCSTR lpFileName) {
+DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName)
+{
     if (lpReturnedString == nullptr || nSize == 0) return 0;
     ListWriter list(lpReturnedString, nSize);
     if (lpAppName != nullptr && lpFileName != nullptr) {
@@ -86,12 +94,14 @@ DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD 
     return list.Finish();
 }
 
-DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
-                               LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
+                               DWORD nSize, LPCSTR lpFileName)
+{
     if (lpReturnedString == nullptr || nSize == 0) return 0;
     // Trailing spaces of the default are dropped, as Windows does.
     std::string_view fallback = lpDefault != nullptr ? lpDefault : "";
-    while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
+    while (!fallback.empty() && fallback.back() == ' ')
+        fallback.remove_suffix(1);
     if (lpFileName == nullptr) return CopyCutString(fallback, lpReturnedString, nSize);
 
     FileState state;
@@ -121,8 +131,8 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
     return CopyCutString(value, lpReturnedString, nSize);
 }
 
-BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                LPCSTR lpFileName) {
+BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName)
+{
     // All arguments null asks Windows to flush its cache; every write here
     // has already reached the file (or its batch).
     if (lpAppName == nullptr && lpKeyName == nullptr && lpString == nullptr) return 1;

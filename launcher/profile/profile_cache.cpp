@@ -12,11 +12,13 @@
 namespace ardmon::profile {
 namespace {
 
-std::int64_t Nanoseconds(const struct timespec& t) {
+std::int64_t Nanoseconds(const struct timespec& t)
+{
     return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-FileIdentity IdentityOf(const struct stat& st) {
+FileIdentity IdentityOf(const struct stat& st)
+{
     FileIdentity id;
     id.device = st.st_dev;
     id.inode = st.st_ino;
@@ -27,7 +29,8 @@ FileIdentity IdentityOf(const struct stat& st) {
 }
 
 // The time, in the coarse clock that stamps file changes.
-std::int64_t CoarseNow() {
+std::int64_t CoarseNow()
+{
     struct timespec now;
     ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
     return Nanoseconds(now);
@@ -36,7 +39,8 @@ std::int64_t CoarseNow() {
 // Whether a change to a file changed at ctime_ns, read at read_ns, is certain
 // to move its times. File systems that keep whole seconds only (or two, for
 // FAT) get a window of two seconds.
-bool ChangeWouldShow(std::int64_t ctime_ns, std::int64_t read_ns) {
+bool ChangeWouldShow(std::int64_t ctime_ns, std::int64_t read_ns)
+{
     static const std::int64_t tick = [] {
         struct timespec res;
         if (::clock_getres(CLOCK_REALTIME_COARSE, &res) != 0) return std::int64_t{10000000};
@@ -46,15 +50,16 @@ bool ChangeWouldShow(std::int64_t ctime_ns, std::int64_t read_ns) {
     return ctime_ns + window <= read_ns;
 }
 
-std::shared_ptr<const ProfileDocument> EmptyDocument() {
+std::shared_ptr<const ProfileDocument> EmptyDocument()
+{
     static const auto empty = std::make_shared<const ProfileDocument>();
     return empty;
 }
 
 }  // namespace
 
-std::shared_ptr<const ProfileDocument> ProfileCache::Load(const std::string& path,
-                                                          FileState& state) {
+std::shared_ptr<const ProfileDocument> ProfileCache::Load(const std::string& path, FileState& state)
+{
     FileOps& ops = CurrentFileOps();
     struct stat st;
     if (ops.Stat(path, st) != 0) {
@@ -110,13 +115,18 @@ std::shared_ptr<const ProfileDocument> ProfileCache::Load(const std::string& pat
     return doc;
 }
 
-void ProfileCache::Forget(const std::string& path) {
+void ProfileCache::Forget(const std::string& path)
+{
     std::erase_if(slots_, [&](const Slot& s) { return s.path == path; });
 }
 
-void ProfileCache::Clear() { slots_.clear(); }
+void ProfileCache::Clear()
+{
+    slots_.clear();
+}
 
-ProfileCache& SharedProfileCache() {
+ProfileCache& SharedProfileCache()
+{
     static ProfileCache cache;
     return cache;
 }

@@ -10,10 +10,13 @@ namespace ardmon::profile {
 namespace {
 
 // Upper case to lower case for code page 1252.
-constexpr std::array<unsigned char, 256> MakeFoldTable() {
+constexpr std::array<unsigned char, 256> MakeFoldTable()
+{
     std::array<unsigned char, 256> t{};
-    for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(c);
-    for (int c = 'A'; c <= 'Z'; ++c) t[c] = static_cast<unsigned char>(c + 32);
+    for (int c = 0; c < 256; ++c)
+        t[c] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[c] = static_cast<unsigned char>(c + 32);
     for (int c = 0xC0; c <= 0xDE; ++c) {
         if (c != 0xD7) t[c] = static_cast<unsigned char>(c + 32);
     }
@@ -25,17 +28,23 @@ constexpr std::array<unsigned char, 256> MakeFoldTable() {
 }
 constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
 
-unsigned char Fold(char c) { return kFold[static_cast<unsigned char>(c)]; }
+unsigned char Fold(char c)
+{
+    return kFold[static_cast<unsigned char>(c)];
+}
 
 }  // namespace
 
-std::string FoldName(std::string_view name) {
+std::string FoldName(std::string_view name)
+{
     std::string out(name.size(), '\0');
-    for (size_t i = 0; i < name.size(); ++i) out[i] = static_cast<char>(Fold(name[i]));
+    for (size_t i = 0; i < name.size(); ++i)
+        out[i] = static_cast<char>(Fold(name[i]));
     return out;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
+bool SameName(std::string_view a, std::string_view b)
+{
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (Fold(a[i]) != Fold(b[i])) return false;
@@ -47,7 +56,8 @@ class DocumentBuilder : public ParseHandler {
 public:
     explicit DocumentBuilder(ProfileDocument& doc) : doc_(doc) {}
 
-    void OnSection(const LineInfo& line, Span name) override {
+    void OnSection(const LineInfo& line, Span name) override
+    {
         ProfileSection section;
         section.header = line;
         section.name = name;
@@ -59,35 +69,39 @@ public:
         doc_.sections_.push_back(section);
     }
 
-    void OnEntry(const LineInfo& line, Span key, Span value, size_t equals) override {
+    void OnEntry(const LineInfo& line, Span key, Span value, size_t equals) override
+    {
         Add(line, key, value, static_cast<std::uint32_t>(equals));
     }
 
-    void OnBareLine(const LineInfo& line, Span text) override {
+    void OnBareLine(const LineInfo& line, Span text) override
+    {
         Add(line, text, Span{text.end, text.end}, ProfileEntry::kBare);
     }
 
 private:
-    void Add(const LineInfo& line, Span key, Span value, std::uint32_t equals) {
+    void Add(const LineInfo& line, Span key, Span value, std::uint32_t equals)
+    {
         ProfileSection& section = doc_.sections_.back();
         ++section.entry_count;
         section.insert_at = line.next;
         auto narrow = [](size_t offset) { return static_cast<std::uint32_t>(offset); };
         doc_.entries_.push_back(ProfileEntry{narrow(key.begin), narrow(key.end), narrow(value.begin),
-                                             narrow(value.end), narrow(line.end), narrow(line.next),
-                                             equals});
+                                             narrow(value.end), narrow(line.end), narrow(line.next), equals});
     }
 
     ProfileDocument& doc_;
 };
 
-ProfileDocument ProfileDocument::FromFileBytes(std::string bytes) {
+ProfileDocument ProfileDocument::FromFileBytes(std::string bytes)
+{
     ProfileDocument doc;
     if (HasUtf16leBom(bytes)) {
         doc.encoding_ = Encoding::kUtf16le;
         doc.units_ = UnitsFromUtf16le(std::string_view(bytes).substr(2), doc.odd_tail_);
         doc.text_.resize(doc.units_.size());
-        for (size_t i = 0; i < doc.units_.size(); ++i) doc.text_[i] = AnsiFromUnit(doc.units_[i]);
+        for (size_t i = 0; i < doc.units_.size(); ++i)
+            doc.text_[i] = AnsiFromUnit(doc.units_[i]);
     } else {
         doc.text_ = std::move(bytes);
     }
@@ -100,13 +114,14 @@ ProfileDocument ProfileDocument::FromFileBytes(std::string bytes) {
     return doc;
 }
 
-const ProfileSection* ProfileDocument::FindSection(std::string_view name) const {
+const ProfileSection* ProfileDocument::FindSection(std::string_view name) const
+{
     auto it = first_section_.find(FoldName(name));
     return it == first_section_.end() ? nullptr : &sections_[it->second];
 }
 
-const ProfileEntry* ProfileDocument::FindKey(const ProfileSection& section,
-                                             std::string_view key) const {
+const ProfileEntry* ProfileDocument::FindKey(const ProfileSection& section, std::string_view key) const
+{
     for (size_t i = 0; i < section.entry_count; ++i) {
         const ProfileEntry& entry = entries_[section.first_entry + i];
         if (!entry.IsBare() && SameName(View(entry.key()), key) && Reachable(entry.key())) return &entry;
@@ -114,7 +129,8 @@ const ProfileEntry* ProfileDocument::FindKey(const ProfileSection& section,
     return nullptr;
 }
 
-bool ProfileDocument::Reachable(Span name) const {
+bool ProfileDocument::Reachable(Span name) const
+{
     if (encoding_ == Encoding::kAnsi) return true;
     for (size_t i = name.begin; i < name.end; ++i) {
         if (text_[i] == '?' && units_[i] != u'?') return false;

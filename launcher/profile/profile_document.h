@@ -39,7 +39,7 @@ struct ProfileSection {
     Span name;
     size_t first_entry = 0;  // index into ProfileDocument::entries()
     size_t entry_count = 0;
-    size_t insert_at = 0;    // where a new key goes: after the last entry, else after the header
+    size_t insert_at = 0;  // where a new key goes: after the last entry, else after the header
 };
 
 // Section and key names compare without regard to case, as in code page 1252

@@ -7,7 +7,8 @@
 
 namespace ardmon::profile {
 
-void EditSet::Put(std::string_view section, std::string_view key, std::string_view value) {
+void EditSet::Put(std::string_view section, std::string_view key, std::string_view value)
+{
     size_t s = last_;
     if (s >= sections_.size() || !SameName(sections_[s].name, section)) {
         auto [it, added] = index_.try_emplace(FoldName(section), sections_.size());
@@ -47,31 +48,35 @@ struct NewSection {
 struct Op {
     size_t begin = 0;
     size_t end = 0;
-    int order = 0;  // at one offset: replacement, then insertion, then new sections
+    int order = 0;              // at one offset: replacement, then insertion, then new sections
     bool break_before = false;  // an insertion: start on a line of its own
     bool break_after = false;
-    std::string_view value;  // replacement of [begin, end)
-    std::vector<KeyLine> keys;  // new key lines
+    std::string_view value;            // replacement of [begin, end)
+    std::vector<KeyLine> keys;         // new key lines
     std::vector<NewSection> sections;  // new sections with their keys
 };
 
 template <class Char>
-void Emit(std::basic_string<Char>& out, std::string_view text) {
+void Emit(std::basic_string<Char>& out, std::string_view text)
+{
     if constexpr (sizeof(Char) == 1) {
         out.append(text);
     } else {
-        for (char c : text) out.push_back(UnitFromAnsi(static_cast<unsigned char>(c)));
+        for (char c : text)
+            out.push_back(UnitFromAnsi(static_cast<unsigned char>(c)));
     }
 }
 
 template <class Char>
-void EmitBreak(std::basic_string<Char>& out) {
+void EmitBreak(std::basic_string<Char>& out)
+{
     out.push_back(Char('\r'));
     out.push_back(Char('\n'));
 }
 
 template <class Char>
-void EmitKey(std::basic_string<Char>& out, const KeyLine& k) {
+void EmitKey(std::basic_string<Char>& out, const KeyLine& k)
+{
     Emit(out, k.key);
     out.push_back(Char('='));
     Emit(out, k.value);
@@ -80,11 +85,14 @@ void EmitKey(std::basic_string<Char>& out, const KeyLine& k) {
 
 constexpr size_t kNoOp = static_cast<size_t>(-1);
 
-size_t KeyLineSize(const KeyLine& k) { return k.key.size() + k.value.size() + 3; }
+size_t KeyLineSize(const KeyLine& k)
+{
+    return k.key.size() + k.value.size() + 3;
+}
 
 template <class Char>
-std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vector<Op>& ops,
-                               size_t extra) {
+std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vector<Op>& ops, size_t extra)
+{
     std::basic_string<Char> out;
     out.reserve(src.size() + extra);
     size_t pos = 0;
@@ -94,13 +102,15 @@ std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vect
             EmitBreak(out);
         }
         Emit(out, op.value);
-        for (const KeyLine& k : op.keys) EmitKey(out, k);
+        for (const KeyLine& k : op.keys)
+            EmitKey(out, k);
         for (const NewSection& section : op.sections) {
             out.push_back(Char('['));
             Emit(out, section.name);
             out.push_back(Char(']'));
             EmitBreak(out);
-            for (const KeyLine& k : section.keys) EmitKey(out, k);
+            for (const KeyLine& k : section.keys)
+                EmitKey(out, k);
         }
         if (op.break_after) EmitBreak(out);
         pos = op.end;
@@ -117,7 +127,8 @@ struct KeyPlace {
     size_t index = 0;  // into ops (replacement) or the new lines
 };
 
-EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits) {
+EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits)
+{
     std::vector<Op> ops;
     Op append;
     append.begin = append.end = doc.text().size();
@@ -163,7 +174,8 @@ EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits) {
         }
         if (section == nullptr) {
             extra += pending.name.size() + 4;
-            for (const KeyLine& k : new_lines) extra += KeyLineSize(k);
+            for (const KeyLine& k : new_lines)
+                extra += KeyLineSize(k);
             append.sections.push_back(NewSection{pending.name, std::move(new_lines)});
         } else if (!new_lines.empty()) {
             Op insert;
@@ -171,7 +183,8 @@ EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits) {
             insert.order = 1;
             insert.break_before = true;
             extra += 2;
-            for (const KeyLine& k : new_lines) extra += KeyLineSize(k);
+            for (const KeyLine& k : new_lines)
+                extra += KeyLineSize(k);
             insert.keys = std::move(new_lines);
             ops.push_back(std::move(insert));
         }
@@ -181,8 +194,7 @@ EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits) {
     bool changed = false;
     for (const Op& op : ops) {
         extra += op.value.size() + 2;
-        if (op.order > 0 || op.break_after ||
-            doc.text().substr(op.begin, op.end - op.begin) != op.value) {
+        if (op.order > 0 || op.break_after || doc.text().substr(op.begin, op.end - op.begin) != op.value) {
             changed = true;
         }
     }

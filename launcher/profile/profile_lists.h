@@ -29,8 +29,8 @@ private:
 
     char* buffer_;
     std::uint32_t size_;
-    size_t limit_;      // characters of the list that may be stored
-    size_t length_ = 0; // L so far
+    size_t limit_;       // characters of the list that may be stored
+    size_t length_ = 0;  // L so far
 };
 
 // Copies a string cut to size-1 characters and a NUL; returns the characters

@@ -46,6 +46,9 @@ public:
 
 void ParseProfileText(std::string_view text, ParseHandler& handler);
 
-inline bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
+inline bool IsProfileBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v';
+}
 
 }  // namespace ardmon::profile

@@ -1,7 +1,7 @@
 #include "write_batch.h"
 
-#include <vector>
 #include <utility>
+#include <vector>
 
 #include "file_ops.h"
 
@@ -9,14 +9,16 @@ namespace ardmon::profile {
 namespace {
 
 // The live batches; there are seldom more than one.
-std::vector<WriteBatch*>& Batches() {
+std::vector<WriteBatch*>& Batches()
+{
     static std::vector<WriteBatch*> batches;
     return batches;
 }
 
 }  // namespace
 
-bool WriteProfileEdits(const std::string& path, const EditSet& edits) {
+bool WriteProfileEdits(const std::string& path, const EditSet& edits)
+{
     if (edits.empty()) return true;
     FileState state;
     auto doc = SharedProfileCache().Load(path, state);
@@ -28,28 +30,33 @@ bool WriteProfileEdits(const std::string& path, const EditSet& edits) {
     return true;
 }
 
-WriteBatch::WriteBatch(std::string path) : path_(std::move(path)) {
+WriteBatch::WriteBatch(std::string path) : path_(std::move(path))
+{
     registered_ = For(path_) == nullptr;
     if (registered_) Batches().push_back(this);
 }
 
-WriteBatch::~WriteBatch() {
+WriteBatch::~WriteBatch()
+{
     if (registered_) std::erase(Batches(), this);
 }
 
-WriteBatch* WriteBatch::For(std::string_view path) {
+WriteBatch* WriteBatch::For(std::string_view path)
+{
     for (WriteBatch* batch : Batches()) {
         if (batch->path_ == path) return batch;
     }
     return nullptr;
 }
 
-void WriteBatch::Put(std::string_view section, std::string_view key, std::string_view value) {
+void WriteBatch::Put(std::string_view section, std::string_view key, std::string_view value)
+{
     edits_.Put(section, key, value);
     view_.reset();
 }
 
-std::shared_ptr<const ProfileDocument> WriteBatch::View(FileState& state) {
+std::shared_ptr<const ProfileDocument> WriteBatch::View(FileState& state)
+{
     auto doc = SharedProfileCache().Load(path_, state);
     if (edits_.empty() || state == FileState::kUnreadable) return doc;
     if (!view_ || base_ != doc) {
@@ -61,7 +68,8 @@ std::shared_ptr<const ProfileDocument> WriteBatch::View(FileState& state) {
     return view_;
 }
 
-bool WriteBatch::Commit() {
+bool WriteBatch::Commit()
+{
     if (!WriteProfileEdits(path_, edits_)) return false;
     edits_ = EditSet();
     view_.reset();

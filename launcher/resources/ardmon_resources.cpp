@@ -8,12 +8,12 @@ namespace ardmon {
 wxIcon LoadArdmonIcon(int id)
 {
     switch (id) {
-    case IDR_MAINFRAME:
-        return wxIcon(ardmon_icon_138);
-    case IDI_START_TRADER:
-        return wxIcon(ardmon_icon_139);
-    default:
-        return wxIcon();
+        case IDR_MAINFRAME:
+            return wxIcon(ardmon_icon_138);
+        case IDI_START_TRADER:
+            return wxIcon(ardmon_icon_139);
+        default:
+            return wxIcon();
     }
 }
 

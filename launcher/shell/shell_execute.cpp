@@ -1,13 +1,13 @@
 #include "shell_execute.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 
 #include <string_view>
 #include <vector>
@@ -132,24 +132,24 @@ StartPlan PlanStart(const std::string& path, const std::string& winePath)
 std::intptr_t ExecErrorToShellCode(int err)
 {
     switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-        // The file was there when it was looked at; what is missing now is
-        // its interpreter or loader.
-        return ERROR_BAD_FORMAT;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-        return SE_ERR_ACCESSDENIED;
-    case ETXTBSY:
-        return SE_ERR_SHARE;
-    case ENOMEM:
-    case EAGAIN:
-    case E2BIG:
-        return SE_ERR_OOM;
-    default:
-        // ENOEXEC, ELIBBAD, an interpreter that is missing and the like.
-        return ERROR_BAD_FORMAT;
+        case ENOENT:
+        case ENOTDIR:
+            // The file was there when it was looked at; what is missing now is
+            // its interpreter or loader.
+            return ERROR_BAD_FORMAT;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return SE_ERR_ACCESSDENIED;
+        case ETXTBSY:
+            return SE_ERR_SHARE;
+        case ENOMEM:
+        case EAGAIN:
+        case E2BIG:
+            return SE_ERR_OOM;
+        default:
+            // ENOEXEC, ELIBBAD, an interpreter that is missing and the like.
+            return ERROR_BAD_FORMAT;
     }
 }
 

@@ -10,20 +10,20 @@ namespace ardmon {
 
 // Results of ShellExecuteOpen. Anything greater than 32 means started.
 enum : std::intptr_t {
-    SE_ERR_OOM = 0,                // no process could be made
-    SE_ERR_FNF = 2,                // the file does not exist
-    SE_ERR_PNF = 3,                // the start folder does not exist
-    SE_ERR_ACCESSDENIED = 5,       // the file may not be executed
-    ERROR_BAD_FORMAT = 11,         // neither executable nor startable with wine
-    SE_ERR_SHARE = 26,             // the file is busy being written
-    SHELL_STARTED = 42,            // the program runs
+    SE_ERR_OOM = 0,           // no process could be made
+    SE_ERR_FNF = 2,           // the file does not exist
+    SE_ERR_PNF = 3,           // the start folder does not exist
+    SE_ERR_ACCESSDENIED = 5,  // the file may not be executed
+    ERROR_BAD_FORMAT = 11,    // neither executable nor startable with wine
+    SE_ERR_SHARE = 26,        // the file is busy being written
+    SHELL_STARTED = 42,       // the program runs
 };
 
 // How a file is to be started, decided before any process is made.
 struct StartPlan {
-    std::intptr_t error = 0;       // non-zero: refused with this code
-    std::string program;           // what to execute
-    std::string argument;          // the file itself when a loader runs it
+    std::intptr_t error = 0;  // non-zero: refused with this code
+    std::string program;      // what to execute
+    std::string argument;     // the file itself when a loader runs it
 };
 
 // Looks at the file: a Windows executable ("MZ" at its start) goes to the

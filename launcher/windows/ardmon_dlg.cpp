@@ -92,12 +92,18 @@ bool CArdmonDlg::Create()
     }
     m_cmbProfiles = dynamic_cast<wxComboBox*>(FindWindow(IDC_PROFILES));
 
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedCancel(); }, IDC_CANCEL);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLoad(); }, IDC_LOAD);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedViewClient(); }, IDC_VIEW_CLIENT);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedViewProfile(); }, IDC_VIEW_PROFILE);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLaunch(); }, IDC_START_TRADER);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLaunch(); }, IDC_LAUNCH);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedCancel(); }, IDC_CANCEL);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLoad(); }, IDC_LOAD);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedViewClient(); }, IDC_VIEW_CLIENT);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedViewProfile(); }, IDC_VIEW_PROFILE);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLaunch(); }, IDC_START_TRADER);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedLaunch(); }, IDC_LAUNCH);
     Bind(wxEVT_PAINT, &CArdmonDlg::OnPaint, this);
     Bind(wxEVT_CHAR_HOOK, &CArdmonDlg::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, &CArdmonDlg::OnClose, this);

@@ -36,71 +36,70 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
     const wxString text = ToWx(c.text);
     wxWindow* w = nullptr;
     switch (c.kind) {
-    case ControlKind::PushButton: {
-        long style = 0;
-        if (c.style & CS_FLAT) {
-            style |= wxBORDER_NONE;
+        case ControlKind::PushButton: {
+            long style = 0;
+            if (c.style & CS_FLAT) {
+                style |= wxBORDER_NONE;
+            }
+            if (c.style & CS_ICON) {
+                style |= wxBU_NOTEXT;
+            }
+            auto* button = new wxButton(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
+            if (c.style & CS_ICON) {
+                // The text stays the button's label and becomes its tooltip.
+                button->SetLabel(text);
+                button->SetToolTip(wxStripMenuCodes(text));
+            }
+            if (c.style & CS_DEFAULT) {
+                button->SetDefault();
+            }
+            w = button;
+            break;
         }
-        if (c.style & CS_ICON) {
-            style |= wxBU_NOTEXT;
+        case ControlKind::GroupBox:
+            w = new wxStaticBox(&dlg, id, text, r.GetPosition(), r.GetSize());
+            break;
+        case ControlKind::StaticText:
+            w = new wxStaticText(&dlg, id, text, r.GetPosition(), r.GetSize(), wxST_NO_AUTORESIZE);
+            break;
+        case ControlKind::Edit: {
+            long style = BorderFlag(c);
+            if (c.style & CS_READONLY) {
+                style |= wxTE_READONLY;
+            }
+            w = new wxTextCtrl(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
+            break;
         }
-        auto* button = new wxButton(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
-        if (c.style & CS_ICON) {
-            // The text stays the button's label and becomes its tooltip.
-            button->SetLabel(text);
-            button->SetToolTip(wxStripMenuCodes(text));
+        case ControlKind::ComboBox: {
+            long style = wxCB_DROPDOWN;
+            if (c.style & CS_SORT) {
+                style |= wxCB_SORT;
+            }
+            w = new wxComboBox(&dlg, id, text, r.GetPosition(), wxSize(r.GetWidth(), -1), 0, nullptr, style);
+            break;
         }
-        if (c.style & CS_DEFAULT) {
-            button->SetDefault();
+        case ControlKind::ListBox: {
+            long style = wxLB_SINGLE | BorderFlag(c);
+            if (c.style & CS_SORT) {
+                style |= wxLB_SORT;
+            }
+            if (c.style & CS_HSCROLL) {
+                style |= wxLB_HSCROLL;
+            }
+            w = new wxListBox(&dlg, id, r.GetPosition(), r.GetSize(), 0, nullptr, style);
+            break;
         }
-        w = button;
-        break;
-    }
-    case ControlKind::GroupBox:
-        w = new wxStaticBox(&dlg, id, text, r.GetPosition(), r.GetSize());
-        break;
-    case ControlKind::StaticText:
-        w = new wxStaticText(&dlg, id, text, r.GetPosition(), r.GetSize(), wxST_NO_AUTORESIZE);
-        break;
-    case ControlKind::Edit: {
-        long style = BorderFlag(c);
-        if (c.style & CS_READONLY) {
-            style |= wxTE_READONLY;
+        case ControlKind::ListView: {
+            long style = BorderFlag(c);
+            if (c.style & CS_REPORT) {
+                style |= wxLC_REPORT;
+            }
+            if (c.style & CS_ALIGNLEFT) {
+                style |= wxLC_ALIGN_LEFT;
+            }
+            w = new wxListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), style);
+            break;
         }
-        w = new wxTextCtrl(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
-        break;
-    }
-    case ControlKind::ComboBox: {
-        long style = wxCB_DROPDOWN;
-        if (c.style & CS_SORT) {
-            style |= wxCB_SORT;
-        }
-        w = new wxComboBox(&dlg, id, text, r.GetPosition(), wxSize(r.GetWidth(), -1), 0, nullptr,
-                           style);
-        break;
-    }
-    case ControlKind::ListBox: {
-        long style = wxLB_SINGLE | BorderFlag(c);
-        if (c.style & CS_SORT) {
-            style |= wxLB_SORT;
-        }
-        if (c.style & CS_HSCROLL) {
-            style |= wxLB_HSCROLL;
-        }
-        w = new wxListBox(&dlg, id, r.GetPosition(), r.GetSize(), 0, nullptr, style);
-        break;
-    }
-    case ControlKind::ListView: {
-        long style = BorderFlag(c);
-        if (c.style & CS_REPORT) {
-            style |= wxLC_REPORT;
-        }
-        if (c.style & CS_ALIGNLEFT) {
-            style |= wxLC_ALIGN_LEFT;
-        }
-        w = new wxListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), style);
-        break;
-    }
     }
     if (c.id == IDC_STATIC) {
         w->SetId(IDC_STATIC);
@@ -119,8 +118,7 @@ bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, const DialogTemplate& t
     if (tmpl.style & DS_RESIZABLE) {
         style |= wxRESIZE_BORDER;
     }
-    if (!dlg.Create(parent, wxID_ANY, ToWx(tmpl.caption), wxDefaultPosition, wxDefaultSize,
-                    style)) {
+    if (!dlg.Create(parent, wxID_ANY, ToWx(tmpl.caption), wxDefaultPosition, wxDefaultSize, style)) {
         return false;
     }
     dlg.SetClientSize(dlg.ConvertDialogToPixels(wxSize(tmpl.cx, tmpl.cy)));

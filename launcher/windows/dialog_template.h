@@ -18,25 +18,25 @@ enum class ControlKind {
     GroupBox,
     StaticText,
     Edit,
-    ComboBox,   // drop-down: an edit field with a list
+    ComboBox,  // drop-down: an edit field with a list
     ListBox,
-    ListView,   // report view with column headers
+    ListView,  // report view with column headers
 };
 
 // Control styles that matter on this host.
 enum ControlStyle : std::uint32_t {
     CS_NONE = 0,
-    CS_DEFAULT = 1u << 0,         // the default push button: Enter presses it
-    CS_HIDDEN = 1u << 1,          // created invisible
-    CS_FLAT = 1u << 2,            // button without a raised border
-    CS_ICON = 1u << 3,            // button that shows an image instead of its text
+    CS_DEFAULT = 1u << 0,  // the default push button: Enter presses it
+    CS_HIDDEN = 1u << 1,   // created invisible
+    CS_FLAT = 1u << 2,     // button without a raised border
+    CS_ICON = 1u << 3,     // button that shows an image instead of its text
     CS_READONLY = 1u << 4,
     CS_AUTOHSCROLL = 1u << 5,
     CS_BORDER = 1u << 6,
-    CS_SORT = 1u << 7,            // list that keeps its items sorted
+    CS_SORT = 1u << 7,  // list that keeps its items sorted
     CS_VSCROLL = 1u << 8,
     CS_HSCROLL = 1u << 9,
-    CS_NOTIFY = 1u << 10,         // list box reporting double-clicks
+    CS_NOTIFY = 1u << 10,  // list box reporting double-clicks
     CS_NOINTEGRALHEIGHT = 1u << 11,
     CS_TABSTOP = 1u << 12,
     CS_REPORT = 1u << 13,

@@ -1,7 +1,7 @@
 #include "ini_view.h"
 
-#include <cstdio>
 #include <sys/stat.h>
+#include <cstdio>
 #include <vector>
 
 #include <wx/listbox.h>
@@ -12,8 +12,8 @@
 #include "ardmon_logic.h"
 #include "ardmon_resources.h"
 #include "dialog_template.h"
-#include "private_profile.h"
 #include "parse_rules.h"
+#include "private_profile.h"
 #include "text_conv.h"
 
 using namespace ardmon;
@@ -43,8 +43,7 @@ bool CanOpenForReading(const std::string& path)
 }  // namespace
 
 CIniView::CIniView(UserMessages& messages, wxWindow* pParent)
-    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent),
-      m_messages(messages)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), m_messages(messages)
 {
 }
 
@@ -58,8 +57,10 @@ bool CIniView::Create()
     m_listSections = dynamic_cast<wxListBox*>(FindWindow(IDC_SECTIONS));
     m_listKeys = dynamic_cast<wxListCtrl*>(FindWindow(IDC_KEYS));
 
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedGetKeys(); }, IDC_GET_KEYS);
-    Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) { OnLbnDblclkSections(); }, IDC_SECTIONS);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedGetKeys(); }, IDC_GET_KEYS);
+    Bind(
+        wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) { OnLbnDblclkSections(); }, IDC_SECTIONS);
     Bind(wxEVT_SIZE, &CIniView::OnSize, this);
     Bind(wxEVT_CHAR_HOOK, &CIniView::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, &CIniView::OnClose, this);
@@ -86,9 +87,8 @@ bool CIniView::OnInitDialog()
         AfxMessageBox(m_messages, kTooManySectionsMessage);
         return false;
     }
-    SplitSectionNames(names.data(), length, [this](std::string_view name) {
-        m_listSections->Append(ToWx(name));
-    });
+    SplitSectionNames(names.data(), length,
+                      [this](std::string_view name) { m_listSections->Append(ToWx(name)); });
 
     m_listKeys->InsertColumn(0, "Key Name", wxLIST_FORMAT_LEFT, 100);
     m_listKeys->InsertColumn(1, "Key Value", wxLIST_FORMAT_LEFT, 100);
@@ -130,8 +130,7 @@ void CIniView::OnBnClickedGetKeys()
 
     m_listKeys->DeleteAllItems();
     long row = 0;
-    SplitSectionEntries(content.data(), length, [this, &row](std::string_view key,
-                                                            std::string_view value) {
+    SplitSectionEntries(content.data(), length, [this, &row](std::string_view key, std::string_view value) {
         m_listKeys->InsertItem(row, ToWx(key));
         m_listKeys->SetItem(row, 1, ToWx(value));
         ++row;

@@ -18,8 +18,7 @@ int AfxMessageBox(UserMessages& messages, const std::string& text)
     return messages.MessageBox(text, ApplicationTitle(), MB_OK);
 }
 
-int WxUserMessages::MessageBox(const std::string& text, const std::string& caption,
-                               unsigned /*style*/)
+int WxUserMessages::MessageBox(const std::string& text, const std::string& caption, unsigned /*style*/)
 {
     // The launcher only ever asks for OK.
     wxMessageBox(ToWx(text), ToWx(caption), wxOK | wxCENTRE);

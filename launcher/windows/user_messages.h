@@ -17,8 +17,7 @@ public:
     virtual ~UserMessages() = default;
     // Shows text under caption with the buttons of style; waits for the user
     // and returns the button pressed (IDOK for MB_OK).
-    virtual int MessageBox(const std::string& text, const std::string& caption,
-                           unsigned style) = 0;
+    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned style) = 0;
 };
 
 // The title the launcher's message boxes carry: the executable's file name

@@ -23,8 +23,7 @@ using namespace terminal;
 namespace {
 
 fs::path ScratchDir(const std::string& name) {
-    fs::path dir =
-        fs::temp_directory_path() / ("halvo-terminal-" + name + "-" + std::to_string(getpid()));
+    fs::path dir = fs::temp_directory_path() / ("halvo-terminal-" + name + "-" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
@@ -40,7 +39,7 @@ std::string ReadAll(const fs::path& p) {
 TEST(TerminalCallback, HeaderRowGivesTitlesAndTypeCodes) {
     BlotterSource source{10};
     const std::map<int, std::pair<std::string, int>> expected{
-        {0, {"Instrument", 3}}, {1, {"Side", 10}}, {2, {"Quantity", 1}}, {3, {"Price", 2}},
+        {0, {"Instrument", 3}}, {1, {"Side", 10}},   {2, {"Quantity", 1}}, {3, {"Price", 2}},
         {4, {"Value", 2}},      {5, {"Status", 10}}, {6, {"Time", 3}}};
     for (const auto& [column, want] : expected) {
         std::string text = "left over";
@@ -114,9 +113,11 @@ TEST(TerminalOptions, EnvironmentThenCommandLine) {
     EXPECT_EQ(o->rows, 7);
     EXPECT_EQ(o->report, "r.txt");
 
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--rows", "-1"}, {"--rows", "12x"}, {"--rows"},
-          {"--export-text", "a.txt"}, {"--frobnicate"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--rows", "-1"},
+                                                {"--rows", "12x"},
+                                                {"--rows"},
+                                                {"--export-text", "a.txt"},
+                                                {"--frobnicate"}}) {
         EXPECT_FALSE(ParseOptions(bad, getenv, error)) << bad[0];
         EXPECT_FALSE(error.empty());
     }

@@ -37,8 +37,7 @@ public:
     // (IDOK, IDYES, IDNO).
     virtual int AfxMessageBox(const std::string& text, unsigned type, unsigned helpId) = 0;
     // MessageBoxA with no owner window and an explicit caption. Returns the button pressed.
-    virtual int MessageBoxA(const std::string& text, const std::string& caption,
-                            unsigned type) = 0;
+    virtual int MessageBoxA(const std::string& text, const std::string& caption, unsigned type) = 0;
 };
 
 // Installs the interaction every export uses from now on; null restores the

@@ -11,8 +11,7 @@
 // Supplies the text of one cell. pUserData is CLedgraInterface::m_pUserData;
 // the callback assigns strText and, for the header row of a workbook, stores the
 // column's type code in *pnType. The result is ignored.
-typedef int (*ColumnTextRtn)(void* pUserData, int nRow, int nColumn, std::string& strText,
-                             int* pnType);
+typedef int (*ColumnTextRtn)(void* pUserData, int nRow, int nColumn, std::string& strText, int* pnType);
 
 class LEDGRA_API CLedgraInterface {
 public:

@@ -29,8 +29,7 @@ public:
         AddRef();
         return Release();
     }
-    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                   ExcepInfo* info) override {
+    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override {
         ++calls;
         lastDispId = dispId;
         lastFlags = flags;
@@ -132,8 +131,7 @@ TEST(Variant, SafeArrayRejectsWhatItCannotHold) {
     block.PutElement(inside, Variant::R8(2.5));
     EXPECT_EQ(block.parray()->At(1, 2).dblVal(), 2.5);
     for (const auto& index : {std::vector<long>{2, 0}, {0, 3}, {-1, 0}, {0, -1}}) {
-        EXPECT_EQ(OleErrorOf([&] { block.PutElement(index.data(), Variant::Int(1)); }),
-                  DISP_E_BADINDEX);
+        EXPECT_EQ(OleErrorOf([&] { block.PutElement(index.data(), Variant::Int(1)); }), DISP_E_BADINDEX);
     }
     // A new array, empty again, whether or not the storage is reused.
     block.Create(VT_VARIANT, 2, counts);
@@ -166,11 +164,11 @@ TEST(Variant, ConversionsIgnoreTheLocaleAndRoundLikeAutomation) {
 
 TEST(Variant, TextLengthsCountUtf16Units) {
     EXPECT_EQ(Utf16Length("abc"), 3u);
-    EXPECT_EQ(Utf16Length("\xC3\xA9t\xC3\xA9"), 3u);        // été
-    EXPECT_EQ(Utf16Length("\xF0\x9F\x98\x80"), 2u);         // one character beyond U+FFFF
-    EXPECT_EQ(Utf16Length("\xE9t\xE9"), 3u);                // Latin-1 bytes count one each
+    EXPECT_EQ(Utf16Length("\xC3\xA9t\xC3\xA9"), 3u);  // été
+    EXPECT_EQ(Utf16Length("\xF0\x9F\x98\x80"), 2u);   // one character beyond U+FFFF
+    EXPECT_EQ(Utf16Length("\xE9t\xE9"), 3u);          // Latin-1 bytes count one each
     EXPECT_EQ(Utf16Prefix("\xC3\xA9t\xC3\xA9", 2), "\xC3\xA9t");
-    EXPECT_EQ(Utf16Prefix("a\xF0\x9F\x98\x80", 2), "a");    // a pair is never split
+    EXPECT_EQ(Utf16Prefix("a\xF0\x9F\x98\x80", 2), "a");  // a pair is never split
     EXPECT_EQ(Utf16Prefix("abc", 10), "abc");
 }
 
@@ -183,8 +181,8 @@ TEST(InvokeHelper, SendsTheArgumentsTheTypeBytesDescribe) {
     driver.InvokeHelper(392, DISPATCH_PROPERTYGET, VT_BSTR, &version, nullptr);
     EXPECT_EQ(version, "16.0");
 
-    driver.InvokeHelper(682, DISPATCH_METHOD, VT_EMPTY, nullptr, kBstrVariant,
-                        std::string("a.xls"), optional);
+    driver.InvokeHelper(682, DISPATCH_METHOD, VT_EMPTY, nullptr, kBstrVariant, std::string("a.xls"),
+                        optional);
     EXPECT_EQ(probe->lastDispId, 682);
     EXPECT_EQ(probe->lastFlags, DISPATCH_METHOD);
     ASSERT_EQ(probe->lastArgs.size(), 2u);
@@ -201,22 +199,18 @@ TEST(InvokeHelper, AMismatchBetweenTypeBytesAndArgumentsIsAnErrorAndSendsNothing
     COleDispatchDriver driver(Probe::Make());
     auto* probe = static_cast<Probe*>(driver.m_lpDispatch);
     const Variant v = Variant::I2(1);
-    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(1, 1, VT_EMPTY, nullptr, kBool); }),
-              DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(1, 1, VT_EMPTY, nullptr, kBool); }), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(1, 1, VT_EMPTY, nullptr, kBool, true, true); }),
               DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(1, 1, VT_EMPTY, nullptr, kBool, v); }),
               DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(OleErrorOf([&] {
-                  driver.InvokeHelper(1, 1, VT_EMPTY, nullptr, kBstrVariant, v, v);
-              }),
+    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(1, 1, VT_EMPTY, nullptr, kBstrVariant, v, v); }),
               DISP_E_TYPEMISMATCH);
     const BYTE unknown[] = {0x03, 0};
     EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(1, 1, VT_EMPTY, nullptr, unknown, v); }),
               DISP_E_BADVARTYPE);
     std::string text;
-    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(1, 2, VT_DISPATCH, &text, nullptr); }),
-              E_INVALIDARG);
+    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(1, 2, VT_DISPATCH, &text, nullptr); }), E_INVALIDARG);
     EXPECT_EQ(probe->calls, 0);
 
     // An object result that is not an object is refused too, after the call.
@@ -227,8 +221,7 @@ TEST(InvokeHelper, AMismatchBetweenTypeBytesAndArgumentsIsAnErrorAndSendsNothing
     EXPECT_EQ(object, nullptr);
 
     COleDispatchDriver empty;
-    EXPECT_EQ(OleErrorOf([&] { empty.InvokeHelper(1, 1, VT_EMPTY, nullptr, nullptr); }),
-              E_POINTER);
+    EXPECT_EQ(OleErrorOf([&] { empty.InvokeHelper(1, 1, VT_EMPTY, nullptr, nullptr); }), E_POINTER);
 }
 
 TEST(InvokeHelper, ServerFailuresBecomeTheTwoErrorKinds) {
@@ -247,12 +240,10 @@ TEST(InvokeHelper, ServerFailuresBecomeTheTwoErrorKinds) {
               DISP_E_MEMBERNOTFOUND);
     probe->status = S_OK;
     probe->throwBadAlloc = true;
-    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(9, 1, VT_EMPTY, nullptr, nullptr); }),
-              E_OUTOFMEMORY);
+    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(9, 1, VT_EMPTY, nullptr, nullptr); }), E_OUTOFMEMORY);
     probe->throwBadAlloc = false;
     probe->throwOther = true;
-    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(9, 1, VT_EMPTY, nullptr, nullptr); }),
-              RPC_E_SERVERFAULT);
+    EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(9, 1, VT_EMPTY, nullptr, nullptr); }), RPC_E_SERVERFAULT);
 }
 
 TEST(DispatchDriver, HoldsAndReleasesItsReference) {
@@ -356,6 +347,5 @@ TEST(ErrorReports, ShowTheirTextsWithTheirCaptions) {
     EXPECT_EQ(ui.calls[1].caption, "COM Error");
     EXPECT_EQ(ui.calls[1].type, 0x10000u);
     EXPECT_EQ(ui.calls[2].text, "Unknown automation error 0x800A01A8.");
-    EXPECT_EQ(ui.calls[3].text,
-              "Not enough memory resources are available to complete this operation.");
+    EXPECT_EQ(ui.calls[3].text, "Not enough memory resources are available to complete this operation.");
 }

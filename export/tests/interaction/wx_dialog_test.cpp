@@ -2,8 +2,8 @@
 // program itself, so these also show the library bringing wx up on demand in
 // such a host. Each step waits until the dialog's window is on the display
 // (found by its title), then types.
-#include "interaction/WxInteraction.h"
 #include "../object/TestTable.h"
+#include "interaction/WxInteraction.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -14,10 +14,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <deque>
-#include <map>
-#include <functional>
 #include <unistd.h>
+#include <deque>
+#include <functional>
+#include <map>
 
 using namespace ledgra;
 

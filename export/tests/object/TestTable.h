@@ -35,8 +35,8 @@ struct TestTable {
         if (self->calls.empty() && !self->mustExist.empty())
             self->fileExistedAtFirstCall = std::filesystem::exists(self->mustExist);
         self->calls.push_back({row, column, text, *type});
-        const std::string& cell = self->rows.at(static_cast<std::size_t>(row - 1))
-                                      .at(static_cast<std::size_t>(column));
+        const std::string& cell =
+            self->rows.at(static_cast<std::size_t>(row - 1)).at(static_cast<std::size_t>(column));
         if (cell != self->leaveAlone) text = cell;
         *type = 99;  // the text export ignores it
         return 12345;

@@ -2,9 +2,9 @@
 // and every way it can end. The save dialog and the message boxes are scripted.
 #include <ledgra/LedgraInterface.h>
 
+#include "TestTable.h"
 #include "interaction/ScriptedInteraction.h"
 #include "object/TextExport.h"
-#include "TestTable.h"
 
 #include <gtest/gtest.h>
 
@@ -90,8 +90,7 @@ TEST_F(TextExport, NoRowsGiveAnEmptyFileAndNoColumnsEmptyLines) {
 }
 
 TEST_F(TextExport, TextsThatWouldSplitAFieldAreQuoted) {
-    data.rows = {{"a,b", "say \"hi\"", "\"q\"", ""},
-                 {"l1\nl2", "cr\r", "plain", "x\"y,z"}};
+    data.rows = {{"a,b", "say \"hi\"", "\"q\"", ""}, {"l1\nl2", "cr\r", "plain", "x\"y,z"}};
     EXPECT_EQ(Export(2, 4), 1);
     EXPECT_EQ(ReadFile(path),
               "\"a,b\",say \"hi\",\"\"\"q\"\"\",\r\n"
@@ -188,8 +187,8 @@ int GridCell(void* user, int row, int column, std::string& text, int*) {
 
 TEST(TextRows, TheExportBufferMatchesTheRowHelperAcrossBlocks) {
     // Short, long, quoted and empty texts, enough rows for several buffer blocks.
-    std::vector<std::string> cells = {"", "HALV", "12.50", "a,b", "\"lead", "mid\"dle",
-                                      std::string(40, 'x'), std::string(33, ','), "\r\n"};
+    std::vector<std::string> cells = {
+        "", "HALV", "12.50", "a,b", "\"lead", "mid\"dle", std::string(40, 'x'), std::string(33, ','), "\r\n"};
     std::string expected;
     ledgra::TextBuffer buffer;
     std::string textA, textB;

@@ -40,11 +40,11 @@ public:
     bool failCreate = false;  // the application cannot be created
 
     struct Failure {
-        HRESULT status;            // DISP_E_EXCEPTION makes a dispatch error
-        SCODE scode = 0;           // for a dispatch error
-        std::string description;   // for a dispatch error
-        int skip = 0;              // calls to let through first
-        int times = -1;            // calls to fail then (-1: all)
+        HRESULT status;           // DISP_E_EXCEPTION makes a dispatch error
+        SCODE scode = 0;          // for a dispatch error
+        std::string description;  // for a dispatch error
+        int skip = 0;             // calls to let through first
+        int times = -1;           // calls to fail then (-1: all)
     };
     // Fails requests with this DISPID and kind (1 method, 2 get, 4 put).
     void FailOn(DISPID dispId, WORD kind, Failure failure) { failures_[{dispId, kind}] = failure; }
@@ -80,10 +80,12 @@ public:
     }
     const std::string& Name() const { return name_; }
 
-    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result,
-                   ExcepInfo* info) override {
+    HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override {
         Recording& rec = *recording_;
-        std::string line = name_ + (flags == 1 ? " method " : flags == 2 ? " get " : " put ") +
+        std::string line = name_ +
+                           (flags == 1   ? " method "
+                            : flags == 2 ? " get "
+                                         : " put ") +
                            std::to_string(dispId) + " (";
         for (std::size_t i = 0; i < args.size(); ++i) {
             if (i) line += ", ";
@@ -124,14 +126,25 @@ private:
         }
         std::string kind;
         switch (dispId) {
-        case 572: kind = "Workbooks"; break;
-        case 682: kind = "Workbook"; break;
-        case 485: kind = "Sheets"; break;
-        case 170:
-        case 181: kind = "Worksheet"; break;
-        case 197:
-        case 256: kind = "Range"; break;
-        default: return "";
+            case 572:
+                kind = "Workbooks";
+                break;
+            case 682:
+                kind = "Workbook";
+                break;
+            case 485:
+                kind = "Sheets";
+                break;
+            case 170:
+            case 181:
+                kind = "Worksheet";
+                break;
+            case 197:
+            case 256:
+                kind = "Range";
+                break;
+            default:
+                return "";
         }
         auto* object = new RecordingObject(recording_, kind);
         const std::string name = object->Name();
@@ -150,27 +163,33 @@ private:
 inline std::string Describe(const Variant& v) {
     char number[64];
     switch (v.vt()) {
-    case VT_EMPTY: return "EMPTY";
-    case VT_I2: return "I2 " + std::to_string(v.iVal());
-    case VT_I4: return "I4 " + std::to_string(v.lVal());
-    case VT_INT: return "INT " + std::to_string(v.intVal());
-    case VT_R8:
-        std::snprintf(number, sizeof number, "%.17g", v.dblVal());
-        return std::string("R8 ") + number;
-    case VT_BSTR: return "BSTR '" + v.bstrVal() + "'";
-    case VT_BOOL: return "BOOL " + std::to_string(v.boolVal());
-    case VT_ERROR:
-        if (v.IsOptional()) return "OPT";
-        std::snprintf(number, sizeof number, "ERROR 0x%08X", static_cast<unsigned>(v.scode()));
-        return number;
-    case VT_DISPATCH: {
-        auto* object = dynamic_cast<RecordingObject*>(v.pdispVal());
-        return "DISPATCH " + (object ? object->Name() : std::string("?"));
-    }
-    default:
-        if (const SafeArray* a = v.parray())
-            return "ARRAY " + std::to_string(a->Rows()) + "x" + std::to_string(a->Columns());
-        return "VT " + std::to_string(v.vt());
+        case VT_EMPTY:
+            return "EMPTY";
+        case VT_I2:
+            return "I2 " + std::to_string(v.iVal());
+        case VT_I4:
+            return "I4 " + std::to_string(v.lVal());
+        case VT_INT:
+            return "INT " + std::to_string(v.intVal());
+        case VT_R8:
+            std::snprintf(number, sizeof number, "%.17g", v.dblVal());
+            return std::string("R8 ") + number;
+        case VT_BSTR:
+            return "BSTR '" + v.bstrVal() + "'";
+        case VT_BOOL:
+            return "BOOL " + std::to_string(v.boolVal());
+        case VT_ERROR:
+            if (v.IsOptional()) return "OPT";
+            std::snprintf(number, sizeof number, "ERROR 0x%08X", static_cast<unsigned>(v.scode()));
+            return number;
+        case VT_DISPATCH: {
+            auto* object = dynamic_cast<RecordingObject*>(v.pdispVal());
+            return "DISPATCH " + (object ? object->Name() : std::string("?"));
+        }
+        default:
+            if (const SafeArray* a = v.parray())
+                return "ARRAY " + std::to_string(a->Rows()) + "x" + std::to_string(a->Columns());
+            return "VT " + std::to_string(v.vt());
     }
 }
 

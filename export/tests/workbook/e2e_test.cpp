@@ -33,8 +33,8 @@ bool RunCommand(const std::string& command, std::string& output) {
 std::string Xlrd(const std::string& path, const std::string& errors, int limit = 20) {
     std::string output;
     EXPECT_TRUE(RunCommand("/usr/bin/python3 '" LEDGRA_TEST_DIR "/read_xls.py' '" + path + "' " +
-                        std::to_string(limit) + " 2>'" + errors + "'",
-                    output))
+                               std::to_string(limit) + " 2>'" + errors + "'",
+                           output))
         << ReadFile(errors);
     EXPECT_EQ(ReadFile(errors), "") << "xlrd warned";
     return output;
@@ -91,15 +91,18 @@ TEST(WorkbookEndToEnd, TypesFormatsAndHeaderAsTheReadersSeeThem) {
               ",0,0042,,,\"1,5\"\n");
     // As displayed, with the number formats applied.
     const std::string shown = dir / "shown.csv";
-    ASSERT_TRUE(RunCommand("ssconvert -T Gnumeric_stf:stf_assistant -O 'format=preserve separator=, "
-                           "sheet=Data-Sheet1' '" + path + "' '" + shown + "' 2>&1",
-                           output))
+    ASSERT_TRUE(
+        RunCommand("ssconvert -T Gnumeric_stf:stf_assistant -O 'format=preserve separator=, "
+                   "sheet=Data-Sheet1' '" +
+                       path + "' '" + shown + "' 2>&1",
+                   output))
         << output;
     EXPECT_EQ(output, "");
     EXPECT_EQ(ReadFile(shown),  // Gnumeric shows a negative number with U+2212
               "Id,Price,Code,Qty,Note,Misc\n"
               "1,12.50,007,100000,first,x\n"
-              "12,3.50,,\xE2\x88\x92" "3,\"say \"\"hi\"\", twice\",\n"
+              "12,3.50,,\xE2\x88\x92"
+              "3,\"say \"\"hi\"\", twice\",\n"
               ",0.00,0042,,,\"1,5\"\n");
 }
 
@@ -127,7 +130,8 @@ TEST(WorkbookEndToEnd, The65535thDataRowGoesToASecondSheetUnderItsOwnHeader) {
               "1: number:65535.0:General | number:65535.25:0.00\n");
 
     std::string output;
-    ASSERT_TRUE(RunCommand("ssconvert -S '" + path + "' '" + (dir / "s_%n.csv") + "' 2>&1", output)) << output;
+    ASSERT_TRUE(RunCommand("ssconvert -S '" + path + "' '" + (dir / "s_%n.csv") + "' 2>&1", output))
+        << output;
     EXPECT_EQ(output, "");
     EXPECT_EQ(ReadFile(dir / "s_1.csv"), "Row,Value\n65535,65535.25\n");
     const std::string first = ReadFile(dir / "s_0.csv");

@@ -1,10 +1,10 @@
 // The stand-in application through the automation layer: opening text files,
 // sheet names, ranges, saving in both kinds of file, refusing what a workbook
 // file cannot hold, and handing the workbook to the desktop.
+#include "standin/Standin.h"
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
 #include "standin/SheetRules.h"
-#include "standin/Standin.h"
 #include "tests/object/TestTable.h"
 
 #include <gtest/gtest.h>
@@ -31,8 +31,8 @@ struct Session {
         EXPECT_EQ(OleInitialize(nullptr), S_OK);
         EXPECT_NE(app.CreateDispatch(kProgId), 0);
         books.AttachDispatch(app.get_Workbooks());
-        book.AttachDispatch(books.Open(path, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt,
-                                       kOpt, kOpt, kOpt));
+        book.AttachDispatch(
+            books.Open(path, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt));
         sheets.AttachDispatch(book.get_Sheets());
         sheet.AttachDispatch(sheets.get_Item(Variant::I2(1)));
     }
@@ -127,13 +127,13 @@ TEST(Standin, OpensTextFilesAsOneSheetNamedAfterTheFile) {
     const std::string xls = dir / "real.xls";
     WriteFile(xls, std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "rest");
     EXPECT_EQ(DispatchError([&] {
-                  CWorkbook other(s.books.Open(xls, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt,
-                                               kOpt, kOpt, kOpt, kOpt));
+                  CWorkbook other(s.books.Open(xls, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt,
+                                               kOpt, kOpt, kOpt));
               }).substr(0, 9),
               "800A03EC ");
     EXPECT_NE(DispatchError([&] {
-                  CWorkbook other(s.books.Open(dir / "none.xls", kOpt, kOpt, kOpt, kOpt, kOpt,
-                                               kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt));
+                  CWorkbook other(s.books.Open(dir / "none.xls", kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt,
+                                               kOpt, kOpt, kOpt, kOpt, kOpt));
               }).find("could not be found"),
               std::string::npos);
 }
@@ -156,8 +156,7 @@ TEST(Standin, RefusesBadSheetNamesAsTheApplicationDoes) {
     const Variant after = Variant::Dispatch(s.sheet.m_lpDispatch);
     CWorksheet added(s.sheets.Add(kOpt, after, kOpt, kOpt));
     EXPECT_EQ(added.get_Name(), "Sheet1");
-    EXPECT_EQ(DispatchError([&] { added.put_Name("data"); }).substr(0, 30),
-              "800A03EC Cannot rename a sheet");
+    EXPECT_EQ(DispatchError([&] { added.put_Name("data"); }).substr(0, 30), "800A03EC Cannot rename a sheet");
     CWorksheet second(s.sheets.get_Item(Variant::I2(2)));
     EXPECT_EQ(second.get_Name(), "Sheet1");
     CWorksheet third(s.sheets.Add(kOpt, after, kOpt, kOpt));  // right behind the first again

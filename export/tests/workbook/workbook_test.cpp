@@ -88,8 +88,8 @@ TEST_F(WorkbookExportTest, NoDataRowsOpenTheWorkbookAndHandItOver) {
         ASSERT_EQ(workbook::WriteToExcelWith(table, fresh.ProgId()), 1);
         std::vector<std::string> expected = Start(path);
         Append(expected, End());
-        Append(expected, {"release Worksheet1", "release Sheets1", "release Workbook1",
-                          "release Workbooks1", "release Application1"});
+        Append(expected, {"release Worksheet1", "release Sheets1", "release Workbook1", "release Workbooks1",
+                          "release Application1"});
         EXPECT_EQ(fresh->log, expected) << "rows " << rows;
         EXPECT_TRUE(data.calls.empty());
         EXPECT_EQ(fresh->liveObjects, 0);
@@ -108,23 +108,23 @@ TEST_F(WorkbookExportTest, OneDataRowIsOneSheetOneHeaderAndOneBlock) {
 
     std::vector<std::string> expected = Start(path);
     Append(expected, {
-        "Worksheet1 put 110 (BSTR 'Data-Sheet1')",
-        "Worksheet1 get 197 (BSTR 'A1', BSTR 'A2') -> Range1",
-        "Worksheet1 get 197 (BSTR 'A1', BSTR 'A1') -> Range2",
-        "Range1 put 193 (BSTR '0.00')",
-        "Range2 put 6 (BSTR 'Price')",
-        "Worksheet1 get 197 (BSTR 'B1', BSTR 'B2') -> Range3",
-        "release Range1",
-        "Worksheet1 get 197 (BSTR 'B1', BSTR 'B1') -> Range4",
-        "release Range2",
-        "Range3 put 193 (BSTR '@')",
-        "Range4 put 6 (BSTR 'Code')",
-        "Worksheet1 get 197 (BSTR 'A2', OPT) -> Range5",
-        "release Range3",
-        "Range5 get 256 (I2 1, I2 2) -> Range6",
-        "release Range5",
-        "Range6 put 6 (ARRAY 1x2)",
-    });
+                         "Worksheet1 put 110 (BSTR 'Data-Sheet1')",
+                         "Worksheet1 get 197 (BSTR 'A1', BSTR 'A2') -> Range1",
+                         "Worksheet1 get 197 (BSTR 'A1', BSTR 'A1') -> Range2",
+                         "Range1 put 193 (BSTR '0.00')",
+                         "Range2 put 6 (BSTR 'Price')",
+                         "Worksheet1 get 197 (BSTR 'B1', BSTR 'B2') -> Range3",
+                         "release Range1",
+                         "Worksheet1 get 197 (BSTR 'B1', BSTR 'B1') -> Range4",
+                         "release Range2",
+                         "Range3 put 193 (BSTR '@')",
+                         "Range4 put 6 (BSTR 'Code')",
+                         "Worksheet1 get 197 (BSTR 'A2', OPT) -> Range5",
+                         "release Range3",
+                         "Range5 get 256 (I2 1, I2 2) -> Range6",
+                         "release Range5",
+                         "Range6 put 6 (ARRAY 1x2)",
+                     });
     Append(expected, SaveStep("Worksheet1", path));
     expected.push_back("release Worksheet1");
     Append(expected, End());
@@ -154,27 +154,27 @@ TEST_F(WorkbookExportTest, BlocksHoldAtMost5000Rows) {
 
     std::vector<std::string> expected = Start(path);
     Append(expected, {
-        "Worksheet1 put 110 (BSTR 'Data-Sheet1')",
-        "Worksheet1 get 197 (BSTR 'A1', BSTR 'A5002') -> Range1",
-        "Worksheet1 get 197 (BSTR 'A1', BSTR 'A1') -> Range2",
-        "Range2 put 6 (BSTR 'N')",
-        "Worksheet1 get 197 (BSTR 'B1', BSTR 'B5002') -> Range3",
-        "release Range1",
-        "Worksheet1 get 197 (BSTR 'B1', BSTR 'B1') -> Range4",
-        "release Range2",
-        "Range3 put 193 (BSTR 'General')",
-        "Range4 put 6 (BSTR 'Note')",
-        "Worksheet1 get 197 (BSTR 'A2', OPT) -> Range5",
-        "release Range3",
-        "Range5 get 256 (I2 5000, I2 2) -> Range6",
-        "release Range5",
-        "Range6 put 6 (ARRAY 5000x2)",
-        "Worksheet1 get 197 (BSTR 'A5002', OPT) -> Range7",
-        "release Range6",
-        "Range7 get 256 (I2 1, I2 2) -> Range8",
-        "release Range7",
-        "Range8 put 6 (ARRAY 1x2)",
-    });
+                         "Worksheet1 put 110 (BSTR 'Data-Sheet1')",
+                         "Worksheet1 get 197 (BSTR 'A1', BSTR 'A5002') -> Range1",
+                         "Worksheet1 get 197 (BSTR 'A1', BSTR 'A1') -> Range2",
+                         "Range2 put 6 (BSTR 'N')",
+                         "Worksheet1 get 197 (BSTR 'B1', BSTR 'B5002') -> Range3",
+                         "release Range1",
+                         "Worksheet1 get 197 (BSTR 'B1', BSTR 'B1') -> Range4",
+                         "release Range2",
+                         "Range3 put 193 (BSTR 'General')",
+                         "Range4 put 6 (BSTR 'Note')",
+                         "Worksheet1 get 197 (BSTR 'A2', OPT) -> Range5",
+                         "release Range3",
+                         "Range5 get 256 (I2 5000, I2 2) -> Range6",
+                         "release Range5",
+                         "Range6 put 6 (ARRAY 5000x2)",
+                         "Worksheet1 get 197 (BSTR 'A5002', OPT) -> Range7",
+                         "release Range6",
+                         "Range7 get 256 (I2 1, I2 2) -> Range8",
+                         "release Range7",
+                         "Range8 put 6 (ARRAY 1x2)",
+                     });
     Append(expected, SaveStep("Worksheet1", path));
     expected.push_back("release Worksheet1");
     Append(expected, End());
@@ -222,16 +222,16 @@ TEST_F(WorkbookExportTest, TheRowAfter65534StartsASecondSheetBehindTheFirst) {
     };
     auto sheetPass = [&](const std::string& sheet, int k, int rows) {
         expected.push_back(sheet + " put 110 (BSTR 'Data-Sheet" + std::to_string(k) + "')");
-        expected.push_back(sheet + " get 197 (BSTR 'A1', BSTR 'A" + std::to_string(rows + 1) +
-                           "') -> " + name(++range));
+        expected.push_back(sheet + " get 197 (BSTR 'A1', BSTR 'A" + std::to_string(rows + 1) + "') -> " +
+                           name(++range));
         hold(rangeHeld, range);
         expected.push_back(sheet + " get 197 (BSTR 'A1', BSTR 'A1') -> " + name(++range));
         hold(cellHeld, range);
         expected.push_back(name(cellHeld) + " put 6 (BSTR 'Id')");
         for (int start = 0; start < rows; start += 5000) {
             const int b = std::min(rows - start, 5000);
-            expected.push_back(sheet + " get 197 (BSTR 'A" + std::to_string(start + 2) +
-                               "', OPT) -> " + name(++range));
+            expected.push_back(sheet + " get 197 (BSTR 'A" + std::to_string(start + 2) + "', OPT) -> " +
+                               name(++range));
             hold(rangeHeld, range);
             expected.push_back(name(range) + " get 256 (I2 " + std::to_string(b) + ", I2 1) -> " +
                                name(range + 1));
@@ -242,14 +242,13 @@ TEST_F(WorkbookExportTest, TheRowAfter65534StartsASecondSheetBehindTheFirst) {
         Append(expected, SaveStep(sheet, path));
     };
     sheetPass("Worksheet1", 1, 65534);
-    Append(expected, {"Sheets1 method 181 (OPT, DISPATCH Worksheet1, OPT, OPT) -> Worksheet2",
-                      "release Worksheet1"});
+    Append(expected,
+           {"Sheets1 method 181 (OPT, DISPATCH Worksheet1, OPT, OPT) -> Worksheet2", "release Worksheet1"});
     sheetPass("Worksheet2", 2, 1);
     expected.push_back("release Worksheet2");
     Append(expected, End());
-    Append(expected, {"release " + name(cellHeld), "release " + name(rangeHeld),
-                      "release Sheets1", "release Workbook1", "release Workbooks1",
-                      "release Application1"});
+    Append(expected, {"release " + name(cellHeld), "release " + name(rangeHeld), "release Sheets1",
+                      "release Workbook1", "release Workbooks1", "release Application1"});
     EXPECT_EQ(app->log, expected);
 
     // Row 0 for each sheet before its data rows; data rows 1..65535 once each.
@@ -430,11 +429,9 @@ TEST_F(WorkbookExportTest, ALongBaseNameIsCutSoTheSheetNameFits) {
     ui.QueueSave(dir / "Data.xls");
     ASSERT_EQ(Run(table), 1);
     const std::string base(24, 'n');
-    EXPECT_NE(std::find(app->log.begin(), app->log.end(),
-                        "Worksheet1 put 110 (BSTR '" + base + "-Sheet1')"),
+    EXPECT_NE(std::find(app->log.begin(), app->log.end(), "Worksheet1 put 110 (BSTR '" + base + "-Sheet1')"),
               app->log.end());
-    EXPECT_NE(std::find(app->log.begin(), app->log.end(),
-                        "Worksheet2 put 110 (BSTR '" + base + "-Sheet2')"),
+    EXPECT_NE(std::find(app->log.begin(), app->log.end(), "Worksheet2 put 110 (BSTR '" + base + "-Sheet2')"),
               app->log.end());
     EXPECT_EQ(workbook::SheetName("Data", 3), "Data-Sheet3");
     // Cut at a character boundary, counting characters as a sheet name does.
@@ -490,10 +487,12 @@ TEST_F(WorkbookExportTest, TheVersionDecidesTheFileFormatOrSkipsTheSaveStep) {
         ui.QueueSave(dir / "Data.xls");
         ScopedInteraction scope(ui);
         ASSERT_EQ(workbook::WriteToExcelWith(table, versioned.ProgId()), 1);
-        const auto saveAs = std::find_if(versioned->log.begin(), versioned->log.end(),
-                                         [](const std::string& l) { return l.find(" 284 ") != std::string::npos; });
-        const bool alerts = std::any_of(versioned->log.begin(), versioned->log.end(),
-                                        [](const std::string& l) { return l.find(" 343 ") != std::string::npos; });
+        const auto saveAs =
+            std::find_if(versioned->log.begin(), versioned->log.end(),
+                         [](const std::string& l) { return l.find(" 284 ") != std::string::npos; });
+        const bool alerts =
+            std::any_of(versioned->log.begin(), versioned->log.end(),
+                        [](const std::string& l) { return l.find(" 343 ") != std::string::npos; });
         if (expected.empty()) {
             EXPECT_EQ(saveAs, versioned->log.end());
             EXPECT_FALSE(alerts);
@@ -509,7 +508,7 @@ TEST(CellConversion, FollowsTheCLibraryInTheCLocale) {
     EXPECT_EQ(ParseInt("  +42xyz"), 42);
     EXPECT_EQ(ParseInt("\t-0012"), -12);
     EXPECT_EQ(ParseInt("x1"), 0);
-    EXPECT_EQ(ParseInt("99999999999"), 2147483647);    // saturates
+    EXPECT_EQ(ParseInt("99999999999"), 2147483647);  // saturates
     EXPECT_EQ(ParseInt("-99999999999"), -2147483647 - 1);
     EXPECT_EQ(ParseLong("2147483648"), 2147483647);
     EXPECT_EQ(ParseDouble(" 3.5"), 3.5);
@@ -526,8 +525,8 @@ TEST(CellConversion, FollowsTheCLibraryInTheCLocale) {
 TEST(CellConversion, AGermanHostStillReadsAPoint) {
     // Build a de_DE locale where the system has none installed.
     TempDir locales;
-    const std::string command = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8") +
-                                "' >/dev/null 2>&1";
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8") + "' >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0 && !std::filesystem::exists(locales / "de_DE.UTF-8"))
         GTEST_SKIP() << "localedef cannot build de_DE";
     ::setenv("LOCPATH", locales.path().c_str(), 1);

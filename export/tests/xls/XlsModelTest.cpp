@@ -13,9 +13,12 @@ namespace {
 
 std::string Show(const CellValue& v) {
     switch (v.kind) {
-    case CellKind::Empty: return "empty";
-    case CellKind::Number: return "number " + std::to_string(v.number);
-    case CellKind::Text: return "text " + v.text;
+        case CellKind::Empty:
+            return "empty";
+        case CellKind::Number:
+            return "number " + std::to_string(v.number);
+        case CellKind::Text:
+            return "text " + v.text;
     }
     return "?";
 }
@@ -78,19 +81,38 @@ TEST(XlsModel, RowsStayCompact) {
 }
 
 TEST(XlsModel, NumbersKeepEveryBit) {
-    const double values[] = {0.0, -0.0, 1, -1, 536870911, -536870912, 536870912, -536870913, 0.1, 3.57,
-                             -1234567.89, 5368709.11, 5368709.12, 1e-300, 1.5, 0.25, 1e15, 123456789012.0,
-                             std::nextafter(1.0, 2.0), std::numeric_limits<double>::denorm_min()};
+    const double values[] = {0.0,
+                             -0.0,
+                             1,
+                             -1,
+                             536870911,
+                             -536870912,
+                             536870912,
+                             -536870913,
+                             0.1,
+                             3.57,
+                             -1234567.89,
+                             5368709.11,
+                             5368709.12,
+                             1e-300,
+                             1.5,
+                             0.25,
+                             1e15,
+                             123456789012.0,
+                             std::nextafter(1.0, 2.0),
+                             std::numeric_limits<double>::denorm_min()};
     auto book = NewWorkbook();
     Worksheet& s = book->InsertSheet(0, "S");
     for (std::uint32_t i = 0; i < std::size(values); ++i) s.SetNumber(i, 0, values[i]);
     for (std::uint32_t i = 0; i < std::size(values); ++i)
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(s.CellAt(i, 0).number), std::bit_cast<std::uint64_t>(values[i]))
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(s.CellAt(i, 0).number),
+                  std::bit_cast<std::uint64_t>(values[i]))
             << values[i];
     // Where the compact form is used, it decodes to the same double.
     for (double v : values) {
         if (auto rk = detail::ToRk(v)) {
-            EXPECT_EQ(std::bit_cast<std::uint64_t>(detail::FromRk(*rk)), std::bit_cast<std::uint64_t>(v)) << v;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(detail::FromRk(*rk)), std::bit_cast<std::uint64_t>(v))
+                << v;
         }
     }
     EXPECT_TRUE(detail::ToRk(3.57).has_value());  // 357 / 100
@@ -100,11 +122,11 @@ TEST(XlsModel, NumbersKeepEveryBit) {
 TEST(XlsModel, TextsAreUtf8WithStrayBytesTakenAsLatin1) {
     auto book = NewWorkbook();
     Worksheet& s = book->InsertSheet(0, "S");
-    s.SetText(0, 0, "\xe9t\xe9");                    // Latin-1 bytes, not UTF-8
-    s.SetText(0, 1, "\xc3\xa9t\xc3\xa9");            // the same text in UTF-8
+    s.SetText(0, 0, "\xe9t\xe9");                      // Latin-1 bytes, not UTF-8
+    s.SetText(0, 1, "\xc3\xa9t\xc3\xa9");              // the same text in UTF-8
     s.SetText(0, 2, "\xf0\x9f\x98\x80 \xe2\x82\xac");  // outside the BMP, and the euro sign
-    s.SetText(0, 3, "\xed\xa0\x80\xc0\xaf");         // an encoded surrogate and an overlong '/'
-    s.SetText(0, 4, "a\xe2\x82");                    // cut short
+    s.SetText(0, 3, "\xed\xa0\x80\xc0\xaf");           // an encoded surrogate and an overlong '/'
+    s.SetText(0, 4, "a\xe2\x82");                      // cut short
     EXPECT_EQ(s.CellAt(0, 0).text, "\xc3\xa9t\xc3\xa9");
     EXPECT_EQ(s.CellAt(0, 1).text, "\xc3\xa9t\xc3\xa9");
     EXPECT_EQ(s.CellAt(0, 2).text, "\xf0\x9f\x98\x80 \xe2\x82\xac");
@@ -135,11 +157,11 @@ TEST(XlsModel, LastNumberFormatWins) {
     auto book = NewWorkbook();
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetNumberFormat(0, 100, 2, NumberFormat::Fixed2);
-    s.SetNumberFormat(10, 20, 2, NumberFormat::Text);     // inside
-    s.SetNumberFormat(15, 30, 2, NumberFormat::General);  // across the end of it
-    s.SetNumberFormat(90, 200000, 2, NumberFormat::Text); // past the last row
-    s.SetNumberFormat(5, 1, 2, NumberFormat::Text);       // empty range
-    s.SetNumberFormat(0, 10, 400, NumberFormat::Text);    // no such column in the file
+    s.SetNumberFormat(10, 20, 2, NumberFormat::Text);      // inside
+    s.SetNumberFormat(15, 30, 2, NumberFormat::General);   // across the end of it
+    s.SetNumberFormat(90, 200000, 2, NumberFormat::Text);  // past the last row
+    s.SetNumberFormat(5, 1, 2, NumberFormat::Text);        // empty range
+    s.SetNumberFormat(0, 10, 400, NumberFormat::Text);     // no such column in the file
     auto at = [&](std::uint32_t row) { return static_cast<int>(s.NumberFormatAt(row, 2)); };
     const int G = 0, F = 1, T = 2;
     EXPECT_EQ(at(0), F);

@@ -33,7 +33,9 @@ TEST(XlsReadBack, SheetsCellTypesAndFormats) {
     a.SetText(1, 1, "00007");
     a.SetNumber(1, 2, 42);
     a.SetNumber(2, 0, 0.1);
-    a.SetText(2, 1, "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac");
+    a.SetText(2, 1,
+              "Gr\xc3\xbc\xc3\x9f"
+              "e \xe2\x82\xac");
     a.SetNumber(2, 2, -3.5e300);
     a.SetNumber(3, 2, -536870912);
     Worksheet& b = book->InsertSheet(1, "Data-Sheet2");
@@ -71,7 +73,8 @@ TEST(XlsReadBack, SheetsCellTypesAndFormats) {
               "csv out_1.csv\n"
               "Price,Code,Count\n"
               "1.25,00007,42\n"
-              "0.1,\"Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac\",-3.4999999999999998864E+300\n"
+              "0.1,\"Gr\xc3\xbc\xc3\x9f"
+              "e \xe2\x82\xac\",-3.4999999999999998864E+300\n"
               ",,-536870912\n"
               "csv out_2.csv\n"
               "Price\n"
@@ -104,10 +107,10 @@ std::string Repeat(const std::string& s, int n) {
 TEST(XlsReadBack, LongAndNonLatin1TextsSplitOverContinueRecords) {
     std::vector<std::string> texts = {
         std::string(32767, 'a'),
-        Repeat("\xd0\xb6", 32767),                             // Cyrillic: 16-bit throughout
-        Repeat("\xf0\x9f\x98\x80", 16383) + "x",                // surrogate pairs, 32767 units
-        std::string(9999, 'b') + "\xe2\x82\xac",                 // 16-bit because of its last character
-        Repeat("\xc3\xa9", 20000),                             // Latin-1, stored 8-bit
+        Repeat("\xd0\xb6", 32767),                // Cyrillic: 16-bit throughout
+        Repeat("\xf0\x9f\x98\x80", 16383) + "x",  // surrogate pairs, 32767 units
+        std::string(9999, 'b') + "\xe2\x82\xac",  // 16-bit because of its last character
+        Repeat("\xc3\xa9", 20000),                // Latin-1, stored 8-bit
     };
     for (int i = 0; i < 3000; ++i) {
         const std::string pieces[] = {"x", "\xc3\xa9", "\xd0\xb6", "\xf0\x9f\x98\x80"};
@@ -207,8 +210,9 @@ TEST(XlsReadBack, StreamSizesAtTheContainersThresholds) {
         ASSERT_LT(sizeOf(*book), 4096u + 20);
         ASSERT_TRUE(SaveBiff8(*book, dir / "Small.xls"));
         const std::string out = Check("stream", dir / "Small.xls");
-        EXPECT_EQ(out.substr(out.find("sheets")), "sheets 1, padding 0\nsst total=0 unique=0 records=1\n"
-                                                   "extsst dsst=8 buckets=0\n");
+        EXPECT_EQ(out.substr(out.find("sheets")),
+                  "sheets 1, padding 0\nsst total=0 unique=0 records=1\n"
+                  "extsst dsst=8 buckets=0\n");
         EXPECT_EQ(r, 241u);
         EXPECT_EQ(Check("summary", dir / "Small.xls"),
                   "sheet \"S\" rows=241 cols=1\n"

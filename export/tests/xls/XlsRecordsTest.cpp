@@ -44,8 +44,8 @@ TEST(XlsRecords, TinyWorkbookByteForByte) {
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetText(0, 0, "x");
     s.SetNumberFormat(0, 0, 1, NumberFormat::Fixed2);
-    s.SetNumber(0, 1, 1.5);  // RK: 150 / 100
-    s.SetNumber(0, 2, 2);    // RK: integer 2
+    s.SetNumber(0, 1, 1.5);                              // RK: 150 / 100
+    s.SetNumber(0, 2, 2);                                // RK: integer 2
     s.SetNumberFormat(0, 65535, 3, NumberFormat::Text);  // whole column D: COLINFO
 
     detail::Biff8Writer writer(static_cast<const detail::WorkbookImpl&>(*book));
@@ -65,13 +65,13 @@ TEST(XlsRecords, TinyWorkbookByteForByte) {
                   font + font + font + font + font +
                   // style XFs: 0 Normal, 1-2 font 1, 3-4 font 2, 5-14 font 0
                   "00E0: 00 00 00 00 F5 FF 20 00 00 00 00 00 00 00 00 00 00 00 C0 20\n"
-                  "00E0: 01 00" + styleXf.substr(5) + "00E0: 01 00" + styleXf.substr(5) +
-                  "00E0: 02 00" + styleXf.substr(5) + "00E0: 02 00" + styleXf.substr(5) +
-                  "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) +
-                  "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) +
-                  "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) +
-                  "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) +
-                  "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) +
+                  "00E0: 01 00" +
+                  styleXf.substr(5) + "00E0: 01 00" + styleXf.substr(5) + "00E0: 02 00" + styleXf.substr(5) +
+                  "00E0: 02 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" +
+                  styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) +
+                  "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" +
+                  styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) + "00E0: 00 00" + styleXf.substr(5) +
+                  "00E0: 00 00" + styleXf.substr(5) +
                   // cell XFs 15 General, 16 "0.00" (format 2), 17 "@" (format 49)
                   "00E0: 00 00 00 00 01 00 20 00 00 00 00 00 00 00 00 00 00 00 C0 20\n"
                   "00E0: 00 00 02 00 01 00 20 00 00 04 00 00 00 00 00 00 00 00 C0 20\n"

@@ -59,9 +59,10 @@ TEST(XlsSave, CellsTheFormatCannotHoldAreNamed) {
     {
         auto book = NewWorkbook();
         book->InsertSheet(0, "S").SetText(2, 27, std::string(32768, 'x'));
-        ExpectRefused(*book, SaveStatus::TextTooLong,
-                      "S!AB3: the text is longer than 32767 characters, the most an Excel 97-2003 workbook can "
-                      "hold in a cell.");
+        ExpectRefused(
+            *book, SaveStatus::TextTooLong,
+            "S!AB3: the text is longer than 32767 characters, the most an Excel 97-2003 workbook can "
+            "hold in a cell.");
     }
     {
         auto book = NewWorkbook();
@@ -69,16 +70,19 @@ TEST(XlsSave, CellsTheFormatCannotHoldAreNamed) {
         std::string wide;
         for (int i = 0; i < 16384; ++i) wide += "\xf0\x9f\x98\x80";
         book->InsertSheet(0, "S").SetText(0, 0, wide);
-        ExpectRefused(*book, SaveStatus::TextTooLong,
-                      "S!A1: the text is longer than 32767 characters, the most an Excel 97-2003 workbook can "
-                      "hold in a cell.");
+        ExpectRefused(
+            *book, SaveStatus::TextTooLong,
+            "S!A1: the text is longer than 32767 characters, the most an Excel 97-2003 workbook can "
+            "hold in a cell.");
     }
-    for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(),
-                       -std::numeric_limits<double>::infinity()}) {
+    for (double bad :
+         {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
         auto book = NewWorkbook();
         book->InsertSheet(0, "S");
         book->InsertSheet(1, "T").SetNumber(9, 1, bad);
-        const std::string what = std::isnan(bad) ? "not a number (NaN)" : bad > 0 ? "infinite" : "minus infinite";
+        const std::string what = std::isnan(bad) ? "not a number (NaN)"
+                                 : bad > 0       ? "infinite"
+                                                 : "minus infinite";
         ExpectRefused(*book, SaveStatus::NumberNotFinite,
                       "T!B10: the number is " + what + ", which an Excel 97-2003 workbook cannot hold.");
     }
@@ -89,8 +93,9 @@ TEST(XlsSave, TheFirstProblemInRowOrderIsReported) {
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetNumber(5, 0, std::nan(""));
     s.SetNumber(2, 300, 1);
-    ExpectRefused(*book, SaveStatus::ColumnLimitExceeded,
-                  "S!KO3: the cell is right of column IV, the last column an Excel 97-2003 workbook can hold.");
+    ExpectRefused(
+        *book, SaveStatus::ColumnLimitExceeded,
+        "S!KO3: the cell is right of column IV, the last column an Excel 97-2003 workbook can hold.");
     s.Clear(2, 300);
     ExpectRefused(*book, SaveStatus::NumberNotFinite,
                   "S!A6: the number is not a number (NaN), which an Excel 97-2003 workbook cannot hold.");
@@ -108,10 +113,13 @@ TEST(XlsSave, SheetNames) {
     refused({"A", ""}, "Sheet 2 has no name.");
     refused({std::string(32, 'n')},
             "Sheet 1 has a name longer than 31 characters: \"" + std::string(32, 'n') + "\".");
-    refused({"a/b"}, "Sheet 1 has a name with a character a sheet name cannot hold (: \\ / ? * [ ]): \"a/b\".");
-    refused({"[x]"}, "Sheet 1 has a name with a character a sheet name cannot hold (: \\ / ? * [ ]): \"[x]\".");
+    refused({"a/b"},
+            "Sheet 1 has a name with a character a sheet name cannot hold (: \\ / ? * [ ]): \"a/b\".");
+    refused({"[x]"},
+            "Sheet 1 has a name with a character a sheet name cannot hold (: \\ / ? * [ ]): \"[x]\".");
     refused({"'q"}, "Sheet 1 has a name that begins or ends with an apostrophe: \"'q\".");
-    refused({"Data", "\xc3\xa9t\xc3\xa9", "DATA"}, "Sheet 3 has the same name as an earlier sheet: \"DATA\".");
+    refused({"Data", "\xc3\xa9t\xc3\xa9", "DATA"},
+            "Sheet 3 has the same name as an earlier sheet: \"DATA\".");
     refused({"\xc3\xa9t\xc3\xa9", "\xc3\x89T\xc3\x89"},
             "Sheet 2 has the same name as an earlier sheet: \"\xc3\x89T\xc3\x89\".");
     ExpectRefused(*NewWorkbook(), SaveStatus::NoSheets, "The workbook has no sheets.");
@@ -143,7 +151,8 @@ TEST(XlsSave, UnwritablePlacesFailWithoutLeavingFiles) {
     struct Case {
         std::string path, description;
     } cases[] = {
-        {dir / "missing/Out.xls", "Could not write \"" + dir / "missing/Out.xls" + "\": No such file or directory."},
+        {dir / "missing/Out.xls",
+         "Could not write \"" + dir / "missing/Out.xls" + "\": No such file or directory."},
         {dir / "plain/Out.xls", "Could not write \"" + dir / "plain/Out.xls" + "\": Not a directory."},
         {dir.path(), "Could not write \"" + dir.path() + "\": it is a folder."},
     };

@@ -45,8 +45,8 @@ TEST(AnchorDelta, UnclampedUsesPlainDifferences)
 
 TEST(AnchorDelta, ExtremeSizesSaturateInsteadOfWrapping)
 {
-    const AnchorDelta d = ComputeAnchorDelta({INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX},
-                                             {INT32_MIN, INT32_MIN}, true);
+    const AnchorDelta d =
+        ComputeAnchorDelta({INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {INT32_MIN, INT32_MIN}, true);
     EXPECT_EQ(d.dx, INT32_MAX);
     EXPECT_EQ(d.dy, INT32_MIN);
 }

@@ -2,8 +2,8 @@
 // edit box, and the client file compared byte for byte.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cerrno>
+#include <clocale>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -26,7 +26,8 @@ public:
     std::string GetLBText(int index) override { return items.at(static_cast<size_t>(index)); }
     std::string WorkDir() override { return work_dir; }
     void SetCurrentEnvironment(const std::string& text) override { box = text; }
-    void ShowMessage(const std::string& text) override {
+    void ShowMessage(const std::string& text) override
+    {
         messages.push_back(text);
         box_at_message.push_back(box);
     }
@@ -42,7 +43,8 @@ public:
 // A fixed clock; refuses writes of one key when asked to.
 class TestPlatform : public ardmon::LoadPlatform {
 public:
-    BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) override {
+    BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) override
+    {
         if (refused_key == key) return 0;
         return LoadPlatform::WritePrivateProfileStringA(section, key, value, file);
     }
@@ -53,7 +55,8 @@ public:
 
 class EnvironmentLoad : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         ASSERT_EQ(::mkdir((dir_ / "env").c_str(), 0755), 0);
@@ -66,8 +69,10 @@ protected:
     void Load() { ardmon::RunEnvironmentLoad(window_, platform_); }
     std::vector<std::string> Only(const std::string& message) { return {message}; }
 
-    static constexpr const char* kClient = "; client settings\r\n[Server]\r\nHost=old.example\r\nPort=1\r\n\r\n[Keep]\r\nx=1\r\n";
-    const std::string kRecord = "[HALVO_LAUNCHER]\r\nLast Loaded File=prof.ini\r\nTime=14-Nov-2023 22:13:20\r\n";
+    static constexpr const char* kClient =
+        "; client settings\r\n[Server]\r\nHost=old.example\r\nPort=1\r\n\r\n[Keep]\r\nx=1\r\n";
+    const std::string kRecord =
+        "[HALVO_LAUNCHER]\r\nLast Loaded File=prof.ini\r\nTime=14-Nov-2023 22:13:20\r\n";
     const std::string kSuccess = "\"prof.ini\" file loaded to halvoclient.ini successfully";
 
     TempDir dir_;
@@ -76,10 +81,12 @@ protected:
     TestPlatform platform_;
 };
 
-TEST_F(EnvironmentLoad, MergesEverySectionThenRecordsTheLoad) {
-    Profile("; test profile\n[server]\nhost = new.example\nTimeout=30\nlist=a=b=c\n"
-            "[New]\nempty=\n=nameless\nbare line\ndup=1\ndup=2\n"
-            "[HALVO_LAUNCHER]\nTime=from profile\nmine=1\n");
+TEST_F(EnvironmentLoad, MergesEverySectionThenRecordsTheLoad)
+{
+    Profile(
+        "; test profile\n[server]\nhost = new.example\nTimeout=30\nlist=a=b=c\n"
+        "[New]\nempty=\n=nameless\nbare line\ndup=1\ndup=2\n"
+        "[HALVO_LAUNCHER]\nTime=from profile\nmine=1\n");
     Load();
     EXPECT_EQ(window_.messages, Only(kSuccess));
     EXPECT_EQ(window_.box, "halvoclient.ini<prof.ini>");
@@ -91,7 +98,8 @@ TEST_F(EnvironmentLoad, MergesEverySectionThenRecordsTheLoad) {
               "[HALVO_LAUNCHER]\r\nTime=14-Nov-2023 22:13:20\r\nmine=1\r\nLast Loaded File=prof.ini\r\n");
 }
 
-TEST_F(EnvironmentLoad, LoadingTwiceGivesTheSameEntriesOnlyTheTimeMoves) {
+TEST_F(EnvironmentLoad, LoadingTwiceGivesTheSameEntriesOnlyTheTimeMoves)
+{
     Profile("[Server]\r\nHost=h\r\n");
     Load();
     const std::string once = ReadFile(client_);
@@ -103,7 +111,8 @@ TEST_F(EnvironmentLoad, LoadingTwiceGivesTheSameEntriesOnlyTheTimeMoves) {
     EXPECT_EQ(window_.messages, (std::vector<std::string>{kSuccess, kSuccess}));
 }
 
-TEST_F(EnvironmentLoad, NothingSelected) {
+TEST_F(EnvironmentLoad, NothingSelected)
+{
     window_.selection = -1;
     Load();
     EXPECT_EQ(window_.messages, Only("Please Select any ini file"));
@@ -111,7 +120,8 @@ TEST_F(EnvironmentLoad, NothingSelected) {
     EXPECT_EQ(ReadFile(client_), kClient);
 }
 
-TEST_F(EnvironmentLoad, ClientFileThatCannotBeOpenedForUpdate) {
+TEST_F(EnvironmentLoad, ClientFileThatCannotBeOpenedForUpdate)
+{
     Profile("[s]\r\nk=v\r\n");
     const std::string open_failed = "can not open halvoclient.ini in this directory";
     {
@@ -138,7 +148,8 @@ TEST_F(EnvironmentLoad, ClientFileThatCannotBeOpenedForUpdate) {
 }
 
 // A profile whose section-name list is length characters long.
-std::string ProfileWithNameList(size_t length) {
+std::string ProfileWithNameList(size_t length)
+{
     std::string text;
     size_t used = 0;
     for (int i = 0; length - used > 20; ++i) {
@@ -149,7 +160,8 @@ std::string ProfileWithNameList(size_t length) {
     return text;
 }
 
-TEST_F(EnvironmentLoad, TooManySectionNamesLoadsNothing) {
+TEST_F(EnvironmentLoad, TooManySectionNamesLoadsNothing)
+{
     Profile(ProfileWithNameList(4998));
     Load();
     EXPECT_EQ(window_.messages, Only("Section names are more , so cant load the file"));
@@ -164,7 +176,8 @@ TEST_F(EnvironmentLoad, TooManySectionNamesLoadsNothing) {
     EXPECT_NE(ReadFile(client_).find("zz]\r\nk=v\r\n[HALVO_LAUNCHER]"), std::string::npos);
 }
 
-TEST_F(EnvironmentLoad, OverflowingSectionIsSkippedAndTheNextOneMerged) {
+TEST_F(EnvironmentLoad, OverflowingSectionIsSkippedAndTheNextOneMerged)
+{
     // "k=" plus 15995 characters and the NUL: exactly 15998.
     Profile("[Big]\r\nk=" + std::string(15995, 'x') + "\r\n[Keep]\r\ny=2\r\n");
     Load();
@@ -173,7 +186,8 @@ TEST_F(EnvironmentLoad, OverflowingSectionIsSkippedAndTheNextOneMerged) {
     EXPECT_EQ(ReadFile(client_), std::string(kClient) + "y=2\r\n" + kRecord);
 }
 
-TEST_F(EnvironmentLoad, RefusedEntryIsReportedAndTheLoadGoesOn) {
+TEST_F(EnvironmentLoad, RefusedEntryIsReportedAndTheLoadGoesOn)
+{
     Profile("[s]\r\na=1\r\nbad=2\r\nc=3\r\n");
     platform_.refused_key = "bad";
     Load();
@@ -182,7 +196,8 @@ TEST_F(EnvironmentLoad, RefusedEntryIsReportedAndTheLoadGoesOn) {
     EXPECT_EQ(ReadFile(client_), std::string(kClient) + "[s]\r\na=1\r\nc=3\r\n" + kRecord);
 }
 
-TEST_F(EnvironmentLoad, MissingOrEmptyProfileChangesOnlyTheRecord) {
+TEST_F(EnvironmentLoad, MissingOrEmptyProfileChangesOnlyTheRecord)
+{
     for (const char* profile : {"", "; nothing but a comment\r\n"}) {
         SCOPED_TRACE(profile);
         WriteFile(client_, kClient);
@@ -194,7 +209,8 @@ TEST_F(EnvironmentLoad, MissingOrEmptyProfileChangesOnlyTheRecord) {
     }
 }
 
-TEST_F(EnvironmentLoad, BinaryJunkInTheProfileIsMergedAsTheLayerReadsIt) {
+TEST_F(EnvironmentLoad, BinaryJunkInTheProfileIsMergedAsTheLayerReadsIt)
+{
     // Dead bytes before the first header, a NUL that ends a section name, a
     // key and a value, a bare line (dropped), and no final line break.
     Profile(ReadFile(std::string(ARDMON_PROFILE_FIXTURES) + "/nul_junk.ini"));
@@ -207,12 +223,14 @@ TEST_F(EnvironmentLoad, BinaryJunkInTheProfileIsMergedAsTheLayerReadsIt) {
 // Fails the final replacement of the client file.
 struct FailingReplace : ardmon::profile::FileOps {
     explicit FailingReplace(bool full_disk) : full_disk(full_disk) {}
-    ssize_t Write(int fd, const char* data, size_t size) override {
+    ssize_t Write(int fd, const char* data, size_t size) override
+    {
         if (!full_disk) return FileOps::Write(fd, data, size);
         errno = ENOSPC;
         return -1;
     }
-    int CreateNew(const std::string& path, mode_t mode) override {
+    int CreateNew(const std::string& path, mode_t mode) override
+    {
         if (full_disk) return FileOps::CreateNew(path, mode);
         errno = EACCES;  // the folder was made read-only after the check
         return -1;
@@ -220,7 +238,8 @@ struct FailingReplace : ardmon::profile::FileOps {
     bool full_disk;
 };
 
-TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess) {
+TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess)
+{
     Profile("[Server]\r\nHost=new\r\n[Added]\r\nk=v\r\n");
     for (bool full_disk : {true, false}) {
         SCOPED_TRACE(full_disk ? "full disk" : "read-only folder");
@@ -235,7 +254,8 @@ TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess) {
     }
 }
 
-TEST(LoadTime, EnglishMonthNamesWhateverTheProcessLocale) {
+TEST(LoadTime, EnglishMonthNamesWhateverTheProcessLocale)
+{
     ::setenv("TZ", "UTC", 1);
     ::tzset();
     EXPECT_EQ(ardmon::FormatLoadTime(kLoadTime), "14-Nov-2023 22:13:20");

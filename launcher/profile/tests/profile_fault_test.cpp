@@ -22,7 +22,8 @@ const std::string kOriginal = "[s]\r\nk=v\r\n; note\r\n";
 class ProfileFault : public ::testing::Test {
 protected:
     void SetUp() override { WriteFile(path_, kOriginal); }
-    void ExpectUntouched() {
+    void ExpectUntouched()
+    {
         EXPECT_EQ(ReadFile(path_), kOriginal);
         EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"client.ini"});
     }
@@ -35,31 +36,36 @@ struct FailingOps : ardmon::profile::FileOps {
     enum What { kWrite, kCreate, kRename, kFsync } what;
     int error;
     FailingOps(What w, int e) : what(w), error(e) {}
-    ssize_t Write(int fd, const char* data, size_t size) override {
+    ssize_t Write(int fd, const char* data, size_t size) override
+    {
         if (what != kWrite) return FileOps::Write(fd, data, size);
         // Part of the data fits, then the disk is full.
         if (size > 4) return FileOps::Write(fd, data, 4);
         errno = error;
         return -1;
     }
-    int CreateNew(const std::string& path, mode_t mode) override {
+    int CreateNew(const std::string& path, mode_t mode) override
+    {
         if (what != kCreate) return FileOps::CreateNew(path, mode);
         errno = error;
         return -1;
     }
-    int Rename(const std::string& from, const std::string& to) override {
+    int Rename(const std::string& from, const std::string& to) override
+    {
         if (what != kRename) return FileOps::Rename(from, to);
         errno = error;
         return -1;
     }
-    int Fsync(int fd) override {
+    int Fsync(int fd) override
+    {
         if (what != kFsync) return FileOps::Fsync(fd);
         errno = error;
         return -1;
     }
 };
 
-TEST_F(ProfileFault, SeamFailuresLeaveTheFileAsItWas) {
+TEST_F(ProfileFault, SeamFailuresLeaveTheFileAsItWas)
+{
     struct Case {
         const char* name;
         FailingOps::What what;
@@ -81,7 +87,8 @@ TEST_F(ProfileFault, SeamFailuresLeaveTheFileAsItWas) {
     }
 }
 
-TEST_F(ProfileFault, FailedBatchCommitKeepsTheFileAndTheWrites) {
+TEST_F(ProfileFault, FailedBatchCommitKeepsTheFileAndTheWrites)
+{
     ardmon::profile::WriteBatch batch(path_);
     EXPECT_TRUE(Put(path_, "s", "k", "changed"));
     {
@@ -94,14 +101,16 @@ TEST_F(ProfileFault, FailedBatchCommitKeepsTheFileAndTheWrites) {
     EXPECT_EQ(ReadFile(path_), "[s]\r\nk=changed\r\n; note\r\n");
 }
 
-TEST_F(ProfileFault, ReadOnlyFileIsRefusedEvenForAPrivilegedProcess) {
+TEST_F(ProfileFault, ReadOnlyFileIsRefusedEvenForAPrivilegedProcess)
+{
     ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
     EXPECT_FALSE(Put(path_, "s", "k", "changed"));
     ExpectUntouched();
     EXPECT_EQ(ModeOf(path_), 0444u);
 }
 
-TEST_F(ProfileFault, MissingFolderAndPathsThatAreNoFile) {
+TEST_F(ProfileFault, MissingFolderAndPathsThatAreNoFile)
+{
     EXPECT_FALSE(Put(dir_ / "missing/client.ini", "s", "k", "v"));
     EXPECT_FALSE(Put(path_ + "/under-a-file.ini", "s", "k", "v"));
     ASSERT_EQ(::mkdir((dir_ / "folder.ini").c_str(), 0755), 0);
@@ -111,14 +120,16 @@ TEST_F(ProfileFault, MissingFolderAndPathsThatAreNoFile) {
     EXPECT_FALSE(Put("/dev/full", "s", "k", "v"));  // a device is not replaced
 }
 
-TEST_F(ProfileFault, ReplacementKeepsThePermissions) {
+TEST_F(ProfileFault, ReplacementKeepsThePermissions)
+{
     ASSERT_EQ(::chmod(path_.c_str(), 0640), 0);
     EXPECT_TRUE(Put(path_, "s", "k", "changed"));
     EXPECT_EQ(ModeOf(path_), 0640u);
     EXPECT_EQ(ReadFile(path_), "[s]\r\nk=changed\r\n; note\r\n");
 }
 
-TEST_F(ProfileFault, SymbolicLinkIsFollowedNotReplaced) {
+TEST_F(ProfileFault, SymbolicLinkIsFollowedNotReplaced)
+{
     std::string link = dir_ / "link.ini";
     ASSERT_EQ(::symlink(path_.c_str(), link.c_str()), 0);
     EXPECT_TRUE(Put(link, "s", "k", "via link"));

@@ -15,7 +15,8 @@ namespace {
 constexpr char kGuard = '\x5A';
 
 // Section names whose list (each name and its NUL) is exactly length long.
-std::vector<std::string> NamesOfListLength(size_t length) {
+std::vector<std::string> NamesOfListLength(size_t length)
+{
     std::vector<std::string> names;
     size_t used = 0;
     int i = 0;
@@ -32,19 +33,24 @@ class ProfileList : public ::testing::Test {
 protected:
     // A buffer of size characters with guard bytes after it.
     std::vector<char> Buffer(size_t size) { return std::vector<char>(size + 8, kGuard); }
-    void ExpectGuardIntact(const std::vector<char>& buf, size_t size) {
-        for (size_t i = size; i < buf.size(); ++i) ASSERT_EQ(buf[i], kGuard) << "written at " << i;
+    void ExpectGuardIntact(const std::vector<char>& buf, size_t size)
+    {
+        for (size_t i = size; i < buf.size(); ++i)
+            ASSERT_EQ(buf[i], kGuard) << "written at " << i;
     }
     TempDir dir_;
 };
 
-std::string Joined(const std::vector<std::string>& names) {
+std::string Joined(const std::vector<std::string>& names)
+{
     std::string list;
-    for (const auto& n : names) list += n + '\0';
+    for (const auto& n : names)
+        list += n + '\0';
     return list;
 }
 
-TEST_F(ProfileList, SectionNamesAroundTheOverflowBoundary) {
+TEST_F(ProfileList, SectionNamesAroundTheOverflowBoundary)
+{
     struct Case {
         size_t length;
         DWORD result;
@@ -53,7 +59,8 @@ TEST_F(ProfileList, SectionNamesAroundTheOverflowBoundary) {
         SCOPED_TRACE(c.length);
         std::vector<std::string> names = NamesOfListLength(c.length);
         std::string file_text;
-        for (const auto& n : names) file_text += "[" + n + "]\r\n";
+        for (const auto& n : names)
+            file_text += "[" + n + "]\r\n";
         std::string path = dir_ / "names.ini";
         WriteFile(path, file_text);
         std::string list = Joined(names);
@@ -71,7 +78,8 @@ TEST_F(ProfileList, SectionNamesAroundTheOverflowBoundary) {
     }
 }
 
-TEST_F(ProfileList, SectionContentAroundTheOverflowBoundary) {
+TEST_F(ProfileList, SectionContentAroundTheOverflowBoundary)
+{
     for (size_t length : {15997u, 15998u, 15999u, 16000u}) {
         SCOPED_TRACE(length);
         // Entries "kNNNN=vvv..." of 20 characters with their NUL, and a last one to fit.
@@ -100,7 +108,8 @@ TEST_F(ProfileList, SectionContentAroundTheOverflowBoundary) {
     }
 }
 
-TEST_F(ProfileList, CutsAndSmallBuffers) {
+TEST_F(ProfileList, CutsAndSmallBuffers)
+{
     std::string path = dir_ / "small.ini";
     WriteFile(path, "[s]\r\nab=1\r\nzzz\r\n[t]\r\n");
     auto buf = Buffer(8);

@@ -17,7 +17,8 @@ namespace {
 
 class ProfileRead : public ::testing::Test {
 protected:
-    std::string File(const std::string& bytes) {
+    std::string File(const std::string& bytes)
+    {
         std::string path = dir_ / "p.ini";
         WriteFile(path, bytes);
         return path;
@@ -26,7 +27,8 @@ protected:
     TempDir dir_;
 };
 
-TEST_F(ProfileRead, LineBreaksAreCrLfOrCrlfAndBlankLinesMeanNothing) {
+TEST_F(ProfileRead, LineBreaksAreCrLfOrCrlfAndBlankLinesMeanNothing)
+{
     std::string f = File("[a]\rx=1\r\r\n\n[b]\ny=2\r\n[c]\r\nz=3");
     EXPECT_EQ(Names(f), "a\0b\0c\0"s);
     EXPECT_EQ(Get(f, "a", "x"), "1");
@@ -34,7 +36,8 @@ TEST_F(ProfileRead, LineBreaksAreCrLfOrCrlfAndBlankLinesMeanNothing) {
     EXPECT_EQ(Get(f, "c", "z"), "3");  // last line without a line break
 }
 
-TEST_F(ProfileRead, BlanksAroundNamesKeysAndValuesAreTrimmed) {
+TEST_F(ProfileRead, BlanksAroundNamesKeysAndValuesAreTrimmed)
+{
     std::string f = File(" \t[ \tSec \v]  \r\n\t key \t=  a value \t\r\n  bare line  \r\n");
     EXPECT_EQ(Names(f), "Sec\0"s);
     EXPECT_EQ(Section(f, "Sec"), "key=a value\0bare line\0"s);
@@ -44,7 +47,8 @@ TEST_F(ProfileRead, BlanksAroundNamesKeysAndValuesAreTrimmed) {
     EXPECT_EQ(Get(f, "\tsec", "key"), "<none>");
 }
 
-TEST_F(ProfileRead, CommentsAreSemicolonLinesOnly) {
+TEST_F(ProfileRead, CommentsAreSemicolonLinesOnly)
+{
     std::string f = File("[s]\r\n;c=1\r\n  ; d=2\r\n#k=v\r\nx=a;b\r\n");
     EXPECT_EQ(Section(f, "s"), "#k=v\0x=a;b\0"s);
     EXPECT_EQ(Get(f, "s", ";c"), "<none>");
@@ -52,7 +56,8 @@ TEST_F(ProfileRead, CommentsAreSemicolonLinesOnly) {
     EXPECT_EQ(Get(f, "s", "x"), "a;b");
 }
 
-TEST_F(ProfileRead, BareLinesAndEmptyKeys) {
+TEST_F(ProfileRead, BareLinesAndEmptyKeys)
+{
     std::string f = File("[s]\r\nname3\r\n=val5\r\nk=\r\n");
     EXPECT_EQ(Section(f, "s"), "name3\0=val5\0k=\0"s);
     EXPECT_EQ(Get(f, "s", "name3"), "<none>");
@@ -60,7 +65,8 @@ TEST_F(ProfileRead, BareLinesAndEmptyKeys) {
     EXPECT_EQ(Get(f, "s", "k"), "");  // empty, not the default
 }
 
-TEST_F(ProfileRead, FirstSectionAndFirstKeyWinButEveryHeaderIsListed) {
+TEST_F(ProfileRead, FirstSectionAndFirstKeyWinButEveryHeaderIsListed)
+{
     std::string f = File("[S]\r\nk=1\r\nk=2\r\n[s]\r\nk=3\r\nonly=4\r\n");
     EXPECT_EQ(Names(f), "S\0s\0"s);
     EXPECT_EQ(Get(f, "s", "K"), "1");
@@ -68,14 +74,17 @@ TEST_F(ProfileRead, FirstSectionAndFirstKeyWinButEveryHeaderIsListed) {
     EXPECT_EQ(Section(f, "s"), "k=1\0k=2\0"s);
 }
 
-TEST_F(ProfileRead, NamesMatchWithoutCaseValuesComeBackAsStored) {
+TEST_F(ProfileRead, NamesMatchWithoutCaseValuesComeBackAsStored)
+{
     std::string f = File("[Caf\xC9]\r\nMiXed=VaLuE\r\n");
     EXPECT_EQ(Get(f, "CAF\xC9", "mixed"), "VaLuE");
     EXPECT_EQ(Get(f, "caf\xE9", "MIXED"), "VaLuE");  // code page 1252 letters fold too
 }
 
-TEST_F(ProfileRead, OneOuterPairOfQuotesIsStrippedByStringReadsOnly) {
-    std::string f = File("[q]\r\na=  \"  inner  \"  \r\nb=\"mismatch'\r\nc=\"\"double\"\"\r\nd=\"\r\ne='x'\r\n");
+TEST_F(ProfileRead, OneOuterPairOfQuotesIsStrippedByStringReadsOnly)
+{
+    std::string f =
+        File("[q]\r\na=  \"  inner  \"  \r\nb=\"mismatch'\r\nc=\"\"double\"\"\r\nd=\"\r\ne='x'\r\n");
     EXPECT_EQ(Get(f, "q", "a"), "  inner  ");
     EXPECT_EQ(Get(f, "q", "b"), "\"mismatch'");
     EXPECT_EQ(Get(f, "q", "c"), "\"double\"");
@@ -84,35 +93,40 @@ TEST_F(ProfileRead, OneOuterPairOfQuotesIsStrippedByStringReadsOnly) {
     EXPECT_EQ(Section(f, "q"), "a=\"  inner  \"\0b=\"mismatch'\0c=\"\"double\"\"\0d=\"\0e='x'\0"s);
 }
 
-TEST_F(ProfileRead, HeadersEndAtTheFirstBracketOrTheLineEnd) {
+TEST_F(ProfileRead, HeadersEndAtTheFirstBracketOrTheLineEnd)
+{
     std::string f = File("[a]b]\r\nk=1\r\n[open   \r\nk=2\r\n[t]x=1\r\n");
     EXPECT_EQ(Names(f), "a\0open\0t\0"s);
     EXPECT_EQ(Get(f, "open", "k"), "2");
     EXPECT_EQ(Section(f, "t"), ""s);
 }
 
-TEST_F(ProfileRead, LinesBeforeTheFirstHeaderAreUnreachable) {
+TEST_F(ProfileRead, LinesBeforeTheFirstHeaderAreUnreachable)
+{
     std::string f = File("k=0\r\n[]\r\nk=1\r\n");
     EXPECT_EQ(Get(f, "", "k"), "1");  // the explicit [] section, not the lines above it
     EXPECT_EQ(Names(f), ""s);         // and an empty name is not listed
 }
 
-TEST_F(ProfileRead, Utf8BomHidesTheFirstHeaderAsOnWindows) {
+TEST_F(ProfileRead, Utf8BomHidesTheFirstHeaderAsOnWindows)
+{
     std::string f = Fixture("utf8_bom.ini");
     EXPECT_EQ(Names(f), "second\0"s);
     EXPECT_EQ(Get(f, "first", "a"), "<none>");
     EXPECT_EQ(Get(f, "second", "b"), "2");
 }
 
-TEST_F(ProfileRead, Utf16leFileIsDecodedToCodePage1252) {
+TEST_F(ProfileRead, Utf16leFileIsDecodedToCodePage1252)
+{
     std::string f = Fixture("utf16le.ini");
     EXPECT_EQ(Names(f), "Caf\xE9\0"s);
     EXPECT_EQ(Get(f, "caf\xC9", "name"), "cr\xE8me");
-    EXPECT_EQ(Get(f, "Caf\xE9", "han"), "?");      // not in the code page
-    EXPECT_EQ(Get(f, "Caf\xE9", "emoji"), "??");   // one '?' per code unit
+    EXPECT_EQ(Get(f, "Caf\xE9", "han"), "?");     // not in the code page
+    EXPECT_EQ(Get(f, "Caf\xE9", "emoji"), "??");  // one '?' per code unit
 }
 
-TEST_F(ProfileRead, NulBytesCutNamesKeysAndValuesAndJunkIsHarmless) {
+TEST_F(ProfileRead, NulBytesCutNamesKeysAndValuesAndJunkIsHarmless)
+{
     std::string f = Fixture("nul_junk.ini");
     EXPECT_EQ(Names(f), "s\0"s);
     EXPECT_EQ(Get(f, "s", "k"), "val");
@@ -120,7 +134,8 @@ TEST_F(ProfileRead, NulBytesCutNamesKeysAndValuesAndJunkIsHarmless) {
     EXPECT_EQ(Section(f, "s"), "k=val\0n=ab\0\x1a\x7f\x80=\0bin\0"s);
 }
 
-TEST_F(ProfileRead, MissingFileReadsAsEmptyWithoutError) {
+TEST_F(ProfileRead, MissingFileReadsAsEmptyWithoutError)
+{
     std::string f = dir_ / "none.ini";
     char names[8] = "xxxxxxx";
     EXPECT_EQ(GetPrivateProfileSectionNamesA(names, sizeof names, f.c_str()), 0u);
@@ -133,7 +148,8 @@ TEST_F(ProfileRead, MissingFileReadsAsEmptyWithoutError) {
     EXPECT_EQ(Get(dir_ / "no/folder.ini", "s", "k", nullptr), "");
 }
 
-TEST_F(ProfileRead, StringIsCutToSizeMinusOne) {
+TEST_F(ProfileRead, StringIsCutToSizeMinusOne)
+{
     std::string f = File("[s]\r\nfit=" + std::string(99, 'a') + "\r\nlong=" + std::string(150, 'b') +
                          "\r\nq=\"" + std::string(99, 'c') + "\"\r\n");
     EXPECT_EQ(Get(f, "s", "fit"), std::string(99, 'a'));
@@ -141,7 +157,8 @@ TEST_F(ProfileRead, StringIsCutToSizeMinusOne) {
     EXPECT_EQ(Get(f, "s", "q"), std::string(99, 'c'));  // unquoted first, then cut
 }
 
-TEST_F(ProfileRead, UnchangedFileIsParsedOnceAndEveryChangeIsSeen) {
+TEST_F(ProfileRead, UnchangedFileIsParsedOnceAndEveryChangeIsSeen)
+{
     auto& cache = ardmon::profile::SharedProfileCache();
     std::string f = File("[s]\r\nk=1\r\n");
     // Within the clock tick of its last change a file is read afresh each time.
@@ -152,7 +169,8 @@ TEST_F(ProfileRead, UnchangedFileIsParsedOnceAndEveryChangeIsSeen) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a few clock ticks
     EXPECT_EQ(Get(f, "s", "k"), "2");
     size_t parses = cache.parses();
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(Get(f, "s", "k"), "2");
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Get(f, "s", "k"), "2");
     EXPECT_EQ(Section(f, "s"), "k=2\0"s);
     EXPECT_EQ(cache.parses(), parses);
 

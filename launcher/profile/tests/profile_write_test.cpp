@@ -16,53 +16,62 @@ namespace {
 
 class ProfileWrite : public ::testing::Test {
 protected:
-    std::string File(const std::string& bytes) {
+    std::string File(const std::string& bytes)
+    {
         WriteFile(path_, bytes);
         return path_;
     }
-    std::string Fixture(const char* name) {
+    std::string Fixture(const char* name)
+    {
         return ReadFile(std::string(ARDMON_PROFILE_FIXTURES) + "/" + name);
     }
     TempDir dir_;
     std::string path_ = dir_ / "client.ini";
 };
 
-TEST_F(ProfileWrite, MissingFileIsCreatedWithCrlfLines) {
+TEST_F(ProfileWrite, MissingFileIsCreatedWithCrlfLines)
+{
     EXPECT_TRUE(Put(path_, "sec", "key", "value"));
     EXPECT_TRUE(Put(path_, "sec", "empty", ""));
     EXPECT_EQ(ReadFile(path_), "[sec]\r\nkey=value\r\nempty=\r\n");
 }
 
-TEST_F(ProfileWrite, NewSectionGoesAtTheEndAfterABreakIfTheLastLineHasNone) {
+TEST_F(ProfileWrite, NewSectionGoesAtTheEndAfterABreakIfTheLastLineHasNone)
+{
     File("[a]\r\nx=1");
     EXPECT_TRUE(Put(path_, "b", "y", "2"));
     EXPECT_TRUE(Put(path_, "c", "z", "3"));
     EXPECT_EQ(ReadFile(path_), "[a]\r\nx=1\r\n[b]\r\ny=2\r\n[c]\r\nz=3\r\n");
 }
 
-TEST_F(ProfileWrite, NewKeysFollowTheSectionsLastKeyInWriteOrder) {
+TEST_F(ProfileWrite, NewKeysFollowTheSectionsLastKeyInWriteOrder)
+{
     File("; head\n[a]\nx=1\nbare\n\n; about b\n[b]\ny=2\n[empty]\n[c]\n");
     EXPECT_TRUE(Put(path_, "A", "new1", "n1"));
     EXPECT_TRUE(Put(path_, "a", "new2", "n2"));
     EXPECT_TRUE(Put(path_, "empty", "e", "1"));  // right after its header
-    EXPECT_EQ(ReadFile(path_), "; head\n[a]\nx=1\nbare\nnew1=n1\r\nnew2=n2\r\n\n; about b\n[b]\ny=2\n"
-                               "[empty]\ne=1\r\n[c]\n");
+    EXPECT_EQ(ReadFile(path_),
+              "; head\n[a]\nx=1\nbare\nnew1=n1\r\nnew2=n2\r\n\n; about b\n[b]\ny=2\n"
+              "[empty]\ne=1\r\n[c]\n");
 }
 
-TEST_F(ProfileWrite, ExistingValueIsReplacedOnItsLineWithItsSpellingKept) {
+TEST_F(ProfileWrite, ExistingValueIsReplacedOnItsLineWithItsSpellingKept)
+{
     File("[Sec]\n  Key = old  \nOther=1\n[sec]\nKey=second copy\n[t]\nlast=x");
     EXPECT_TRUE(Put(path_, "SEC", "KEY", "new"));
     EXPECT_TRUE(Put(path_, "t", "last", "y"));
     EXPECT_EQ(ReadFile(path_), "[Sec]\n  Key =new\nOther=1\n[sec]\nKey=second copy\n[t]\nlast=y\r\n");
 }
 
-TEST_F(ProfileWrite, SpacesAroundSectionAndKeyGoTheValueIsWrittenAsGiven) {
+TEST_F(ProfileWrite, SpacesAroundSectionAndKeyGoTheValueIsWrittenAsGiven)
+{
     EXPECT_TRUE(Put(path_, "   sec   ", "  key  ", " value "));
     EXPECT_EQ(ReadFile(path_), "[sec]\r\nkey= value \r\n");
     EXPECT_EQ(Get(path_, "sec", "key"), "value");
 }
 
-TEST_F(ProfileWrite, WritesThatWouldBreakTheFileAreRefused) {
+TEST_F(ProfileWrite, WritesThatWouldBreakTheFileAreRefused)
+{
     const std::string original = "[s]\r\nk=v\r\n";
     File(original);
     EXPECT_FALSE(Put(path_, "s", "k", "two\r\nlines"));
@@ -79,7 +88,8 @@ TEST_F(ProfileWrite, WritesThatWouldBreakTheFileAreRefused) {
     EXPECT_EQ(Get(path_, "s", "#k"), "a;b=c\"'");
 }
 
-TEST_F(ProfileWrite, Utf16leFileStaysUtf16le) {
+TEST_F(ProfileWrite, Utf16leFileStaysUtf16le)
+{
     File(Fixture("utf16le.ini"));
     EXPECT_TRUE(Put(path_, "caf\xC9", "price", "5\x80"));  // 0x80 is the euro sign
     EXPECT_TRUE(Put(path_, "New", "k", "\xFC"));
@@ -87,10 +97,12 @@ TEST_F(ProfileWrite, Utf16leFileStaysUtf16le) {
     EXPECT_EQ(Get(path_, "new", "k"), "\xFC");
 }
 
-TEST_F(ProfileWrite, NamesOutsideTheCodePageAreNotMistakenForQuestionMarks) {
+TEST_F(ProfileWrite, NamesOutsideTheCodePageAreNotMistakenForQuestionMarks)
+{
     auto utf16 = [](std::u16string_view text) {
         std::string bytes = "\xFF\xFE";
-        for (char16_t u : text) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+        for (char16_t u : text)
+            bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
         return bytes;
     };
     File(utf16(u"[\u6F22]\r\nk=1\r\n\u6F22=2\r\n"));
@@ -100,18 +112,21 @@ TEST_F(ProfileWrite, NamesOutsideTheCodePageAreNotMistakenForQuestionMarks) {
     EXPECT_EQ(ReadFile(path_), utf16(u"[\u6F22]\r\nk=1\r\n\u6F22=2\r\n[?]\r\n?=3\r\n"));
 }
 
-TEST_F(ProfileWrite, NulBytesAndJunkOfOtherLinesAreKept) {
+TEST_F(ProfileWrite, NulBytesAndJunkOfOtherLinesAreKept)
+{
     File(Fixture("nul_junk.ini"));
     EXPECT_TRUE(Put(path_, "s", "n", "new"));
     EXPECT_TRUE(Put(path_, "t", "u", "1"));
     EXPECT_EQ(ReadFile(path_), Fixture("nul_junk_after_write.ini"));
 }
 
-TEST_F(ProfileWrite, BatchIsSeenByReadsAndReachesTheFileOnceOnCommit) {
+TEST_F(ProfileWrite, BatchIsSeenByReadsAndReachesTheFileOnceOnCommit)
+{
     const std::string original = "[a]\r\nx=1\r\n";
     File(original);
     struct CountingOps : ardmon::profile::FileOps {
-        int Rename(const std::string& from, const std::string& to) override {
+        int Rename(const std::string& from, const std::string& to) override
+        {
             ++renames;
             return FileOps::Rename(from, to);
         }

@@ -16,13 +16,15 @@ namespace ardmon::testing {
 
 class TempDir {
 public:
-    TempDir() {
+    TempDir()
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "ardmon-test-XXXXXX").string();
         std::vector<char> buf(pattern.begin(), pattern.end());
         buf.push_back('\0');
         path_ = ::mkdtemp(buf.data());
     }
-    ~TempDir() {
+    ~TempDir()
+    {
         std::error_code ec;
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
         std::filesystem::remove_all(path_, ec);
@@ -37,25 +39,30 @@ private:
     std::string path_;
 };
 
-inline void WriteFile(const std::string& path, const std::string& bytes) {
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string ReadFile(const std::string& path) {
+inline std::string ReadFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Names of the entries of a folder, sorted.
-inline std::vector<std::string> ListFolder(const std::string& path) {
+inline std::vector<std::string> ListFolder(const std::string& path)
+{
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(path))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-inline mode_t ModeOf(const std::string& path) {
+inline mode_t ModeOf(const std::string& path)
+{
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }

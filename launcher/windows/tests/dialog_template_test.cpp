@@ -43,12 +43,9 @@ TEST_F(TemplateTest, MainWindowHasEveryControlOfItsTable)
         const char* label;
         int x, y, cx, cy;
     } buttons[] = {
-        {1, "&Load", 165, 23, 50, 16},
-        {2, "Cancel", 196, 0, 6, 6},
-        {1002, "&View", 163, 66, 50, 14},
-        {1006, "V&iew", 221, 23, 44, 16},
-        {1007, "&Start Trader", 80, 91, 46, 21},
-        {1008, "&Launch Halvo Trader", 126, 91, 74, 21},
+        {1, "&Load", 165, 23, 50, 16},           {2, "Cancel", 196, 0, 6, 6},
+        {1002, "&View", 163, 66, 50, 14},        {1006, "V&iew", 221, 23, 44, 16},
+        {1007, "&Start Trader", 80, 91, 46, 21}, {1008, "&Launch Halvo Trader", 126, 91, 74, 21},
     };
     for (const auto& b : buttons) {
         auto* button = dynamic_cast<wxButton*>(dlg->FindWindow(b.id));
@@ -84,8 +81,8 @@ TEST_F(TemplateTest, MainWindowHasEveryControlOfItsTable)
                              (dynamic_cast<wxStaticBox*>(child) ? "[box]" : ""));
         }
     }
-    EXPECT_THAT(labels, testing::UnorderedElementsAre("Load from", "Current Environment",
-                                                      "Workstation[box]", "[box]"));
+    EXPECT_THAT(labels, testing::UnorderedElementsAre("Load from", "Current Environment", "Workstation[box]",
+                                                      "[box]"));
 }
 
 TEST_F(TemplateTest, ViewerHasEveryControlOfItsTable)

@@ -1,10 +1,10 @@
 // main() for tests that make windows: wx comes up on the display, a failed
 // wx assertion fails the test instead of opening a dialog, and an alarm ends
 // a test that hangs.
+#include <unistd.h>
 #include <csignal>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -16,12 +16,12 @@ namespace {
 
 constexpr unsigned kSecondsPerTest = 60;
 
-void FailingAssertHandler(const wxString& file, int line, const wxString& func,
-                          const wxString& cond, const wxString& msg)
+void FailingAssertHandler(const wxString& file, int line, const wxString& func, const wxString& cond,
+                          const wxString& msg)
 {
     ADD_FAILURE_AT(file.utf8_str().data(), line)
-        << "wx assertion failed in " << func.utf8_str().data() << ": " << cond.utf8_str().data()
-        << " " << msg.utf8_str().data();
+        << "wx assertion failed in " << func.utf8_str().data() << ": " << cond.utf8_str().data() << " "
+        << msg.utf8_str().data();
 }
 
 class Watchdog final : public testing::EmptyTestEventListener {

@@ -45,8 +45,7 @@ void Pump(int ms)
     } while (std::chrono::steady_clock::now() < end);
 }
 
-int RecordingMessages::MessageBox(const std::string& text, const std::string& caption,
-                                  unsigned style)
+int RecordingMessages::MessageBox(const std::string& text, const std::string& caption, unsigned style)
 {
     shown.push_back({text, caption, style});
     if (onShow) {
@@ -66,8 +65,7 @@ std::vector<std::string> RecordingMessages::Texts() const
 
 TempDir::TempDir()
 {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "ardmon-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "ardmon-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
@@ -82,8 +80,7 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ec);
 }
 
-ScopedWorkDir::ScopedWorkDir(const std::filesystem::path& dir)
-    : m_previous(std::filesystem::current_path())
+ScopedWorkDir::ScopedWorkDir(const std::filesystem::path& dir) : m_previous(std::filesystem::current_path())
 {
     std::filesystem::current_path(dir);
 }

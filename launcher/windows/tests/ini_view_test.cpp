@@ -52,8 +52,8 @@ protected:
     {
         std::vector<std::string> rows;
         for (long i = 0; i < v->m_listKeys->GetItemCount(); ++i) {
-            rows.push_back((v->m_listKeys->GetItemText(i, 0) + "|" + v->m_listKeys->GetItemText(i, 1))
-                               .ToStdString());
+            rows.push_back(
+                (v->m_listKeys->GetItemText(i, 0) + "|" + v->m_listKeys->GetItemText(i, 1)).ToStdString());
         }
         return rows;
     }

@@ -39,8 +39,8 @@ protected:
 TEST_F(MainWindowTest, ListsTheProfilesSortedWithNothingSelected)
 {
     MakeTerminalFolder();
-    for (const char* name : {"UAT.ini", "prod.ini", "DR.ini", ".ini", "notes.INI", "a.ini.bak",
-                             "ini", "x.ini.txt"}) {
+    for (const char* name :
+         {"UAT.ini", "prod.ini", "DR.ini", ".ini", "notes.INI", "a.ini.bak", "ini", "x.ini.txt"}) {
         WriteFile(dir.path() / "env" / name, "[S]\nk=v\n");
     }
     std::filesystem::create_directory(dir.path() / "env" / "folder.ini");
@@ -118,8 +118,7 @@ TEST_F(MainWindowTest, LoadWritesTheClientFileAndShowsTheRecord)
     Profiles()->SetSelection(0);
     Click(mainWnd.get(), 1);
 
-    EXPECT_THAT(messages.Texts(),
-                ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
+    EXPECT_THAT(messages.Texts(), ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
     EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
     EXPECT_EQ(shownDuringMessage, "halvoclient.ini<UAT.ini>");
     const std::string client = ReadFile(dir.path() / "halvoclient.ini");
@@ -170,8 +169,7 @@ TEST_F(MainWindowTest, EnterLoadsAndKeepsTheWindow)
     sim.Char(WXK_RETURN);
 
     ASSERT_TRUE(PumpUntil([&] { return !messages.shown.empty(); }, 5000));
-    EXPECT_THAT(messages.Texts(),
-                ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
+    EXPECT_THAT(messages.Texts(), ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
     Pump(300);
     ASSERT_NE(mainWnd.get(), nullptr);
     EXPECT_TRUE(mainWnd->IsShown());

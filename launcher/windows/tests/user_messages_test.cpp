@@ -14,8 +14,7 @@ namespace {
 class ExpectMessageBox : public wxExpectModal<wxMessageDialog> {
 public:
     ExpectMessageBox(std::string text, std::string caption)
-        : wxExpectModal<wxMessageDialog>(wxID_OK), m_text(std::move(text)),
-          m_caption(std::move(caption))
+        : wxExpectModal<wxMessageDialog>(wxID_OK), m_text(std::move(text)), m_caption(std::move(caption))
     {
     }
 

@@ -9,8 +9,8 @@
 
 #include "ardmon_app.h"
 #include "ardmon_dlg.h"
-#include "ini_view.h"
 #include "gui_test_support.h"
+#include "ini_view.h"
 
 namespace ardmon::test {
 
