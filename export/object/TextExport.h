@@ -75,30 +75,6 @@ public:
         if (next_ == end_) AddBlock(1);
         *next_++ = c;
     }
-    // Appends "," (when comma) and text as one field: the row helper's work
-    // for one cell, with a fast path for the short texts tables are made of.
-    void AppendCell(bool comma, const std::string& text) {
-        // Short texts are scanned and copied in one pass (no call, no wide load
-        // of bytes the callback has only just stored).
-        const std::size_t n = text.size();
-        if (n <= 32 && static_cast<std::size_t>(end_ - next_) > n) {
-            const char* src = text.data();
-            char* dst = next_;
-            if (comma) *dst++ = ',';
-            bool special = n != 0 && src[0] == '"';
-            for (std::size_t i = 0; i < n; ++i) {
-                const char c = src[i];
-                special |= (c == ',') | (c == '\r') | (c == '\n');
-                dst[i] = c;
-            }
-            if (!special) {
-                next_ = dst + n;
-                return;
-            }
-        }
-        if (comma) push_back(',');
-        AppendField(*this, text);
-    }
     std::size_t size() const;
     // Writes the whole text; false when the stream refuses any of it.
     bool WriteTo(std::FILE* file);
@@ -124,9 +100,6 @@ void AppendCell(Out& out, bool comma, std::string_view text) {
     if (comma) out.push_back(',');
     AppendField(out, text);
 }
-
-// The text export's own buffer has a faster way to do the same.
-inline void AppendCell(TextBuffer& out, bool comma, const std::string& text) { out.AppendCell(comma, text); }
 
 // Pulls one row through the callback and appends it to out as one line. For
 // each column 0..columns-1: the type is set to -1, fn is called with
