@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     if (!mkdtemp(dir)) return 1;
     const std::string path = std::string(dir) + "/Data.xls";
 
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet* sheet = &book->InsertSheet(0, "Data");
     const char* headers[] = {"Order",   "Price", "Side",   "Qty",  "Amount",
                              "Account", "Time",  "Client", "Rate", "Flag"};

@@ -41,6 +41,7 @@ enum : std::uint16_t {
 constexpr std::size_t kMaxPayload = 8224;
 constexpr std::uint8_t kGeneralXf = 15;              // XFs 15, 16, 17: General, "0.00", "@"
 constexpr std::uint64_t kMaxStream = 0xFFF00000ULL;  // offsets and sizes are 32-bit
+constexpr std::size_t kMaxSheets = 0xFFFF;
 
 inline std::uint8_t XfOf(NumberFormat f) {
     return static_cast<std::uint8_t>(kGeneralXf + static_cast<int>(f));
@@ -535,99 +536,141 @@ std::string Describe(SaveStatus status, const std::string& sheet, std::uint64_t 
     }
 }
 
+SaveResult CheckSheetCount(std::size_t count) {
+    if (count == 0) return {SaveStatus::NoSheets, "The workbook has no sheets."};
+    if (count > kMaxSheets)
+        return {SaveStatus::SheetLimitExceeded,
+                "The workbook has more sheets than a workbook file can list."};
+    return {};
+}
+
+// Whole-column formats become COLINFO records, the others are walked with the
+// cells; returns the size of the COLINFO records.
+std::uint64_t LayOutColumnFormats(const SheetImpl& sheet, Biff8Writer::SheetLayout& L) {
+    std::uint64_t colinfo = 0;
+    for (std::uint32_t c = 0; c < kMaxColumns; ++c) {
+        const std::vector<FormatRun>& runs = sheet.Formats(c);
+        if (runs.empty()) continue;
+        if (runs.size() == 1 && runs[0].first == 0 && runs[0].last == kMaxRows - 1) {
+            if (L.wholeColumnXf.empty()) L.wholeColumnXf.assign(kMaxColumns, 0);
+            L.wholeColumnXf[c] = XfOf(runs[0].format);
+            if (c == 0 || L.wholeColumnXf[c - 1] != L.wholeColumnXf[c]) colinfo += 16;
+        } else {
+            L.partialColumns.push_back(static_cast<std::uint8_t>(c));
+            L.walkEnd = std::max(L.walkEnd, runs.back().last + 1);
+        }
+    }
+    L.walkEnd = std::max(L.walkEnd, sheet.RowCount());
+    return colinfo;
+}
+
+// The number stored at a cell of the grid, or 0.
+double GridNumber(const SheetImpl& sheet, std::uint32_t row, std::uint32_t column) {
+    const RowView cells = sheet.Row(row);
+    for (std::uint16_t i = 0; i < cells.count; ++i)
+        if (cells.columns[i] == column && cell::IsNumber(cells.values[i]))
+            return sheet.NumberAt(cell::Index(cells.values[i]));
+    return 0;
+}
+
+// The first cell the format cannot hold, in row and column order: the one the
+// walk stopped at or one outside the grid, whichever comes first.
+SaveResult FirstCellProblem(const SheetImpl& sheet, const Measure& m) {
+    std::uint64_t row = UINT64_MAX, column = 0;
+    SaveStatus status = SaveStatus::Ok;
+    double number = 0;
+    if (m.problem != SaveStatus::Ok) {
+        status = m.problem;
+        row = m.problemRow;
+        column = m.problemColumn;
+        number = GridNumber(sheet, m.problemRow, m.problemColumn);
+    }
+    if (!sheet.Outside().empty()) {
+        const auto& [pos, cell] = *sheet.Outside().begin();
+        if (pos.first < row || (pos.first == row && pos.second < column)) {
+            row = pos.first;
+            column = pos.second;
+            status =
+                pos.second >= kMaxColumns ? SaveStatus::ColumnLimitExceeded : SaveStatus::RowLimitExceeded;
+        }
+    }
+    if (status == SaveStatus::Ok) return {};
+    return {status, Describe(status, sheet.Name(), row, column, number)};
+}
+
+// A sheet's size, dimensions and column formats, once it is known that the
+// format can hold every cell; kept with the sheet for the next save, which
+// reuses them while the sheet is unchanged.
+SaveResult LayOutSheet(const SheetImpl& sheet, const SharedStrings& strings, Biff8Writer::SheetLayout& L) {
+    if (const auto* notes = dynamic_cast<const MeasuredSheet*>(sheet.Notes())) {
+        L = notes->layout;
+        return {};
+    }
+    const std::uint64_t colinfo = LayOutColumnFormats(sheet, L);
+    Measure m{sheet, strings.TooLongCount() > 0, sheet.NonFiniteCount() > 0};
+    WalkSheet(sheet, L, m);
+    if (SaveResult checked = FirstCellProblem(sheet, m); !checked) return checked;
+
+    L.size = kSheetFixed + colinfo + m.bytes;
+    if (m.any) {
+        L.firstRow = m.firstRow;
+        L.rowEnd = m.lastRow + 1;
+        L.firstColumn = m.firstColumn;
+        L.columnEnd = static_cast<std::uint16_t>(m.lastColumn + 1);
+    }
+    auto notes = std::make_unique<MeasuredSheet>();
+    notes->layout = L;
+    sheet.KeepNotes(std::move(notes));
+    return {};
+}
+
 }  // namespace
 
 std::string CellName(const std::string& sheet, std::uint64_t row, std::uint64_t column) {
     return sheet + "!" + ColumnName(column) + std::to_string(row + 1);
 }
 
+// Checks the workbook against the format's limits and lays the stream out:
+// the sheet names, each sheet's cells, the string table and the globals, and
+// last where each sheet goes.
 SaveResult Biff8Writer::Plan() {
-    const std::size_t n = book_.SheetCount();
-    if (n == 0) return {SaveStatus::NoSheets, "The workbook has no sheets."};
-    if (n > 0xFFFF)
-        return {SaveStatus::WriteFailed, "The workbook has more sheets than a workbook file can list."};
-    sheets_.assign(n, {});
-    sheetNames_.assign(n, {});
-    sheetNamesWide_.assign(n, false);
+    if (SaveResult counted = CheckSheetCount(book_.SheetCount()); !counted) return counted;
+    if (SaveResult named = EncodeSheetNames(); !named) return named;
+    sheets_.assign(book_.SheetCount(), {});
+    for (std::size_t s = 0; s < sheets_.size(); ++s)
+        if (SaveResult measured = LayOutSheet(book_.SheetAt(s), book_.Strings(), sheets_[s]); !measured)
+            return measured;
+    NumberUsedStrings();
+    MeasureGlobals();
+    return PlaceSheets();
+}
 
+// Each sheet's name as the file stores it, once it is known that a workbook
+// can hold the name and that no earlier sheet has it (in any case).
+SaveResult Biff8Writer::EncodeSheetNames() {
+    const std::size_t count = book_.SheetCount();
+    sheetNames_.assign(count, {});
+    sheetNamesWide_.assign(count, false);
     std::vector<std::vector<std::uint16_t>> keys;
-    for (std::size_t s = 0; s < n; ++s) {
-        const SheetImpl& sheet = book_.SheetAt(s);
-        const EncodedText enc = EncodeText(sheet.Name(), sheetNames_[s], 255);
+    for (std::size_t s = 0; s < count; ++s) {
+        const std::string& name = book_.SheetAt(s).Name();
+        const EncodedText enc = EncodeText(name, sheetNames_[s], 255);
         sheetNamesWide_[s] = enc.wide;
-        std::string problem = SheetNameProblem(sheet.Name(), enc.units, sheetNames_[s], enc.wide);
+        std::string problem = SheetNameProblem(name, enc.units, sheetNames_[s], enc.wide);
         if (problem.empty()) {
             keys.push_back(NameKey(sheetNames_[s], enc.wide));
             if (std::find(keys.begin(), keys.end() - 1, keys.back()) != keys.end() - 1)
-                problem = "has the same name as an earlier sheet: " + Quoted(sheet.Name());
+                problem = "has the same name as an earlier sheet: " + Quoted(name);
         }
         if (!problem.empty())
             return {SaveStatus::SheetNameInvalid, "Sheet " + std::to_string(s + 1) + " " + problem + "."};
     }
+    return {};
+}
 
-    // Cells: sizes, dimensions and limits.
+// Strings no cell uses any more are left out; the rest keep their order.
+void Biff8Writer::NumberUsedStrings() {
     const SharedStrings& strings = book_.Strings();
-    for (std::size_t s = 0; s < n; ++s) {
-        const SheetImpl& sheet = book_.SheetAt(s);
-        SheetLayout& L = sheets_[s];
-        if (const auto* notes = dynamic_cast<const MeasuredSheet*>(sheet.Notes())) {
-            L = notes->layout;  // unchanged since the last save
-            continue;
-        }
-        std::uint64_t colinfo = 0;
-        for (std::uint32_t c = 0; c < kMaxColumns; ++c) {
-            const std::vector<FormatRun>& runs = sheet.Formats(c);
-            if (runs.empty()) continue;
-            if (runs.size() == 1 && runs[0].first == 0 && runs[0].last == kMaxRows - 1) {
-                if (L.wholeColumnXf.empty()) L.wholeColumnXf.assign(kMaxColumns, 0);
-                L.wholeColumnXf[c] = XfOf(runs[0].format);
-                if (c == 0 || L.wholeColumnXf[c - 1] != L.wholeColumnXf[c]) colinfo += 16;
-            } else {
-                L.partialColumns.push_back(static_cast<std::uint8_t>(c));
-                L.walkEnd = std::max(L.walkEnd, runs.back().last + 1);
-            }
-        }
-        L.walkEnd = std::max(L.walkEnd, sheet.RowCount());
-
-        Measure m{sheet, strings.TooLongCount() > 0, sheet.NonFiniteCount() > 0};
-        WalkSheet(sheet, L, m);
-        // The first problem in row and column order, inside or outside the grid.
-        std::uint64_t pRow = UINT64_MAX, pCol = 0;
-        SaveStatus status = SaveStatus::Ok;
-        double number = 0;
-        if (m.problem != SaveStatus::Ok) {
-            status = m.problem;
-            pRow = m.problemRow;
-            pCol = m.problemColumn;
-            const RowView cells = sheet.Row(m.problemRow);
-            for (std::uint16_t i = 0; i < cells.count; ++i)
-                if (cells.columns[i] == m.problemColumn && cell::IsNumber(cells.values[i]))
-                    number = sheet.NumberAt(cell::Index(cells.values[i]));
-        }
-        if (!sheet.Outside().empty()) {
-            const auto& [pos, cell] = *sheet.Outside().begin();
-            if (pos.first < pRow || (pos.first == pRow && pos.second < pCol)) {
-                pRow = pos.first;
-                pCol = pos.second;
-                status = pos.second >= kMaxColumns ? SaveStatus::ColumnLimitExceeded
-                                                   : SaveStatus::RowLimitExceeded;
-            }
-        }
-        if (status != SaveStatus::Ok) return {status, Describe(status, sheet.Name(), pRow, pCol, number)};
-
-        L.size = kSheetFixed + colinfo + m.bytes;
-        if (m.any) {
-            L.firstRow = m.firstRow;
-            L.rowEnd = m.lastRow + 1;
-            L.firstColumn = m.firstColumn;
-            L.columnEnd = static_cast<std::uint16_t>(m.lastColumn + 1);
-        }
-        auto notes = std::make_unique<MeasuredSheet>();
-        notes->layout = L;
-        sheet.KeepNotes(std::move(notes));
-    }
-
-    // Strings no cell uses any more are left out; the rest keep their order.
     const std::uint32_t unique = strings.Count();
     sstIndex_.clear();
     sstCount_ = 0;
@@ -640,16 +683,23 @@ SaveResult Biff8Writer::Plan() {
         if (!sstIndex_.empty()) sstIndex_[i] = sstCount_;
         ++sstCount_;
     }
+}
 
+// The globals: the fixed records and the sheet list, the SST with its
+// CONTINUE records, EXTSST and EOF.
+void Biff8Writer::MeasureGlobals() {
     Bytes head;
     Globals(head, sheets_, sheetNames_, sheetNamesWide_);
     extSstBucket_ = static_cast<std::uint16_t>(std::max<std::uint32_t>(8, (sstCount_ + 127) / 128));
     extSst_.clear();
     SstWriter<false> sst(nullptr, head.size());
-    sst.Run(strings, sstIndex_, sstCount_, extSstBucket_, &extSst_);
+    sst.Run(book_.Strings(), sstIndex_, sstCount_, extSstBucket_, &extSst_);
     sstBytes_ = sst.Position() - head.size();
     globalsSize_ = head.size() + sstBytes_ + 4 + 2 + 8 * extSst_.size() + 4;
+}
 
+// The sheets follow the globals in order; every offset must fit in 32 bits.
+SaveResult Biff8Writer::PlaceSheets() {
     std::uint64_t at = globalsSize_;
     for (SheetLayout& L : sheets_) {
         L.offset = at;
@@ -657,7 +707,8 @@ SaveResult Biff8Writer::Plan() {
     }
     streamSize_ = at;
     if (streamSize_ > kMaxStream)
-        return {SaveStatus::WriteFailed, "The workbook is too large for an Excel 97-2003 file (over 4 GB)."};
+        return {SaveStatus::FileSizeLimitExceeded,
+                "The workbook is too large for an Excel 97-2003 file (over 4 GB)."};
     return {};
 }
 

@@ -26,7 +26,7 @@ std::string CellName(const std::string& sheet, std::uint64_t row, std::uint64_t 
 
 class Biff8Writer {
 public:
-    explicit Biff8Writer(const WorkbookImpl& workbook) : book_(workbook) {}
+    explicit Biff8Writer(const Workbook& workbook) : book_(workbook) {}
 
     // Checks the workbook against the format's limits and lays the stream out.
     SaveResult Plan();
@@ -49,7 +49,12 @@ public:
     };
 
 private:
-    const WorkbookImpl& book_;
+    SaveResult EncodeSheetNames();
+    void NumberUsedStrings();
+    void MeasureGlobals();
+    SaveResult PlaceSheets();
+
+    const Workbook& book_;
     std::vector<SheetLayout> sheets_;
     std::vector<std::vector<std::uint8_t>> sheetNames_;  // encoded
     std::vector<bool> sheetNamesWide_;

@@ -10,8 +10,6 @@
 
 namespace ledgra::xls {
 
-std::unique_ptr<Workbook> NewWorkbook() { return std::make_unique<detail::WorkbookImpl>(); }
-
 namespace detail {
 namespace {
 
@@ -417,21 +415,30 @@ std::size_t SheetImpl::MemoryBytes() const {
            freeNumbers_.capacity() * sizeof(std::uint32_t) + formats + outside_.size() * 64;
 }
 
+}  // namespace detail
+
 // ---------------------------------------------------------------- workbook
 
-Worksheet& WorkbookImpl::InsertSheet(std::size_t position, std::string name) {
+Workbook::Workbook() : strings_(std::make_unique<detail::SharedStrings>()) {}
+
+Workbook::~Workbook() = default;
+
+Worksheet& Workbook::Sheet(std::size_t index) { return *sheets_.at(index); }
+
+const Worksheet& Workbook::Sheet(std::size_t index) const { return *sheets_.at(index); }
+
+Worksheet& Workbook::InsertSheet(std::size_t position, std::string name) {
     position = std::min(position, sheets_.size());
-    auto sheet = std::make_unique<SheetImpl>(strings_, std::move(name));
-    SheetImpl& ref = *sheet;
+    auto sheet = std::make_unique<detail::SheetImpl>(*strings_, std::move(name));
+    detail::SheetImpl& ref = *sheet;
     sheets_.insert(sheets_.begin() + static_cast<std::ptrdiff_t>(position), std::move(sheet));
     return ref;
 }
 
-std::size_t WorkbookImpl::MemoryBytes() const {
-    std::size_t n = strings_.MemoryBytes();
+std::size_t Workbook::MemoryBytes() const {
+    std::size_t n = strings_->MemoryBytes();
     for (const auto& s : sheets_) n += s->MemoryBytes();
     return n;
 }
 
-}  // namespace detail
 }  // namespace ledgra::xls

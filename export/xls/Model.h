@@ -245,20 +245,4 @@ private:
     std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell> outside_;
 };
 
-class WorkbookImpl final : public Workbook {
-public:
-    std::size_t SheetCount() const override { return sheets_.size(); }
-    Worksheet& Sheet(std::size_t index) override { return *sheets_.at(index); }
-    const Worksheet& Sheet(std::size_t index) const override { return *sheets_.at(index); }
-    Worksheet& InsertSheet(std::size_t position, std::string name) override;
-
-    const SheetImpl& SheetAt(std::size_t index) const { return *sheets_[index]; }
-    const SharedStrings& Strings() const { return strings_; }
-    std::size_t MemoryBytes() const;
-
-private:
-    SharedStrings strings_;  // declared first: sheets release into it
-    std::vector<std::unique_ptr<SheetImpl>> sheets_;
-};
-
 }  // namespace ledgra::xls::detail

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ledgra::xls {
 
@@ -60,17 +61,34 @@ public:
     virtual std::size_t CellCount() const = 0;  // cells holding a value
 };
 
+namespace detail {
+class SharedStrings;
+class SheetImpl;
+}  // namespace detail
+
+// The sheets in order and the string table they share.
 class Workbook {
 public:
-    virtual ~Workbook() = default;
-    virtual std::size_t SheetCount() const = 0;
-    virtual Worksheet& Sheet(std::size_t index) = 0;  // 0-based, index < SheetCount()
-    virtual const Worksheet& Sheet(std::size_t index) const = 0;
-    // Inserts a new empty sheet at position (0..SheetCount()) and returns it.
-    virtual Worksheet& InsertSheet(std::size_t position, std::string name) = 0;
-};
+    Workbook();
+    ~Workbook();
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
 
-std::unique_ptr<Workbook> NewWorkbook();
+    std::size_t SheetCount() const { return sheets_.size(); }
+    Worksheet& Sheet(std::size_t index);  // 0-based, index < SheetCount()
+    const Worksheet& Sheet(std::size_t index) const;
+    // Inserts a new empty sheet at position (0..SheetCount()) and returns it.
+    Worksheet& InsertSheet(std::size_t position, std::string name);
+
+    // For the serializer.
+    const detail::SheetImpl& SheetAt(std::size_t index) const { return *sheets_[index]; }
+    const detail::SharedStrings& Strings() const { return *strings_; }
+    std::size_t MemoryBytes() const;
+
+private:
+    std::unique_ptr<detail::SharedStrings> strings_;  // made first: sheets release into it
+    std::vector<std::unique_ptr<detail::SheetImpl>> sheets_;
+};
 
 // Why a save failed; each code names the limit or the step it guards.
 enum class SaveStatus {
@@ -82,7 +100,9 @@ enum class SaveStatus {
     SheetNameInvalid,     // empty, over 31 characters, holding : \ / ? * [ ], an apostrophe
                           // at either end, or the name of an earlier sheet (any case)
     NoSheets,
-    WriteFailed,  // the file system refused (temporary file, write, rename)
+    SheetLimitExceeded,     // more than 65535 sheets
+    FileSizeLimitExceeded,  // a workbook stream over 4 GB
+    WriteFailed,            // the file system refused (temporary file, write, rename)
 };
 
 struct SaveResult {

@@ -24,7 +24,7 @@ std::string Show(const CellValue& v) {
 }
 
 TEST(XlsModel, CellsOverwriteClearAndComeBackInAnyWriteOrder) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetText(3, 5, "five");
     s.SetText(3, 2, "two");   // before an existing cell of the row
@@ -58,14 +58,14 @@ TEST(XlsModel, CellsOverwriteClearAndComeBackInAnyWriteOrder) {
 // Rows take the room their cells need: one wide row does not make every
 // later row as wide, and a table written row by row wastes nothing.
 TEST(XlsModel, RowsStayCompact) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     for (std::uint32_t c = 0; c < 256; ++c) s.SetNumber(0, c, c);
     for (std::uint32_t r = 1; r < 60000; ++r) s.SetNumber(r, 0, r);
     const auto& sheet = static_cast<const detail::SheetImpl&>(s);
     EXPECT_LT(sheet.MemoryBytes(), 2u << 20);
 
-    auto table = NewWorkbook();
+    auto table = std::make_unique<Workbook>();
     Worksheet& t = table->InsertSheet(0, "T");
     for (std::uint32_t r = 0; r < 60000; ++r)
         for (std::uint32_t c = 0; c < 10; ++c) t.SetNumber(r, c, r + c);
@@ -101,7 +101,7 @@ TEST(XlsModel, NumbersKeepEveryBit) {
                              123456789012.0,
                              std::nextafter(1.0, 2.0),
                              std::numeric_limits<double>::denorm_min()};
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     for (std::uint32_t i = 0; i < std::size(values); ++i) s.SetNumber(i, 0, values[i]);
     for (std::uint32_t i = 0; i < std::size(values); ++i)
@@ -120,7 +120,7 @@ TEST(XlsModel, NumbersKeepEveryBit) {
 }
 
 TEST(XlsModel, TextsAreUtf8WithStrayBytesTakenAsLatin1) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetText(0, 0, "\xe9t\xe9");                      // Latin-1 bytes, not UTF-8
     s.SetText(0, 1, "\xc3\xa9t\xc3\xa9");              // the same text in UTF-8
@@ -135,14 +135,14 @@ TEST(XlsModel, TextsAreUtf8WithStrayBytesTakenAsLatin1) {
 }
 
 TEST(XlsModel, SharedStringsCountUses) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     Worksheet& t = book->InsertSheet(1, "T");
     s.SetText(0, 0, "same");
     t.SetText(5, 5, "same");
     s.SetText(0, 1, "other");
     s.SetText(0, 1, "same");  // "other" is no longer used
-    const auto& strings = static_cast<const detail::WorkbookImpl&>(*book).Strings();
+    const auto& strings = book->Strings();
     EXPECT_EQ(strings.Count(), 2u);
     EXPECT_EQ(strings.Refs(0), 3u);
     EXPECT_EQ(strings.Refs(1), 0u);
@@ -154,7 +154,7 @@ TEST(XlsModel, SharedStringsCountUses) {
 }
 
 TEST(XlsModel, LastNumberFormatWins) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetNumberFormat(0, 100, 2, NumberFormat::Fixed2);
     s.SetNumberFormat(10, 20, 2, NumberFormat::Text);      // inside
@@ -182,7 +182,7 @@ TEST(XlsModel, LastNumberFormatWins) {
 }
 
 TEST(XlsModel, SheetsInsertedAnywhereKeepTheirReferences) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& a = book->InsertSheet(0, "A");
     Worksheet& c = book->InsertSheet(1, "C");
     Worksheet& b = book->InsertSheet(1, "B");

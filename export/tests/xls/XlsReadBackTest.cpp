@@ -19,7 +19,7 @@ using xlstest::TempDir;
 
 TEST(XlsReadBack, SheetsCellTypesAndFormats) {
     TempDir dir;
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& a = book->InsertSheet(0, "Data-Sheet1");
     a.SetNumberFormat(0, 3, 0, NumberFormat::Fixed2);
     a.SetNumberFormat(0, 3, 1, NumberFormat::Text);
@@ -116,7 +116,7 @@ TEST(XlsReadBack, LongAndNonLatin1TextsSplitOverContinueRecords) {
         const std::string pieces[] = {"x", "\xc3\xa9", "\xd0\xb6", "\xf0\x9f\x98\x80"};
         texts.push_back(std::to_string(i) + Repeat(pieces[i % 4], i % 37 + 1));
     }
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "Texts");
     std::string expected;
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -141,7 +141,7 @@ TEST(XlsReadBack, LongAndNonLatin1TextsSplitOverContinueRecords) {
 
 // Texts no cell uses any more stay out of the file.
 TEST(XlsReadBack, OverwrittenTextsLeaveTheStringTable) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetText(0, 0, "gone");
     s.SetText(0, 1, "kept");
@@ -161,7 +161,7 @@ TEST(XlsReadBack, OverwrittenTextsLeaveTheStringTable) {
 // The rows and columns at the edge of the grid, whole-column formats, and the
 // export's layout of a header row above 65534 data rows.
 TEST(XlsReadBack, TheWholeGrid) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "Data-Sheet1");
     s.SetNumberFormat(0, 65535, 3, NumberFormat::Fixed2);  // whole column: COLINFO
     s.SetNumberFormat(0, 65535, 4, NumberFormat::Fixed2);
@@ -198,12 +198,12 @@ TEST(XlsReadBack, TheWholeGrid) {
 TEST(XlsReadBack, StreamSizesAtTheContainersThresholds) {
     TempDir dir;
     auto sizeOf = [](const Workbook& b) {
-        detail::Biff8Writer w(static_cast<const detail::WorkbookImpl&>(b));
+        detail::Biff8Writer w(b);
         EXPECT_TRUE(w.Plan());
         return w.StreamSize();
     };
     {
-        auto book = NewWorkbook();
+        auto book = std::make_unique<Workbook>();
         Worksheet& s = book->InsertSheet(0, "S");
         std::uint32_t r = 0;
         while (sizeOf(*book) <= 4096) s.SetNumber(r++, 0, 0.1);
@@ -220,7 +220,7 @@ TEST(XlsReadBack, StreamSizesAtTheContainersThresholds) {
                   "  number-sum 24.100000000000072 text-chars 0\n");
     }
     {
-        auto book = NewWorkbook();
+        auto book = std::make_unique<Workbook>();
         Worksheet& s = book->InsertSheet(0, "Big");
         for (std::uint32_t r = 0; r < 60000; ++r)
             for (std::uint32_t c = 0; c < 7; ++c) s.SetNumber(r, c, std::sqrt(r * 7.0 + c + 2));

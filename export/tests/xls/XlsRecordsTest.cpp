@@ -40,7 +40,7 @@ std::string Records(const std::string& stream) {
 }
 
 TEST(XlsRecords, TinyWorkbookByteForByte) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetText(0, 0, "x");
     s.SetNumberFormat(0, 0, 1, NumberFormat::Fixed2);
@@ -48,7 +48,7 @@ TEST(XlsRecords, TinyWorkbookByteForByte) {
     s.SetNumber(0, 2, 2);                                // RK: integer 2
     s.SetNumberFormat(0, 65535, 3, NumberFormat::Text);  // whole column D: COLINFO
 
-    detail::Biff8Writer writer(static_cast<const detail::WorkbookImpl&>(*book));
+    detail::Biff8Writer writer(*book);
     ASSERT_TRUE(writer.Plan());
     MemorySink sink;
     ASSERT_TRUE(writer.Write(sink));

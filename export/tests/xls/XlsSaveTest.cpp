@@ -43,21 +43,21 @@ void ExpectRefused(const Workbook& book, SaveStatus status, const std::string& d
 
 TEST(XlsSave, CellsTheFormatCannotHoldAreNamed) {
     {
-        auto book = NewWorkbook();
+        auto book = std::make_unique<Workbook>();
         book->InsertSheet(0, "Data-Sheet1").SetNumber(0, 256, 1);
         ExpectRefused(*book, SaveStatus::ColumnLimitExceeded,
                       "Data-Sheet1!IW1: the cell is right of column IV, the last column an Excel 97-2003 "
                       "workbook can hold.");
     }
     {
-        auto book = NewWorkbook();
+        auto book = std::make_unique<Workbook>();
         book->InsertSheet(0, "Data-Sheet1").SetText(65536, 0, "x");
         ExpectRefused(*book, SaveStatus::RowLimitExceeded,
                       "Data-Sheet1!A65537: the cell is below row 65536, the last row an Excel 97-2003 "
                       "workbook can hold.");
     }
     {
-        auto book = NewWorkbook();
+        auto book = std::make_unique<Workbook>();
         book->InsertSheet(0, "S").SetText(2, 27, std::string(32768, 'x'));
         ExpectRefused(
             *book, SaveStatus::TextTooLong,
@@ -65,7 +65,7 @@ TEST(XlsSave, CellsTheFormatCannotHoldAreNamed) {
             "hold in a cell.");
     }
     {
-        auto book = NewWorkbook();
+        auto book = std::make_unique<Workbook>();
         // 16384 characters outside the BMP are 32768 UTF-16 units.
         std::string wide;
         for (int i = 0; i < 16384; ++i) wide += "\xf0\x9f\x98\x80";
@@ -77,7 +77,7 @@ TEST(XlsSave, CellsTheFormatCannotHoldAreNamed) {
     }
     for (double bad :
          {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
-        auto book = NewWorkbook();
+        auto book = std::make_unique<Workbook>();
         book->InsertSheet(0, "S");
         book->InsertSheet(1, "T").SetNumber(9, 1, bad);
         const std::string what = std::isnan(bad) ? "not a number (NaN)"
@@ -89,7 +89,7 @@ TEST(XlsSave, CellsTheFormatCannotHoldAreNamed) {
 }
 
 TEST(XlsSave, TheFirstProblemInRowOrderIsReported) {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
     s.SetNumber(5, 0, std::nan(""));
     s.SetNumber(2, 300, 1);
@@ -106,7 +106,7 @@ TEST(XlsSave, TheFirstProblemInRowOrderIsReported) {
 
 TEST(XlsSave, SheetNames) {
     auto refused = [](std::vector<std::string> names, const std::string& description) {
-        auto book = NewWorkbook();
+        auto book = std::make_unique<Workbook>();
         for (std::size_t i = 0; i < names.size(); ++i) book->InsertSheet(i, names[i]);
         ExpectRefused(*book, SaveStatus::SheetNameInvalid, description);
     };
@@ -122,10 +122,10 @@ TEST(XlsSave, SheetNames) {
             "Sheet 3 has the same name as an earlier sheet: \"DATA\".");
     refused({"\xc3\xa9t\xc3\xa9", "\xc3\x89T\xc3\x89"},
             "Sheet 2 has the same name as an earlier sheet: \"\xc3\x89T\xc3\x89\".");
-    ExpectRefused(*NewWorkbook(), SaveStatus::NoSheets, "The workbook has no sheets.");
+    ExpectRefused(Workbook(), SaveStatus::NoSheets, "The workbook has no sheets.");
 
     // 31 characters is fine, counted in UTF-16 units.
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     book->InsertSheet(0, std::string(31, 'n'));
     std::string emoji;
     for (int i = 0; i < 15; ++i) emoji += "\xf0\x9f\x98\x80";
@@ -139,7 +139,7 @@ TEST(XlsSave, SheetNames) {
 }
 
 std::unique_ptr<Workbook> SmallBook() {
-    auto book = NewWorkbook();
+    auto book = std::make_unique<Workbook>();
     book->InsertSheet(0, "S").SetText(0, 0, "new");
     return book;
 }
@@ -188,7 +188,7 @@ TEST(XlsSave, AFullDiskLeavesTheOldFileUntouched) {
     ASSERT_TRUE(SaveBiff8(*SmallBook(), path));
     const std::string before = ReadFile(path);
 
-    auto big = NewWorkbook();
+    auto big = std::make_unique<Workbook>();
     Worksheet& s = big->InsertSheet(0, "S");
     for (std::uint32_t r = 0; r < 20000; ++r)
         for (std::uint32_t c = 0; c < 10; ++c) s.SetNumber(r, c, r * 0.37 + c);
