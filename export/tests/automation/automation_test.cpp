@@ -5,8 +5,8 @@
 #include "automation/ErrorReport.h"
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
-#include "interaction/ScriptedInteraction.h"
 #include "registry/ClassRegistry.h"
+#include "tests/support/ScriptedInteraction.h"
 
 #include <gtest/gtest.h>
 

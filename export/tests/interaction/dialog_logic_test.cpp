@@ -1,6 +1,7 @@
 // The toolkit-free half of the wx dialogs, and what they do without a display.
 #include "interaction/DialogLogic.h"
 #include "interaction/WxInteraction.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 #include <wx/defs.h>
@@ -122,8 +123,9 @@ TEST(MessageBoxes, WindowsTypesMapToWxStyles) {
 }
 
 TEST(NoDisplay, DialogsAnswerCancelOrNoAtOnceAndSaySoOnStderr) {
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
+    test::ScopedEnv env;
+    env.Unset("DISPLAY");
+    env.Unset("WAYLAND_DISPLAY");
     WxInteraction wx;
     std::string path = "untouched";
     testing::internal::CaptureStderr();
@@ -142,7 +144,8 @@ TEST(NoDisplay, DialogsAnswerCancelOrNoAtOnceAndSaySoOnStderr) {
 }
 
 TEST(NoDisplay, AnUnreachableDisplayIsNoDisplayEither) {
-    ::setenv("DISPLAY", ":9876", 1);  // nothing listens there
+    test::ScopedEnv env;
+    env.Set("DISPLAY", ":9876");  // nothing listens there
     WxInteraction wx;
     std::string path;
     testing::internal::CaptureStderr();

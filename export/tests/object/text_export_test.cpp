@@ -3,8 +3,8 @@
 #include <ledgra/LedgraInterface.h>
 
 #include "TestTable.h"
-#include "interaction/ScriptedInteraction.h"
 #include "object/TextExport.h"
+#include "tests/support/ScriptedInteraction.h"
 
 #include <gtest/gtest.h>
 

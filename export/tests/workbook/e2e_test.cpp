@@ -3,8 +3,8 @@
 #include <ledgra/LedgraInterface.h>
 
 #include "automation/Ole.h"
-#include "interaction/ScriptedInteraction.h"
 #include "tests/object/TestTable.h"
+#include "tests/support/ScriptedInteraction.h"
 #include "tests/workbook/WorkbookTable.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +32,8 @@ bool RunCommand(const std::string& command, std::string& output) {
 
 std::string Xlrd(const std::string& path, const std::string& errors, int limit = 20) {
     std::string output;
-    EXPECT_TRUE(RunCommand("/usr/bin/python3 '" LEDGRA_TEST_DIR "/read_xls.py' '" + path + "' " +
-                               std::to_string(limit) + " 2>'" + errors + "'",
+    EXPECT_TRUE(RunCommand("/usr/bin/python3 '" XLS_CHECKER "' rows '" + path + "' " + std::to_string(limit) +
+                               " 2>'" + errors + "'",
                            output))
         << ReadFile(errors);
     EXPECT_EQ(ReadFile(errors), "") << "xlrd warned";

@@ -6,6 +6,7 @@
 #include "automation/Ole.h"
 #include "standin/SheetRules.h"
 #include "tests/object/TestTable.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -240,14 +241,13 @@ TEST(Standin, HandsTheSavedWorkbookToTheDesktopWhenTheLastReferenceGoes) {
     const std::string path = dir / "Data.xls";
     std::vector<std::string> opened;
     SetDesktopOpener([&](const std::string& p) { opened.push_back(p); });
-    const char* display = std::getenv("DISPLAY");
-    const std::string savedDisplay = display ? display : "";
-    ::setenv("DISPLAY", ":99", 1);
+    test::ScopedEnv env;
+    env.Set("DISPLAY", ":99");
     auto run = [&](bool handOver, const char* flag) {
         if (flag)
-            ::setenv("LEDGRA_OPEN_WORKBOOK", flag, 1);
+            env.Set("LEDGRA_OPEN_WORKBOOK", flag);
         else
-            ::unsetenv("LEDGRA_OPEN_WORKBOOK");
+            env.Unset("LEDGRA_OPEN_WORKBOOK");
         WriteFile(path, "");
         Session s(path);
         s.SaveAs(path, 56);
@@ -259,10 +259,8 @@ TEST(Standin, HandsTheSavedWorkbookToTheDesktopWhenTheLastReferenceGoes) {
     run(true, "0");
     run(false, nullptr);
     EXPECT_EQ(opened.size(), 1u);
-    ::unsetenv("DISPLAY");
+    env.Unset("DISPLAY");
     run(true, "1");
     EXPECT_EQ(opened.size(), 1u);
-    ::setenv("LEDGRA_OPEN_WORKBOOK", "0", 1);
-    if (!savedDisplay.empty()) ::setenv("DISPLAY", savedDisplay.c_str(), 1);
     SetDesktopOpener(nullptr);
 }

@@ -154,7 +154,7 @@ TEST(XlsSave, UnwritablePlacesFailWithoutLeavingFiles) {
         {dir / "missing/Out.xls",
          "Could not write \"" + dir / "missing/Out.xls" + "\": No such file or directory."},
         {dir / "plain/Out.xls", "Could not write \"" + dir / "plain/Out.xls" + "\": Not a directory."},
-        {dir.path(), "Could not write \"" + dir.path() + "\": it is a folder."},
+        {dir.path().string(), "Could not write \"" + dir.path().string() + "\": it is a folder."},
     };
     for (const Case& c : cases) {
         SaveResult r = SaveBiff8(*book, c.path);

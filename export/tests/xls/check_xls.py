@@ -6,6 +6,10 @@ one line per fact, so tests can compare the whole output.
   check_xls.py summary FILE    per sheet: size, counts per type and format, sums (xlrd)
   check_xls.py gnumeric FILE   each sheet as ssconvert writes it to CSV, and its warnings
   check_xls.py texts FILE      every text cell in full, one per line (xlrd)
+  check_xls.py rows FILE [N]   per sheet its name and size, then each row as
+                               "kind:value:format" cells, the first and last N/2
+                               rows when there are more than N (20); xlrd's
+                               warnings go to stderr
   check_xls.py stream FILE     the Workbook stream walked record by record: sheet
                                offsets, record sizes, SST/CONTINUE layout, EXTSST
 """
@@ -124,6 +128,26 @@ def texts(path):
                 cell = sh.cell(r, c)
                 if cell.ctype == xlrd.XL_CELL_TEXT:
                     print("%d %d %s" % (r, c, json.dumps(cell.value, ensure_ascii=False)))
+
+
+def rows(path, limit="20"):
+    limit = int(limit)
+    book = xlrd.open_workbook(path, formatting_info=True, logfile=sys.stderr, verbosity=0)
+    for sh in book.sheets():
+        print(f"sheet {sh.name} {sh.nrows}x{sh.ncols}")
+        if sh.nrows <= limit:
+            shown = range(sh.nrows)
+        else:
+            shown = list(range(limit // 2)) + list(range(sh.nrows - limit // 2, sh.nrows))
+        for r in shown:
+            cells = []
+            for c in range(sh.ncols):
+                cell = sh.cell(r, c)
+                if cell.ctype == xlrd.XL_CELL_EMPTY:
+                    cells.append("empty")
+                    continue
+                cells.append(f"{xlrd.sheet.ctype_text[cell.ctype]}:{cell.value!r}:{fmt_of(book, cell.xf_index)}")
+            print(f"{r}: " + " | ".join(cells))
 
 
 def walk(mem, pos):
@@ -250,4 +274,6 @@ def stream(path):
 
 
 if __name__ == "__main__":
-    {"cells": cells, "summary": summary, "gnumeric": gnumeric, "texts": texts, "stream": stream}[sys.argv[1]](sys.argv[2])
+    modes = {"cells": cells, "summary": summary, "gnumeric": gnumeric, "texts": texts, "rows": rows,
+             "stream": stream}
+    modes[sys.argv[1]](*sys.argv[2:])
