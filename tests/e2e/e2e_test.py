@@ -6,7 +6,8 @@ box, presses Load and answers the message box, checks halvoclient.ini and the
 "Current Environment" box, presses "Launch Halvo Trader", waits for the demo
 terminal's window, lets the terminal export its blotter to a workbook (its save
 dialog answered by the terminal's unattended mode, set through the environment
-that Ardmon passes on), and reads the workbook back with xlrd.
+that Ardmon passes on), and reads the workbook back with Ledgra's reader script
+(xlrd).
 
 Ardmon is driven from outside like a person would: real clicks and keys through
 XTest (xdotool), texts read back through the X primary selection (xclip) after
@@ -14,6 +15,7 @@ selecting them with a triple click. Exit status 77 means skipped.
 """
 import argparse
 import datetime
+import json
 import os
 import re
 import shutil
@@ -163,28 +165,60 @@ def process_alive(pid):
         return False
 
 
+# Ledgra's workbook reader (xlrd underneath), the one its own tests use.
+READER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "export", "tests", "xls",
+                      "check_xls.py")
+
+
+def read_workbook(path):
+    """Each sheet as the reader's "cells" mode prints it: (name, rows, columns,
+    {(row, column): (kind, format, value)})."""
+    out = subprocess.run([sys.executable, READER, "cells", path], capture_output=True, text=True,
+                         check=True).stdout
+    sheets, decoder = [], json.JSONDecoder()
+    for line in out.splitlines():
+        if line.startswith("sheet "):
+            name, end = decoder.raw_decode(line, len("sheet "))
+            rows, cols = re.fullmatch(r" rows=(\d+) cols=(\d+)", line[end:]).groups()
+            sheets.append((name, int(rows), int(cols), {}))
+        elif line[:1].isdigit():
+            r, c, kind, rest = line.split(" ", 3)
+            fmt, end = decoder.raw_decode(rest)
+            value = rest[end + 1:]
+            if kind == "number":
+                value = float(value)
+            elif kind == "text":
+                value = json.loads(value)
+            sheets[-1][3][(int(r), int(c))] = (kind, fmt, value)
+    return sheets
+
+
 def check_workbook(path, expected_rows):
-    import xlrd
-    book = xlrd.open_workbook(path, formatting_info=True)
+    sheets = read_workbook(path)
     base = os.path.splitext(os.path.basename(path))[0]
-    check(book.sheet_names() == [base + "-Sheet1"], f"sheets {book.sheet_names()}")
-    sheet = book.sheet_by_index(0)
-    check(sheet.nrows == len(expected_rows) + 1 and sheet.ncols == len(COLUMNS),
-          f"sheet is {sheet.nrows} x {sheet.ncols}, expected {len(expected_rows) + 1} x {len(COLUMNS)}")
-    check(sheet.row_values(0) == COLUMNS, f"header row {sheet.row_values(0)}")
+    names = [sheet[0] for sheet in sheets]
+    check(names == [base + "-Sheet1"], f"sheets {names}")
+    _, nrows, ncols, cells = sheets[0]
+    check(nrows == len(expected_rows) + 1 and ncols == len(COLUMNS),
+          f"sheet is {nrows} x {ncols}, expected {len(expected_rows) + 1} x {len(COLUMNS)}")
+
+    def cell(r, c):
+        return cells.get((r, c), ("empty", "General", ""))
+
+    header = [cell(0, c)[2] for c in range(len(COLUMNS))]
+    check(header == COLUMNS, f"header row {header}")
     for r, fields in enumerate(expected_rows, start=1):
         for c, text in enumerate(fields):
-            cell = sheet.cell(r, c)
+            kind, _, value = cell(r, c)
             if c in (2, 3, 4):  # quantity (code 1), price and value (code 2): numbers
-                check(cell.ctype == xlrd.XL_CELL_NUMBER and abs(cell.value - float(text)) < 1e-6,
-                      f"cell ({r},{c}) is {cell.ctype}:{cell.value!r}, expected the number {text}")
+                check(kind == "number" and abs(value - float(text)) < 1e-6,
+                      f"cell ({r},{c}) is {kind}:{value!r}, expected the number {text}")
             else:
-                check(cell.ctype == xlrd.XL_CELL_TEXT and cell.value == text,
-                      f"cell ({r},{c}) is {cell.ctype}:{cell.value!r}, expected the text {text!r}")
+                check(kind == "text" and value == text,
+                      f"cell ({r},{c}) is {kind}:{value!r}, expected the text {text!r}")
     for c, fmt in FORMATS.items():
         for r in (0, 1, len(expected_rows)):
-            xf = book.xf_list[sheet.cell_xf_index(r, c)]
-            got = book.format_map[xf.format_key].format_str
+            got = cell(r, c)[1]
             check(got == fmt, f"cell ({r},{c}) has format {got!r}, expected {fmt!r}")
 
 
