@@ -291,6 +291,10 @@ TEST(Standin, OpensRegularFilesOnly) {
     EXPECT_EQ(
         open("/dev/zero"),
         "800A03EC '/dev/zero' is a device, a pipe or a socket; this application opens regular files only.");
+    const std::string big = dir / "big.csv";  // sparse: no room taken
+    WriteFile(big, "");
+    std::filesystem::resize_file(big, (std::uintmax_t{256} << 20) + 1);
+    EXPECT_EQ(open(big), "800A03EC '" + big + "' is larger than 256 MB, the most this application opens.");
     EXPECT_EQ(open(dir.path().string()),
               "800A03EC '" + dir.path().string() + "' is a folder; this application opens files only.");
 }
