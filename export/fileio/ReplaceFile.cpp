@@ -60,11 +60,10 @@ std::string RandomSuffix() {
     return s;
 }
 
-// True when a failed creation means the folder takes no new file, while the
-// file already there may still be rewritten.
-bool FolderRefusesNewFiles(int err) {
-    return err == EACCES || err == EPERM || err == ENOSPC || err == EDQUOT;
-}
+// True when a failed creation means the folder lets no new file be made,
+// while the file already there may still be rewritten. A full disk is not
+// such a case: rewriting in place there could spoil the file it holds.
+bool FolderRefusesNewFiles(int err) { return err == EACCES || err == EPERM; }
 
 // The temporary file's name: hidden, beside the target.
 std::string TemporaryName(const std::string& target) {

@@ -3,8 +3,9 @@
 // created with the target's final mode from the start, written, synced,
 // renamed over the target, and the folder synced; the owner of a file already
 // there is kept where allowed. The temporary file is removed on every failure,
-// so the target is then untouched. When no file may be created in the folder
-// but the target exists and may be written, it is rewritten in place instead.
+// so the target is then untouched. When the folder lets no file be created
+// but the target exists and may be written, it is rewritten in place instead
+// (there a failure part way leaves it partly written: it cannot be helped).
 // No process-wide state (umask, locale, working directory) is touched.
 #pragma once
 
