@@ -397,11 +397,13 @@ private:
 
 ApplicationObject::~ApplicationObject() {
     // The last reference is gone. Left visible and under the user's control,
-    // the application shows the user the workbooks it saved.
+    // the application shows the user the workbooks it saved: for each, the
+    // workbook file it wrote last (beside the chosen one when that failed).
     try {
         if (state_->visible && state_->userControl)
             for (const auto& book : state_->books)
-                if (book->kind == FileKind::Workbook && book->written.valid) OpenOnDesktop(book->fullName);
+                if (book->written.valid && book->written.kind == FileKind::Workbook)
+                    OpenOnDesktop(book->written.path);
     } catch (...) {
     }
 }
