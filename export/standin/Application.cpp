@@ -6,13 +6,16 @@
 #include "standin/Standin.h"
 
 #include "automation/ExcelOperations.h"
+#include "fileio/ReplaceFile.h"
 #include "registry/ClassRegistry.h"
 #include "standin/Desktop.h"
 #include "standin/SheetRules.h"
 #include "standin/TextFile.h"
 #include "xls/Workbook.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -29,19 +32,14 @@ namespace {
 constexpr SCODE kAppError = MakeHResult(0x800A03EC);
 constexpr const char* kSource = "Excel.Application";
 
-// Members beyond those the export uses.
-constexpr DISPID kCount = 0x76;
+// Range.Address, which only the tests ask for.
 constexpr DISPID kAddress = 0xEC;
-constexpr DISPID kFullName = 0x121;
-constexpr DISPID kActivate = 0x130;
-constexpr DISPID kValue2 = 0x56C;
 
 constexpr std::int32_t xlExcel9795 = 43;
 constexpr std::int32_t xlExcel8 = 56;
-constexpr std::int32_t xlWorkbookNormal = -4143;
-constexpr std::int32_t xlCSV = 6;
-constexpr std::int32_t xlCurrentPlatformText = -4158;
-constexpr std::int32_t xlWorksheet = -4167;
+
+// The largest file Workbooks.Open reads.
+constexpr off_t kMaxOpenBytes = off_t{256} << 20;
 
 // Cells a single Value request may touch, and may read back into an array.
 constexpr std::uint64_t kMaxCellsPerRequest = std::uint64_t{1} << 24;
@@ -163,18 +161,6 @@ std::string ColumnLetters(std::uint32_t column) {
     return letters;
 }
 
-const char* FormatCode(xls::NumberFormat format) {
-    switch (format) {
-        case xls::NumberFormat::Fixed2:
-            return "0.00";
-        case xls::NumberFormat::Text:
-            return "@";
-        case xls::NumberFormat::General:
-            break;
-    }
-    return "General";
-}
-
 bool ParseFormatCode(const std::string& code, xls::NumberFormat& format) {
     if (SameSheetName(code, "General")) {
         format = xls::NumberFormat::General;
@@ -237,7 +223,51 @@ void PutCell(xls::Worksheet& sheet, std::uint32_t row, std::uint32_t column, con
     }
 }
 
-// Writes the whole workbook as an Excel 97-2003 file.
+// The name of a file beside path for what could not be saved at path:
+// "/d/Data.xls" gives "/d/Data-recovered" followed by suffix.
+std::string RecoveredPath(const std::string& path, const std::string& suffix) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.find_last_of('.');
+    const std::size_t stemEnd = dot == std::string::npos || dot <= nameStart ? path.size() : dot;
+    return path.substr(0, stemEnd) + "-recovered" + suffix;
+}
+
+void Saved(BookState& book, const std::string& path, FileKind kind) {
+    book.fullName = path;
+    book.kind = kind;
+    book.saved = true;
+    book.Stamp(path, kind);
+}
+
+// When the workbook cannot be saved at path, everything it holds is saved
+// beside path: as a whole workbook, or, when the format cannot hold its
+// cells, as comma-separated text of each sheet. Says where, or that nothing
+// could be saved.
+std::string SaveBeside(BookState& book, const std::string& path) {
+    const std::string workbook = RecoveredPath(path, ".xls");
+    if (xls::SaveBiff8(*book.model, workbook)) {
+        Saved(book, workbook, FileKind::Workbook);
+        return " The whole workbook was saved as \"" + workbook + "\" instead.";
+    }
+    std::string written;
+    for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+        const xls::Worksheet& sheet = book.model->Sheet(i);
+        const std::string text = RecoveredPath(path, "-" + sheet.Name() + ".csv");
+        const SheetState& used = *book.sheets[i];
+        std::string error;
+        if (!fileio::ReplaceFileContent(
+                text, FormatCommaSeparated(sheet, used.usedRows, used.usedColumns, NumberText::Exact), error))
+            return " Nothing could be saved beside it either: " + error;
+        written += (written.empty() ? " \"" : ", \"") + text + "\"";
+    }
+    return " Every sheet was saved as comma-separated text instead:" + written + ".";
+}
+
+// Writes the whole workbook as an Excel 97-2003 file. When that fails, the
+// workbook stays one that is to be saved as a workbook at path (a later Save
+// tries again and never writes text over it), and what it holds is saved
+// beside path.
 HRESULT WriteWorkbook(BookState& book, const std::string& path, ExcepInfo* info) {
     if (book.Unchanged(path, FileKind::Workbook)) {
         book.fullName = path;
@@ -245,13 +275,15 @@ HRESULT WriteWorkbook(BookState& book, const std::string& path, ExcepInfo* info)
         return S_OK;
     }
     const xls::SaveResult saved = xls::SaveBiff8(*book.model, path);
-    if (!saved)
-        return Fail(info, "The workbook cannot be saved as an Excel 97-2003 workbook. " + saved.description);
+    if (saved) {
+        Saved(book, path, FileKind::Workbook);
+        return S_OK;
+    }
     book.fullName = path;
     book.kind = FileKind::Workbook;
-    book.saved = true;
-    book.Stamp(path, FileKind::Workbook);
-    return S_OK;
+    const std::string beside = SaveBeside(book, path);
+    return Fail(info,
+                "The workbook cannot be saved as an Excel 97-2003 workbook. " + saved.description + beside);
 }
 
 // Writes one sheet as comma-separated text.
@@ -265,12 +297,9 @@ HRESULT WriteText(BookState& book, std::size_t sheetIndex, const std::string& pa
     const std::string text =
         FormatCommaSeparated(book.model->Sheet(sheetIndex), used.usedRows, used.usedColumns);
     std::string error;
-    if (!ReplaceFileContent(path, text, error)) return Fail(info, error);
-    book.fullName = path;
-    book.kind = FileKind::Text;
+    if (!fileio::ReplaceFileContent(path, text, error)) return Fail(info, error);
     book.active = sheetIndex;
-    book.saved = true;
-    book.Stamp(path, FileKind::Text);
+    Saved(book, path, FileKind::Text);
     return S_OK;
 }
 
@@ -368,11 +397,13 @@ private:
 
 ApplicationObject::~ApplicationObject() {
     // The last reference is gone. Left visible and under the user's control,
-    // the application shows the user the workbooks it saved.
+    // the application shows the user the workbooks it saved: for each, the
+    // workbook file it wrote last (beside the chosen one when that failed).
     try {
         if (state_->visible && state_->userControl)
             for (const auto& book : state_->books)
-                if (book->kind == FileKind::Workbook && book->written.valid) OpenOnDesktop(book->fullName);
+                if (book->written.valid && book->written.kind == FileKind::Workbook)
+                    OpenOnDesktop(book->written.path);
     } catch (...) {
     }
 }
@@ -408,13 +439,55 @@ HRESULT WorkbooksObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Varian
         case dispid::Open:
             if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
             return Open(args, result, info);
-        case kCount:
-            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-            if (result) result->SetI4(static_cast<std::int32_t>(App().books.size()));
-            return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
     }
+}
+
+// Reads the file Workbooks.Open names: a regular file of at most
+// kMaxOpenBytes. A folder, a device or a pipe is refused, not read.
+bool ReadOpenedFile(const std::string& path, std::string& content, std::string& problem) {
+    const std::string quoted = "'" + path + "'";
+    const int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem = path.empty() || errno == ENOENT || errno == ENOTDIR
+                      ? quoted +
+                            " could not be found. Check the spelling of the file name, and verify that "
+                            "the file location is correct."
+                      : quoted + " cannot be opened: " + std::strerror(errno) + ".";
+        return false;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (!ok) {
+        problem = quoted + " cannot be read: " + std::strerror(errno) + ".";
+    } else if (S_ISDIR(st.st_mode)) {
+        problem = quoted + " is a folder; this application opens files only.";
+        ok = false;
+    } else if (!S_ISREG(st.st_mode)) {
+        problem = quoted + " is a device, a pipe or a socket; this application opens regular files only.";
+        ok = false;
+    } else if (st.st_size > kMaxOpenBytes) {
+        problem = quoted + " is larger than 256 MB, the most this application opens.";
+        ok = false;
+    }
+    char chunk[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) problem = quoted + " cannot be read: " + std::strerror(errno) + ".";
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        content.append(chunk, static_cast<std::size_t>(n));
+        if (content.size() > static_cast<std::size_t>(kMaxOpenBytes)) {  // it grew while being read
+            problem = quoted + " is larger than 256 MB, the most this application opens.";
+            ok = false;
+        }
+    }
+    ::close(fd);
+    return ok;
 }
 
 HRESULT WorkbooksObject::Open(DispArgs args, Variant* result, ExcepInfo* info) {
@@ -422,18 +495,9 @@ HRESULT WorkbooksObject::Open(DispArgs args, Variant* result, ExcepInfo* info) {
     std::string path;
     if (FAILED(ChangeToString(*args[0], path))) return DISP_E_TYPEMISMATCH;
 
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return Fail(info, "'" + path +
-                              "' could not be found. Check the spelling of the file name, and "
-                              "verify that the file location is correct.");
     std::string content;
-    char chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, n);
-    const bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readError) return Fail(info, "'" + path + "' cannot be read.");
+    std::string problem;
+    if (!ReadOpenedFile(path, content, problem)) return Fail(info, problem);
     if (LooksLikeWorkbookFile(content))
         return Fail(info, "'" + path +
                               "' is a workbook file; this application opens empty and text files "
@@ -469,16 +533,6 @@ HRESULT WorkbookObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant
             return WriteText(book, std::min(book.active, book.sheets.size() - 1), book.fullName, info);
         case dispid::Saved:
             return BoolProperty(book.saved, flags, args, result);
-        case dispid::Name:
-        case kFullName: {
-            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-            const std::size_t slash = book.fullName.find_last_of('/');
-            if (result)
-                result->SetString(dispId == kFullName || slash == std::string::npos
-                                      ? book.fullName
-                                      : book.fullName.substr(slash + 1));
-            return S_OK;
-        }
         default:
             return DISP_E_MEMBERNOTFOUND;
     }
@@ -493,15 +547,10 @@ HRESULT SheetsObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* 
             if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
             if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
             std::size_t index = book.sheets.size();
-            if (args[0]->vt() == VT_BSTR) {
-                for (std::size_t i = 0; i < book.sheets.size(); ++i)
-                    if (SameSheetName(book.model->Sheet(i).Name(), args[0]->bstrVal())) index = i;
-            } else {
-                std::int32_t n = 0;
-                const HRESULT hr = ChangeToInt32(*args[0], n);
-                if (FAILED(hr)) return hr;
-                if (n >= 1) index = static_cast<std::size_t>(n) - 1;
-            }
+            std::int32_t n = 0;
+            const HRESULT hr = ChangeToInt32(*args[0], n);
+            if (FAILED(hr)) return hr;
+            if (n >= 1) index = static_cast<std::size_t>(n) - 1;
             if (index >= book.sheets.size()) return DISP_E_BADINDEX;
             ReturnObject(result, new WorksheetObject(app_.get(), book_, book.sheets[index]));
             return S_OK;
@@ -509,52 +558,32 @@ HRESULT SheetsObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* 
         case dispid::Add:
             if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
             return Add(args, result, info);
-        case kCount:
-            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-            if (result) result->SetI4(static_cast<std::int32_t>(book.sheets.size()));
-            return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
     }
 }
 
+// Adds one worksheet after the sheet given as After, or before the active
+// sheet when After is omitted. Before, Count and Type are not supported.
 HRESULT SheetsObject::Add(DispArgs args, Variant* result, ExcepInfo* info) {
     if (args.size() > 4) return DISP_E_BADPARAMCOUNT;
     BookState& book = *book_;
-    const bool before = !Omitted(args, 0);
-    const bool after = !Omitted(args, 1);
-    if (before && after) return Fail(info, "Method 'Add' of object 'Sheets' failed");
+    if (!Omitted(args, 0) || !Omitted(args, 2) || !Omitted(args, 3))
+        return Fail(info, "Method 'Add' of object 'Sheets' failed");
     std::size_t position = std::min(book.active, book.sheets.size());
-    if (before || after) {
-        const Variant& anchor = *args[before ? 0 : 1];
-        auto* sheet = dynamic_cast<WorksheetObject*>(anchor.pdispVal());
+    if (!Omitted(args, 1)) {
+        auto* sheet = dynamic_cast<WorksheetObject*>(args[1]->pdispVal());
         if (sheet == nullptr) return DISP_E_TYPEMISMATCH;
         if (sheet->Book() != &book || sheet->Index() < 0)
             return Fail(info, "Method 'Add' of object 'Sheets' failed");
-        position = static_cast<std::size_t>(sheet->Index()) + (after ? 1 : 0);
+        position = static_cast<std::size_t>(sheet->Index()) + 1;
     }
-    std::int32_t count = 1;
-    if (!Omitted(args, 2)) {
-        const HRESULT hr = ChangeToInt32(*args[2], count);
-        if (FAILED(hr)) return hr;
-        if (count < 1 || count > 255) return Fail(info, "Method 'Add' of object 'Sheets' failed");
-    }
-    if (!Omitted(args, 3)) {
-        std::int32_t type = 0;
-        if (FAILED(ChangeToInt32(*args[3], type)) || type != xlWorksheet)
-            return Fail(info, "Method 'Add' of object 'Sheets' failed");
-    }
-    std::shared_ptr<SheetState> first;
-    for (std::int32_t k = 0; k < count; ++k) {
-        const std::size_t at = position + static_cast<std::size_t>(k);
-        book.model->InsertSheet(at, NextFreeSheetName(book.NamesExcept(book.sheets.size())));
-        auto state = std::make_shared<SheetState>();
-        book.sheets.insert(book.sheets.begin() + static_cast<std::ptrdiff_t>(at), state);
-        if (!first) first = state;
-        book.active = at;
-    }
+    book.model->InsertSheet(position, NextFreeSheetName(book.NamesExcept(book.sheets.size())));
+    auto state = std::make_shared<SheetState>();
+    book.sheets.insert(book.sheets.begin() + static_cast<std::ptrdiff_t>(position), state);
+    book.active = position;
     book.Changed();
-    ReturnObject(result, new WorksheetObject(app_.get(), book_, std::move(first)));
+    ReturnObject(result, new WorksheetObject(app_.get(), book_, std::move(state)));
     return S_OK;
 }
 
@@ -571,10 +600,6 @@ HRESULT WorksheetObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Varian
         case dispid::SaveAs:
             if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
             return SaveAs(args, info);
-        case kActivate:
-            if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
-            book_->active = static_cast<std::size_t>(Index());
-            return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
     }
@@ -637,20 +662,11 @@ HRESULT WorksheetObject::SaveAs(DispArgs args, ExcepInfo* info) {
         const HRESULT hr = ChangeToInt32(*args[1], format);
         if (FAILED(hr)) return hr;
     }
-    switch (format) {
-        case xlExcel8:
-        case xlExcel9795:
-        case xlWorkbookNormal:
-            return WriteWorkbook(*book_, path, info);
-        case xlCSV:
-        case xlCurrentPlatformText:
-            return WriteText(*book_, static_cast<std::size_t>(Index()), path, info);
-        default:
-            return Fail(info,
-                        "This application saves Excel 97-2003 workbooks (file formats 56, 43 "
-                        "and -4143) and comma-separated text (6 and -4158) only; file format " +
-                            std::to_string(format) + " cannot be written.");
-    }
+    if (format == xlExcel8 || format == xlExcel9795) return WriteWorkbook(*book_, path, info);
+    return Fail(info,
+                "This application saves Excel 97-2003 workbooks (file formats 56 and 43) only; file "
+                "format " +
+                    std::to_string(format) + " cannot be written.");
 }
 
 // ------------------------------------------------------------------ Range
@@ -660,7 +676,6 @@ HRESULT RangeObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* r
     if (index < 0) return E_UNEXPECTED;
     switch (dispId) {
         case dispid::Value:
-        case kValue2:
             if (IsPut(flags)) {
                 if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
                 return PutValue(*args[0], info);
@@ -680,11 +695,7 @@ HRESULT RangeObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* r
                 book_->Changed();
                 return S_OK;
             }
-            if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
-            if (result)
-                result->SetString(
-                    std::string_view(FormatCode(sheet.NumberFormatAt(rect_.firstRow, rect_.firstColumn))));
-            return S_OK;
+            return DISP_E_MEMBERNOTFOUND;
         }
         case dispid::Resize:
             if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;

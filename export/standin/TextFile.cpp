@@ -1,14 +1,7 @@
 #include "standin/TextFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace ledgra::standin {
 
@@ -36,10 +29,12 @@ void PutField(xls::Worksheet& sheet, std::uint32_t row, std::uint32_t column, st
         sheet.SetText(row, column, field);
 }
 
-void AppendNumber(std::string& out, double value, xls::NumberFormat format) {
+void AppendNumber(std::string& out, double value, xls::NumberFormat format, NumberText numbers) {
     char buffer[400];
     std::to_chars_result r;
-    if (format == xls::NumberFormat::Fixed2)
+    if (numbers == NumberText::Exact)
+        r = std::to_chars(buffer, buffer + sizeof buffer, value);
+    else if (format == xls::NumberFormat::Fixed2)
         r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
     else
         r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
@@ -130,66 +125,21 @@ void ReadCommaSeparated(std::string_view content, xls::Worksheet& sheet, std::ui
     if (lineHasContent) endLine();
 }
 
-std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows, std::uint32_t columns) {
+std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows, std::uint32_t columns,
+                                 NumberText numbers) {
     std::string out;
     for (std::uint32_t row = 0; row < rows; ++row) {
         for (std::uint32_t column = 0; column < columns; ++column) {
             if (column) out += ',';
             const xls::CellValue cell = sheet.CellAt(row, column);
             if (cell.kind == xls::CellKind::Number)
-                AppendNumber(out, cell.number, sheet.NumberFormatAt(row, column));
+                AppendNumber(out, cell.number, sheet.NumberFormatAt(row, column), numbers);
             else if (cell.kind == xls::CellKind::Text)
                 AppendText(out, cell.text);
         }
         out += "\r\n";
     }
     return out;
-}
-
-bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& error) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    std::string temp = folder + (slash == std::string::npos ? "/" : "") + ".ledgra-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = "Cannot create a temporary file in " + folder + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    const char* p = content.data();
-    std::size_t left = content.size();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (!ok) error = "Cannot write " + path + ": " + std::strerror(errno);
-    struct stat existing {};
-    const mode_t mask = [] {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }();
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : (0666 & ~mask);
-    if (ok && ::fchmod(fd, mode) != 0) {
-        ok = false;
-        error = "Cannot set the permissions of " + path + ": " + std::strerror(errno);
-    }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = "Cannot write " + path + ": " + std::strerror(errno);
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        error = "Cannot replace " + path + ": " + std::strerror(errno);
-    }
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
 }
 
 }  // namespace ledgra::standin

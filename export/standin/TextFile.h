@@ -22,13 +22,13 @@ bool LooksLikeWorkbookFile(std::string_view content);
 void ReadCommaSeparated(std::string_view content, xls::Worksheet& sheet, std::uint32_t& rows,
                         std::uint32_t& columns);
 
-// The cells of rows 0..rows-1 and columns 0..columns-1 as comma-separated lines
-// ended by CR LF; numbers as their format shows them, texts quoted when needed.
-std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows, std::uint32_t columns);
+// How numbers are written as text: as their format shows them, or with every
+// digit needed to read the same number back.
+enum class NumberText { AsShown, Exact };
 
-// Writes content to a temporary file in path's folder and renames it over
-// path (keeping the permissions of a file already there). false with a
-// description in error when any step fails; path is then untouched.
-bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& error);
+// The cells of rows 0..rows-1 and columns 0..columns-1 as comma-separated lines
+// ended by CR LF; texts quoted when needed.
+std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows, std::uint32_t columns,
+                                 NumberText numbers = NumberText::AsShown);
 
 }  // namespace ledgra::standin

@@ -10,6 +10,7 @@
 #include "workbook/CellConversion.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -82,6 +83,8 @@ const char* FormatForCode(int code) {
 }
 
 // Converts a data cell's text by its column's code; the text may be moved out.
+// A number too large for a double, an infinity or a NaN (which no workbook
+// cell holds) is sent as the text the program gave, never as another number.
 void ConvertCell(int code, std::string& text, Variant& value) {
     if (text.empty()) {
         value.SetString(std::string());
@@ -92,7 +95,10 @@ void ConvertCell(int code, std::string& text, Variant& value) {
             value.SetInt(ParseInt(text));
             break;
         case 2:
-            value.SetR8(ParseDouble(text));
+            if (const double number = ParseDouble(text); std::isfinite(number))
+                value.SetR8(number);
+            else
+                value.SetString(std::move(text));
             break;
         case 4:
             value.SetI4(ParseLong(text));
@@ -126,14 +132,18 @@ int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interactio
     return 1;
 }
 
-int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction& ui) {
-    // Declared in this order, these are undone in the reverse order on every
-    // way out, an automation error included: the objects are released, OLE is
-    // uninitialised once, the type list is emptied.
-    TypeListReset typeListReset(table.m_arrColumnTypes);
+// One run of the workbook branch: the automation objects it holds and the
+// sheet being filled. Declared in this order, the members are undone in the
+// reverse order on every way out, an automation error included: the objects
+// are released, OLE is uninitialised once, the type list is emptied.
+struct WorkbookRun {
+    WorkbookRun(CLedgraInterface& t, Interaction& u) : table(t), ui(u), typeListReset(t.m_arrColumnTypes) {}
+
+    CLedgraInterface& table;
+    Interaction& ui;
+    TypeListReset typeListReset;
     const Variant covOptional = Variant::Optional();
     OleSession ole;
-    if (!ole.Start()) return 0;
 
     CApplication app;
     CWorkbooks workbooks;
@@ -144,109 +154,161 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
     CRange headerCell;
     Variant sheetRef;
 
-    if (!app.CreateDispatch(progId)) {
+    std::string baseName;  // the first sheet's name, read once
+    std::string cellText;  // the data cells' text, reused
+};
+
+// Shows the application, opens the empty file the export created and takes
+// its first sheet and that sheet's name.
+void OpenWorkbook(WorkbookRun& run) {
+    const Variant& opt = run.covOptional;
+    run.app.put_Visible(true);
+    run.workbooks.AttachDispatch(run.app.get_Workbooks());
+    run.workbook.AttachDispatch(run.workbooks.Open(run.table.m_strFileName, opt, opt, opt, opt, opt, opt, opt,
+                                                   opt, opt, opt, opt, opt));
+    run.sheets.AttachDispatch(run.workbook.get_Sheets());
+    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I2(1)));
+    run.baseName = run.sheet.get_Name();
+}
+
+// Names sheet k and keeps a reference to it, to add the next sheet behind it.
+void NameSheet(WorkbookRun& run, int k) {
+    run.sheet.put_Name(SheetName(run.baseName, k));
+    run.sheetRef = Variant::Dispatch(run.sheet.m_lpDispatch);
+}
+
+// The header pass over a sheet of n data rows: the titles, the column types
+// and the number formats.
+void WriteHeader(WorkbookRun& run, int n) {
+    CLedgraInterface& table = run.table;
+    std::string headerText;
+    for (int c = 0; c < table.m_nColumns; ++c) {
+        int type = -1;  // a callback that stores no code leaves a string column
+        table.m_pfnColumnText(table.m_pUserData, 0, c, headerText, &type);
+        table.m_arrColumnTypes.push_back(type);
+        const std::string top = CellRef(table, 1, c + 1);
+        const std::string bottom = CellRef(table, static_cast<long long>(n) + 1, c + 1);
+        run.range.AttachDispatch(run.sheet.get_Range(Variant::String(top), Variant::String(bottom)));
+        run.headerCell.AttachDispatch(run.sheet.get_Range(Variant::String(top), Variant::String(top)));
+        if (const char* format = FormatForCode(type)) run.range.put_NumberFormat(Variant::String(format));
+        run.headerCell.put_Value(Variant::String(headerText));
+    }
+}
+
+// Rows offset + start + 1 to offset + start + b, converted by the first
+// sheet's codes into a b x C array.
+void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArray& block) {
+    CLedgraInterface& table = run.table;
+    const int columns = table.m_nColumns;
+    const std::uint32_t counts[2] = {static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(columns)};
+    block.Create(VT_VARIANT, 2, counts);
+    Variant value;
+    for (int i = 1; i <= b; ++i) {
+        const int row = static_cast<int>(offset + start + i);
+        for (int c = 0; c < columns; ++c) {
+            run.cellText.clear();
+            int type = -1;
+            table.m_pfnColumnText(table.m_pUserData, row, c, run.cellText, &type);
+            ConvertCell(table.m_arrColumnTypes.at(static_cast<std::size_t>(c)), run.cellText, value);
+            const long index[2] = {i - 1, c};
+            block.PutElement(index, std::move(value));
+        }
+    }
+}
+
+// The block pass: the sheet's n data rows, at most kMaxBlockRows per
+// request. A table without columns has nothing to send.
+void WriteBlocks(WorkbookRun& run, long long offset, int n) {
+    const int columns = run.table.m_nColumns;
+    COleSafeArray block;  // made anew for each block, in the same storage
+    for (int start = 0; start < n && columns > 0;) {
+        const int b = std::min(n - start, kMaxBlockRows);
+        const std::string topLeft = CellRef(run.table, static_cast<long long>(start) + 2, 1);
+        FillBlock(run, offset, start, b, block);
+        run.range.AttachDispatch(run.sheet.get_Range(Variant::String(topLeft), run.covOptional));
+        run.range.AttachDispatch(
+            run.range.get_Resize(Variant::I2(static_cast<std::int16_t>(b)),
+                                 Variant::I2(static_cast<std::int16_t>(std::min(columns, 32767)))));
+        run.range.put_Value(block);
+        start += b;
+    }
+}
+
+// Runs one save request; an automation error is reported and the export goes
+// on. False when it failed.
+template <typename Save>
+bool Guarded(Interaction& ui, Save save) {
+    try {
+        save();
+        return true;
+    } catch (const COleDispatchException& e) {
+        ReportDispatchException(ui, e);
+    } catch (const COleException& e) {
+        ReportOleException(ui, e);
+    }
+    return false;
+}
+
+// The save step after each sheet: the whole workbook as the chosen file, in
+// the format the application's version asks for; skipped when the
+// application reports no version.
+void SaveSheet(WorkbookRun& run) {
+    const std::string version = run.app.get_Version();
+    if (version.empty()) return;
+    Guarded(run.ui, [&] {
+        const Variant& opt = run.covOptional;
+        run.app.put_DisplayAlerts(false);
+        const int major = ParseInt(version);
+        const Variant fileFormat = Variant::I4(major >= 12 ? xlExcel8 : xlExcel9795);
+        run.sheet.SaveAs(run.table.m_strFileName, fileFormat, opt, opt, opt, opt, opt, opt, opt);
+        run.app.put_DisplayAlerts(true);
+    });
+}
+
+// Adds the next sheet behind the current one while rows remain, and lets the
+// current one go.
+void NextSheet(WorkbookRun& run, long long remaining) {
+    const Variant& opt = run.covOptional;
+    IDispatch* next = nullptr;
+    if (remaining > 0) next = run.sheets.Add(opt, run.sheetRef, opt, opt);
+    run.sheet.ReleaseDispatch();
+    VariantClear(run.sheetRef);
+    if (next) run.sheet.AttachDispatch(next);
+}
+
+// Leaves the application running, visible and under the user's control
+// with the workbook saved. A failed save is reported, and the workbook is
+// then not marked as saved, so the application still holds it as changed.
+void HandOver(WorkbookRun& run) {
+    run.app.put_Visible(true);
+    run.app.put_UserControl(true);
+    if (Guarded(run.ui, [&] { run.workbook.Save(); })) run.workbook.put_Saved(true);
+}
+
+int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction& ui) {
+    WorkbookRun run(table, ui);
+    if (!run.ole.Start()) return 0;
+    if (!run.app.CreateDispatch(progId)) {
         if (ui.AfxMessageBox(kMsgNotInstalled, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, 0) == IDYES) {
             table.WriteToTextFile();
             return 1;
         }
         return 0;
     }
-    app.put_Visible(true);
-    workbooks.AttachDispatch(app.get_Workbooks());
-    workbook.AttachDispatch(workbooks.Open(table.m_strFileName, covOptional, covOptional, covOptional,
-                                           covOptional, covOptional, covOptional, covOptional, covOptional,
-                                           covOptional, covOptional, covOptional, covOptional));
-    sheets.AttachDispatch(workbook.get_Sheets());
-    sheet.AttachDispatch(sheets.get_Item(Variant::I2(1)));
-    const std::string baseName = sheet.get_Name();
-
-    const ColumnTextRtn fn = table.m_pfnColumnText;
-    void* const userData = table.m_pUserData;
-    const int columns = table.m_nColumns;
+    OpenWorkbook(run);
     long long remaining = static_cast<long long>(table.m_nRows) - 1;
     long long offset = 0;
-    int k = 1;
-    std::string cellText;
-    while (remaining > 0) {
+    for (int k = 1; remaining > 0; ++k) {
         const int n = static_cast<int>(std::min<long long>(remaining, kMaxSheetRows));
-        sheet.put_Name(SheetName(baseName, k));
-        sheetRef = Variant::Dispatch(sheet.m_lpDispatch);
-
-        // Header pass: the titles, the column types and the number formats.
-        std::string headerText;
-        for (int c = 0; c < columns; ++c) {
-            int type = -1;  // a callback that stores no code leaves a string column
-            fn(userData, 0, c, headerText, &type);
-            table.m_arrColumnTypes.push_back(type);
-            const std::string top = CellRef(table, 1, c + 1);
-            const std::string bottom = CellRef(table, static_cast<long long>(n) + 1, c + 1);
-            range.AttachDispatch(sheet.get_Range(Variant::String(top), Variant::String(bottom)));
-            headerCell.AttachDispatch(sheet.get_Range(Variant::String(top), Variant::String(top)));
-            if (const char* format = FormatForCode(type)) range.put_NumberFormat(Variant::String(format));
-            headerCell.put_Value(Variant::String(headerText));
-        }
-
-        // Block pass: the data rows, at most kMaxBlockRows per request. A table
-        // without columns has nothing to send.
-        COleSafeArray block;  // made anew for each block, in the same storage
-        for (int start = 0; start < n && columns > 0;) {
-            const int b = std::min(n - start, kMaxBlockRows);
-            const std::string topLeft = CellRef(table, static_cast<long long>(start) + 2, 1);
-            const std::uint32_t counts[2] = {static_cast<std::uint32_t>(b),
-                                             static_cast<std::uint32_t>(columns)};
-            block.Create(VT_VARIANT, 2, counts);
-            Variant value;
-            for (int i = 1; i <= b; ++i) {
-                const int row = static_cast<int>(offset + start + i);
-                for (int c = 0; c < columns; ++c) {
-                    cellText.clear();
-                    int type = -1;
-                    fn(userData, row, c, cellText, &type);
-                    ConvertCell(table.m_arrColumnTypes.at(static_cast<std::size_t>(c)), cellText, value);
-                    const long index[2] = {i - 1, c};
-                    block.PutElement(index, std::move(value));
-                }
-            }
-            range.AttachDispatch(sheet.get_Range(Variant::String(topLeft), covOptional));
-            range.AttachDispatch(
-                range.get_Resize(Variant::I2(static_cast<std::int16_t>(b)),
-                                 Variant::I2(static_cast<std::int16_t>(std::min(columns, 32767)))));
-            range.put_Value(block);
-            start += b;
-        }
-
+        NameSheet(run, k);
+        WriteHeader(run, n);
+        WriteBlocks(run, offset, n);
         offset += n;
         remaining -= n;
-        ++k;
-
-        // Save step: each failure is reported and the export goes on.
-        const std::string version = app.get_Version();
-        if (!version.empty()) {
-            try {
-                app.put_DisplayAlerts(false);
-                const int major = ParseInt(version);
-                const Variant fileFormat = Variant::I4(major >= 12 ? xlExcel8 : xlExcel9795);
-                sheet.SaveAs(table.m_strFileName, fileFormat, covOptional, covOptional, covOptional,
-                             covOptional, covOptional, covOptional, covOptional);
-                app.put_DisplayAlerts(true);
-            } catch (const COleDispatchException& e) {
-                ReportDispatchException(ui, e);
-            } catch (const COleException& e) {
-                ReportOleException(ui, e);
-            }
-        }
-
-        IDispatch* next = nullptr;
-        if (remaining > 0) next = sheets.Add(covOptional, sheetRef, covOptional, covOptional);
-        sheet.ReleaseDispatch();
-        VariantClear(sheetRef);
-        if (next) sheet.AttachDispatch(next);
+        SaveSheet(run);
+        NextSheet(run, remaining);
     }
-
-    app.put_Visible(true);
-    app.put_UserControl(true);
-    workbook.Save();
-    workbook.put_Saved(true);
+    HandOver(run);
     return 1;
 }
 

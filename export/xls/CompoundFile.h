@@ -1,8 +1,10 @@
 // The container: a compound file (OLE2, via libgsf) holding the one
-// "Workbook" stream, written to a temporary file beside the target and
-// renamed over it only when everything was written and closed without error.
+// "Workbook" stream, written through Ledgra's one file replacement (a
+// temporary file beside the target, renamed over it only when everything was
+// written and synced without error).
 #pragma once
 
+#include "fileio/ReplaceFile.h"
 #include "xls/Biff8.h"
 
 #include <cstdio>
@@ -14,7 +16,8 @@ struct _GsfOutfile;
 
 namespace ledgra::xls::detail {
 
-// The last step, rename(2), can be replaced by tests (null: the real one).
+// The last step, rename(2), can be replaced by tests (null: the real one);
+// the other system calls through fileio::SetSystemCallsForTesting.
 using RenameFunction = int (*)(const char* from, const char* to);
 void SetRenameForTesting(RenameFunction rename);
 
@@ -29,21 +32,19 @@ public:
     // (the target is then untouched).
     bool Commit(std::string& error);
     const std::string& Error() const { return error_; }
-    const std::string& TemporaryPath() const { return temp_; }
 
 private:
     CompoundFileOutput() = default;
     void Fail(const std::string& what, int err);
     void Abandon();
 
-    std::string target_;  // the file to replace (symbolic links resolved)
-    std::string temp_;
-    std::FILE* file_ = nullptr;
+    std::string path_;
+    std::unique_ptr<fileio::FileReplacement> replacement_;
+    std::FILE* file_ = nullptr;  // a second descriptor of the replacement's file, for libgsf
     _GsfOutput* sink_ = nullptr;
     _GsfOutfile* ole_ = nullptr;
     _GsfOutput* stream_ = nullptr;
     std::uint64_t written_ = 0;
-    bool committed_ = false;
     std::string error_;
 };
 

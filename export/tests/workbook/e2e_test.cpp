@@ -3,6 +3,7 @@
 #include <ledgra/LedgraInterface.h>
 
 #include "automation/Ole.h"
+#include "fileio/ReplaceFile.h"
 #include "tests/object/TestTable.h"
 #include "tests/support/ScriptedInteraction.h"
 #include "tests/workbook/WorkbookTable.h"
@@ -10,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using namespace ledgra;
 using namespace ledgra::test;
@@ -137,4 +140,66 @@ TEST(WorkbookEndToEnd, The65535thDataRowGoesToASecondSheetUnderItsOwnHeader) {
     const std::string first = ReadFile(dir / "s_0.csv");
     EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 65535);
     EXPECT_EQ(first.substr(first.size() - 15), "65534,65534.25\n");
+}
+
+TEST(WorkbookEndToEnd, ANumberNoCellCanHoldIsKeptAsTheTextGiven) {
+    TempDir dir;
+    WorkbookTable data{{"Price"}, {2}};
+    data.cell = [](int row, int) {
+        return std::vector<std::string>{"1e999", "-inf", "nan", "2.5"}.at(row - 1);
+    };
+    CLedgraInterface table(5, 1);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    const std::string path = dir / "Data.xls";
+    ASSERT_EQ(Export(table, path), 1);  // no message: every save succeeded
+    EXPECT_EQ(Xlrd(path, dir / "xlrd.err"),
+              "sheet Data-Sheet1 5x1\n"
+              "0: text:'Price':0.00\n"
+              "1: text:'1e999':0.00\n"
+              "2: text:'-inf':0.00\n"
+              "3: text:'nan':0.00\n"
+              "4: number:2.5:0.00\n");
+}
+
+// The chosen file cannot be replaced: every sheet still reaches the user, in a
+// workbook beside it that each report names.
+TEST(WorkbookEndToEnd, WhenTheChosenFileCannotBeWrittenEverySheetIsSavedBesideIt) {
+    TempDir dir;
+    WorkbookTable data{{"Row"}, {1}};
+    data.record = false;
+    data.cell = [](int row, int) { return std::to_string(row); };
+    CLedgraInterface table(65537, 1);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    const std::string path = dir / "Data.xls";
+    const std::string recovered = dir / "Data-recovered.xls";
+
+    fileio::SystemCalls calls;
+    calls.rename = [](const char* from, const char* to) {
+        if (std::string(to).find("recovered") != std::string::npos) return ::rename(from, to);
+        errno = EACCES;
+        return -1;
+    };
+    fileio::SetSystemCallsForTesting(calls);
+    ScriptedInteraction ui;
+    ScopedInteraction scope(ui);
+    ui.QueueSave(path);
+    const int result = table.WriteToExcel();
+    fileio::SetSystemCallsForTesting({});
+    ASSERT_EQ(result, 1);
+    const std::string report =
+        "Run-time error '1004':\n\nThe workbook cannot be saved as an Excel 97-2003 workbook. "
+        "Could not write \"" +
+        path + "\": Permission denied. The whole workbook was saved as \"" + recovered + "\" instead.";
+    EXPECT_EQ(ui.Messages(),
+              std::vector<std::string>(2, report));  // once per sheet; the final save succeeded
+    EXPECT_EQ(ReadFile(path), "");                   // never one sheet's text
+    EXPECT_EQ(Xlrd(recovered, dir / "xlrd.err", 2),
+              "sheet Data-Sheet1 65535x1\n"
+              "0: text:'Row':General\n"
+              "65534: number:65534.0:General\n"
+              "sheet Data-Sheet2 3x1\n"
+              "0: text:'Row':General\n"
+              "2: number:65536.0:General\n");
 }

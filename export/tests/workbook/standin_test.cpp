@@ -4,13 +4,17 @@
 #include "standin/Standin.h"
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
+#include "fileio/ReplaceFile.h"
 #include "standin/SheetRules.h"
 #include "tests/object/TestTable.h"
 #include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -263,4 +267,81 @@ TEST(Standin, HandsTheSavedWorkbookToTheDesktopWhenTheLastReferenceGoes) {
     run(true, "1");
     EXPECT_EQ(opened.size(), 1u);
     SetDesktopOpener(nullptr);
+}
+
+TEST(Standin, OpensRegularFilesOnly) {
+    TempDir dir;
+    const std::string fifo = dir / "pipe.xls";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string path = dir / "Data.xls";
+    WriteFile(path, "");
+    Session s(path);
+    auto open = [&](const std::string& name) {
+        return DispatchError([&] {
+            CWorkbook other(
+                s.books.Open(name, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt, kOpt));
+        });
+    };
+    // Neither waits for a writer nor reads without end.
+    EXPECT_EQ(open(fifo), "800A03EC '" + fifo +
+                              "' is a device, a pipe or a socket; this application opens "
+                              "regular files only.");
+    EXPECT_EQ(
+        open("/dev/zero"),
+        "800A03EC '/dev/zero' is a device, a pipe or a socket; this application opens regular files only.");
+    const std::string big = dir / "big.csv";  // sparse: no room taken
+    WriteFile(big, "");
+    std::filesystem::resize_file(big, (std::uintmax_t{256} << 20) + 1);
+    EXPECT_EQ(open(big), "800A03EC '" + big + "' is larger than 256 MB, the most this application opens.");
+    EXPECT_EQ(open(dir.path().string()),
+              "800A03EC '" + dir.path().string() + "' is a folder; this application opens files only.");
+}
+
+// The sheets of a workbook whose save fails are saved beside the chosen file,
+// and the failure says where; Save never writes text over it afterwards.
+TEST(Standin, AWorkbookThatCannotBeSavedWhereAskedIsSavedBesideIt) {
+    TempDir dir;
+    const std::string path = dir / "Data.xls";
+    WriteFile(path, "");
+    {
+        // The folder refuses the rename: the whole workbook goes beside it.
+        Session s(path);
+        CRange(s.Range("A1")).put_Value(Variant::String("kept"));
+        fileio::SystemCalls calls;
+        calls.rename = [](const char* from, const char* to) {
+            if (std::string(to).find("recovered") != std::string::npos) return ::rename(from, to);
+            errno = EACCES;
+            return -1;
+        };
+        fileio::SetSystemCallsForTesting(calls);
+        const std::string error = DispatchError([&] { s.SaveAs(path, 56); });
+        fileio::SetSystemCallsForTesting({});
+        EXPECT_EQ(error,
+                  "800A03EC The workbook cannot be saved as an Excel 97-2003 workbook. Could not write \"" +
+                      path + "\": Permission denied. The whole workbook was saved as \"" +
+                      (dir / "Data-recovered.xls") + "\" instead.");
+        EXPECT_EQ(ReadFile(path), "");
+        EXPECT_EQ(ReadFile(dir / "Data-recovered.xls").substr(0, 4), "\xD0\xCF\x11\xE0");
+    }
+    {
+        // A cell the format cannot hold: every sheet as text beside it, all of it.
+        Session s(path);
+        CRange(s.Range("A1")).put_Value(Variant::R8(2.125));
+        const Variant after = Variant::Dispatch(s.sheet.m_lpDispatch);
+        CWorksheet added(s.sheets.Add(kOpt, after, kOpt, kOpt));
+        CRange(added.get_Range(Variant::String("IW2"), kOpt)).put_Value(Variant::String("far"));
+        const std::string error = DispatchError([&] { s.SaveAs(path, 56); });
+        EXPECT_NE(error.find("Sheet1!IW2: the cell is right of column IV"), std::string::npos) << error;
+        EXPECT_NE(error.find(" Every sheet was saved as comma-separated text instead: \"" +
+                             (dir / "Data-recovered-Data.csv") + "\", \"" +
+                             (dir / "Data-recovered-Sheet1.csv") + "\"."),
+                  std::string::npos)
+            << error;
+        EXPECT_EQ(ReadFile(dir / "Data-recovered-Data.csv"), "2.125\r\n");
+        EXPECT_EQ(ReadFile(dir / "Data-recovered-Sheet1.csv"),
+                  std::string(256, ',') + "\r\n" + std::string(256, ',') + "far\r\n");
+        // Save still means the workbook: it fails again instead of writing one sheet's text.
+        EXPECT_NE(DispatchError([&] { s.book.Save(); }), "no error");
+        EXPECT_EQ(ReadFile(path), "");
+    }
 }

@@ -464,7 +464,7 @@ TEST_F(WorkbookExportTest, CellsAreConvertedByTheFirstSheetsCodes) {
     EXPECT_EQ(rowOf(0, 2), (V{"INT 0", "R8 0", "I4 0", "BSTR 'abc'", "BSTR 'abc'"}));
     EXPECT_EQ(rowOf(0, 3), (V{"INT 3", "R8 3.5", "I4 3", "BSTR '3.5x'", "BSTR '3.5x'"}));
     EXPECT_EQ(rowOf(0, 4), (V{"INT -7", "R8 -7", "I4 -7", "BSTR ' -7'", "BSTR ' -7'"}));
-    EXPECT_EQ(rowOf(0, 5), (V{"INT 1", "R8 inf", "I4 1", "BSTR '1e999'", "BSTR '1e999'"}));
+    EXPECT_EQ(rowOf(0, 5), (V{"INT 1", "BSTR '1e999'", "I4 1", "BSTR '1e999'", "BSTR '1e999'"}));
     // Sheet 2 (row 65535 = text 2 of the cycle): formats by the new codes, cells by the old.
     EXPECT_EQ(rowOf(14, 0), (V{"INT 0", "R8 0", "I4 0", "BSTR 'abc'", "BSTR 'abc'"}));
     std::vector<std::string> formats;
@@ -475,6 +475,33 @@ TEST_F(WorkbookExportTest, CellsAreConvertedByTheFirstSheetsCodes) {
                           // second sheet (after 10 header and 28 block ranges): codes 3, 1, 1, 1, 2
                           "Range39 put 193 (BSTR '@')", "Range47 put 193 (BSTR '0.00')"}));
     EXPECT_EQ(table.m_arrColumnTypes.size(), 0u);
+}
+
+TEST_F(WorkbookExportTest, ANumberNoCellCanHoldIsSentAsTheTextGiven) {
+    const std::vector<std::string> texts{"1e999", "-1e999", "inf", "-Infinity", "nan", "0x1p99999", "1e-999"};
+    WorkbookTable data{{"D"}, {2}};
+    data.cell = [&](int row, int) { return texts.at(static_cast<std::size_t>(row - 1)); };
+    CLedgraInterface table = Table(static_cast<int>(texts.size()) + 1, data);
+    ui.QueueSave(dir / "Data.xls");
+    ASSERT_EQ(Run(table), 1);
+    ASSERT_EQ(app->blocks.size(), 1u);
+    std::vector<std::string> sent;
+    for (const Variant& cell : app->blocks[0].cells) sent.push_back(Describe(cell));
+    EXPECT_EQ(sent, (std::vector<std::string>{"BSTR '1e999'", "BSTR '-1e999'", "BSTR 'inf'",
+                                              "BSTR '-Infinity'", "BSTR 'nan'", "BSTR '0x1p99999'", "R8 0"}));
+}
+
+TEST_F(WorkbookExportTest, AFailedFinalSaveIsReportedAndLeavesTheWorkbookUnsaved) {
+    WorkbookTable data{{"Id"}, {1}};
+    app->FailOn(283, DISPATCH_METHOD, {DISP_E_EXCEPTION, MakeHResult(0x800A03EC), "Disk full.", 0, -1});
+    CLedgraInterface table = Table(2, data);
+    ui.QueueSave(dir / "Data.xls");
+    ASSERT_EQ(Run(table), 1);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Run-time error '1004':\n\nDisk full."});
+    // Not marked as saved: the application still holds the workbook as changed.
+    EXPECT_EQ(std::count(app->log.begin(), app->log.end(), "Workbook1 method 283 () failed"), 1);
+    EXPECT_EQ(std::count(app->log.begin(), app->log.end(), "Workbook1 put 298 (BOOL -1)"), 0);
+    ExpectCleanState(table);
 }
 
 TEST_F(WorkbookExportTest, TheVersionDecidesTheFileFormatOrSkipsTheSaveStep) {

@@ -1,0 +1,225 @@
+// The one file replacement, through its system-call seam, for both savers
+// that use it: the stand-in's text save and the workbook save.
+#include "fileio/ReplaceFile.h"
+#include "tests/object/TestTable.h"
+#include "xls/Workbook.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace ledgra;
+using ledgra::test::Listing;
+using ledgra::test::ReadFile;
+using ledgra::test::TempDir;
+using ledgra::test::WriteFile;
+
+namespace {
+
+// What the seam saw: the mode of the file being written after every call
+// that creates it or changes it, and the calls themselves.
+struct Observed {
+    std::string workingPath;
+    std::vector<mode_t> modes;
+    std::vector<std::string> calls;
+    int failRename = 0;  // errno for rename, 0: the real one
+    int failFsync = 0;
+    int failCreate = 0;  // errno for creating a new file
+};
+Observed seen;
+
+void NoteMode(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) seen.modes.push_back(st.st_mode & 07777);
+}
+
+int SeamOpen(const char* path, int flags, mode_t mode) {
+    if ((flags & O_CREAT) && seen.failCreate) {
+        errno = seen.failCreate;
+        return -1;
+    }
+    const int fd = ::open(path, flags, mode);
+    if (fd >= 0) {
+        seen.workingPath = path;
+        seen.calls.push_back(flags & O_CREAT ? "create" : "open");
+        NoteMode(fd);
+    }
+    return fd;
+}
+int SeamFchmod(int fd, mode_t mode) {
+    const int r = ::fchmod(fd, mode);
+    seen.calls.push_back("fchmod");
+    NoteMode(fd);
+    return r;
+}
+int SeamFchown(int fd, uid_t owner, gid_t group) {
+    const int r = ::fchown(fd, owner, group);
+    seen.calls.push_back("fchown " + std::to_string(owner) + ":" + std::to_string(group));
+    NoteMode(fd);
+    return r;
+}
+int SeamFsync(int fd) {
+    seen.calls.push_back("fsync");
+    if (seen.failFsync) {
+        errno = seen.failFsync;
+        return -1;
+    }
+    return ::fsync(fd);
+}
+int SeamRename(const char* from, const char* to) {
+    seen.calls.push_back("rename");
+    if (seen.failRename) {
+        errno = seen.failRename;
+        return -1;
+    }
+    return ::rename(from, to);
+}
+
+// A saver: writes some content to path; false with error set on failure.
+using Saver = std::function<bool(const std::string& path, std::string& error)>;
+
+bool SaveText(const std::string& path, std::string& error) {
+    return fileio::ReplaceFileContent(path, "new text\r\n", error);
+}
+bool SaveWorkbook(const std::string& path, std::string& error) {
+    auto book = std::make_unique<xls::Workbook>();
+    book->InsertSheet(0, "S").SetText(0, 0, "new");
+    const xls::SaveResult r = xls::SaveBiff8(*book, path);
+    error = r.description;
+    return static_cast<bool>(r);
+}
+bool IsNewContent(const std::string& path) {
+    const std::string content = ReadFile(path);
+    return content == "new text\r\n" || content.rfind("\xD0\xCF\x11\xE0", 0) == 0;
+}
+
+class ReplaceFileTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        seen = Observed{};
+        fileio::SystemCalls calls;
+        calls.open = SeamOpen;
+        calls.fchmod = SeamFchmod;
+        calls.fchown = SeamFchown;
+        calls.fsync = SeamFsync;
+        calls.rename = SeamRename;
+        fileio::SetSystemCallsForTesting(calls);
+        save = std::string(GetParam()) == "text" ? Saver(SaveText) : Saver(SaveWorkbook);
+    }
+    void TearDown() override { fileio::SetSystemCallsForTesting({}); }
+
+    TempDir dir;
+    Saver save;
+    std::string error;
+};
+
+}  // namespace
+
+TEST_P(ReplaceFileTest, ALinkStaysALinkAndItsFileIsReplaced) {
+    const std::string file = dir / "Real.xls";
+    WriteFile(file, "old");
+    ASSERT_EQ(::symlink("Real.xls", (dir / "Link.xls").c_str()), 0);
+    ASSERT_TRUE(save(dir / "Link.xls", error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "Link.xls"));
+    EXPECT_TRUE(IsNewContent(file));
+    EXPECT_EQ(Listing(dir.path()), "Link.xls\nReal.xls\n");
+    // The temporary file was made beside the file the link names.
+    EXPECT_EQ(std::filesystem::path(seen.workingPath).parent_path(), dir.path());
+}
+
+TEST_P(ReplaceFileTest, TheModeIsNeverWiderThanTheResultAndTheOwnerIsKept) {
+    const std::string path = dir / "Out.xls";
+    WriteFile(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 4321, 8765), 0);
+    }
+    const mode_t mask = ::umask(077);  // narrower than the file: the file's mode still wins
+    const bool saved = save(path, error);
+    ::umask(mask);
+    ASSERT_TRUE(saved) << error;
+    ASSERT_FALSE(seen.modes.empty());
+    for (const mode_t mode : seen.modes) EXPECT_EQ(mode & ~0640u, 0u) << std::oct << mode;
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 8765u);
+        EXPECT_EQ(seen.calls.at(1), "fchown 4321:8765");  // before the mode is widened to the final one
+    }
+
+    // A new file: 0666 less the umask from the very start.
+    seen = Observed{};
+    const mode_t old = ::umask(027);
+    const bool made = save(dir / "New.xls", error);
+    ::umask(old);
+    ASSERT_TRUE(made) << error;
+    for (const mode_t mode : seen.modes) EXPECT_EQ(mode, 0640u) << std::oct << mode;
+}
+
+TEST_P(ReplaceFileTest, AFailedSyncOrRenameLeavesTheOldFileAndNoTemporary) {
+    const std::string path = dir / "Out.xls";
+    for (int* failure : {&seen.failFsync, &seen.failRename}) {
+        WriteFile(path, "old");
+        seen = Observed{};
+        *failure = failure == &seen.failFsync ? ENOSPC : EACCES;
+        EXPECT_FALSE(save(path, error));
+        EXPECT_EQ(error,
+                  "Could not write \"" + path + "\": " +
+                      (failure == &seen.failFsync ? "No space left on device." : "Permission denied."));
+        EXPECT_EQ(ReadFile(path), "old");
+        EXPECT_EQ(Listing(dir.path()), "Out.xls\n");
+    }
+}
+
+// A full disk, played by a file size limit in a child process.
+TEST_P(ReplaceFileTest, AFullDiskLeavesTheOldFileAndNoTemporary) {
+    const std::string path = dir / "Out.xls";
+    WriteFile(path, "old");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4, 4};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string e;
+        const bool failed = !save(path, e) && e.find("File too large") != std::string::npos;
+        if (!failed) std::fprintf(stderr, "%s\n", e.c_str());
+        ::_exit(failed ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(Listing(dir.path()), "Out.xls\n");
+}
+
+TEST_P(ReplaceFileTest, AFolderThatTakesNoNewFileStillLetsTheFileBeRewrittenInPlace) {
+    const std::string path = dir / "Out.xls";
+    WriteFile(path, std::string(100000, 'o'));  // longer than the new content
+    seen.failCreate = EACCES;
+    ASSERT_TRUE(save(path, error)) << error;
+    EXPECT_TRUE(IsNewContent(path));
+    EXPECT_LT(std::filesystem::file_size(path), 100000u);
+    EXPECT_EQ(Listing(dir.path()), "Out.xls\n");
+    // Without a file there, nothing can be saved.
+    EXPECT_FALSE(save(dir / "New.xls", error));
+    EXPECT_EQ(error, "Could not write \"" + (dir / "New.xls") + "\": Permission denied.");
+    EXPECT_EQ(Listing(dir.path()), "Out.xls\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSaves, ReplaceFileTest, ::testing::Values("text", "workbook"));
