@@ -88,7 +88,7 @@ bool CIniView::OnInitDialog()
         return false;
     }
     SplitSectionNames(names.data(), length,
-                      [this](std::string_view name) { m_listSections->Append(ToWx(name)); });
+                      [this](std::string_view name) { AppendItemBytes(*m_listSections, name); });
 
     m_listKeys->InsertColumn(0, "Key Name", wxLIST_FORMAT_LEFT, 100);
     m_listKeys->InsertColumn(1, "Key Value", wxLIST_FORMAT_LEFT, 100);
@@ -113,7 +113,7 @@ void CIniView::OnBnClickedGetKeys()
         AfxMessageBox(m_messages, "Select any section name,to display the keys");
         return;
     }
-    const std::string section = ToBytes(m_listSections->GetString(selection));
+    const std::string section = ItemText(*m_listSections, selection);
 
     const std::string path = JoinPath(CurrentWorkDir(), m_strFile);
     if (!CanOpenForReading(path)) {

@@ -5,7 +5,10 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include <wx/clntdata.h>
+#include <wx/ctrlsub.h>
 #include <wx/string.h>
 
 namespace ardmon {
@@ -26,6 +29,32 @@ inline std::string ToBytes(const wxString& text)
 {
     const wxScopedCharBuffer utf8 = text.utf8_str();
     return std::string(utf8.data(), utf8.length());
+}
+
+// A list item's name as the disk or the file holds it: the list shows it
+// converted, lookups need the very bytes.
+class ItemBytes final : public wxClientData {
+public:
+    explicit ItemBytes(std::string bytes) : m_bytes(std::move(bytes)) {}
+    const std::string& Bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
+// Appends an item that shows bytes and keeps them.
+inline void AppendItemBytes(wxItemContainer& list, std::string_view bytes)
+{
+    list.Append(ToWx(bytes), new ItemBytes(std::string(bytes)));
+}
+
+// The bytes of item index: those it was appended with, else its text.
+inline std::string ItemText(const wxItemContainer& list, int index)
+{
+    if (auto* item = dynamic_cast<ItemBytes*>(list.GetClientObject(static_cast<unsigned>(index)))) {
+        return item->Bytes();
+    }
+    return ToBytes(list.GetString(static_cast<unsigned>(index)));
 }
 
 }  // namespace ardmon

@@ -166,6 +166,36 @@ TEST_F(ViewerTest, OverflowingSectionWarnsAndShowsWhatFits)
     EXPECT_EQ(rows.front(), "key0|value");
 }
 
+// Names that are not UTF-8 (the Windows code page, or UTF-16LE read back in
+// it) are shown converted but looked up by their own bytes.
+TEST_F(ViewerTest, SectionNamesOutsideUtf8AreLookedUpByTheirBytes)
+{
+    StartWith("[Z\xFCrich]\nk=v\n");
+    std::string profile = "\xFF\xFE";
+    std::string text = "[Gen\xE8ve]\r\n";
+    for (int i = 0; i < 2000; ++i) {
+        text += "key" + std::to_string(i) + "=value\r\n";
+    }
+    for (char c : text) {
+        profile += {c, '\0'};
+    }
+    WriteFile(dir.path() / "env" / "UAT.ini", profile);
+
+    CIniView* client = OpenClientViewer();
+    ASSERT_EQ(client->m_listSections->GetCount(), 1u);
+    EXPECT_EQ(client->m_listSections->GetString(0), wxString::FromUTF8("Z\u00FCrich"));
+    client->m_listSections->SetSelection(0);
+    Click(client, 1);
+    EXPECT_THAT(Rows(client), ElementsAre("k|v"));
+    EXPECT_TRUE(messages.shown.empty());
+
+    CIniView* uat = OpenProfileViewer("UAT.ini");
+    uat->m_listSections->SetSelection(0);
+    Click(uat, 1);
+    EXPECT_THAT(messages.Texts(), ElementsAre("more keys are associated with Gen\xE8ve section"));
+    EXPECT_GT(Rows(uat).size(), 1000u);
+}
+
 TEST_F(ViewerTest, ClientAndProfileViewersReadTheirOwnFiles)
 {
     StartWith("[CLIENT_ONLY]\nk=client\n");
