@@ -1,13 +1,14 @@
 #include <wx/button.h>
 #include <wx/combobox.h>
+#include <wx/dataview.h>
 #include <wx/dialog.h>
 #include <wx/listbox.h>
-#include <wx/listctrl.h>
 #include <wx/menuitem.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "accessible_name.h"
 #include "dialog_template.h"
 #include "text_conv.h"
 
@@ -46,9 +47,11 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
             }
             auto* button = new wxButton(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
             if (c.style & CS_ICON) {
-                // The text stays the button's label and becomes its tooltip.
+                // The text stays the button's label and becomes its tooltip
+                // and the name that assistive technology reads.
                 button->SetLabel(text);
                 button->SetToolTip(wxStripMenuCodes(text));
+                SetAccessibleName(*button, wxStripMenuCodes(text));
             }
             if (c.style & CS_DEFAULT) {
                 button->SetDefault();
@@ -89,17 +92,11 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
             w = new wxListBox(&dlg, id, r.GetPosition(), r.GetSize(), 0, nullptr, style);
             break;
         }
-        case ControlKind::ListView: {
-            long style = BorderFlag(c);
-            if (c.style & CS_REPORT) {
-                style |= wxLC_REPORT;
-            }
-            if (c.style & CS_ALIGNLEFT) {
-                style |= wxLC_ALIGN_LEFT;
-            }
-            w = new wxListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), style);
+        case ControlKind::ListView:
+            // Always a report; GTK's own tree view, which assistive technology
+            // reads row by row and cell by cell.
+            w = new wxDataViewListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), wxDV_SINGLE | BorderFlag(c));
             break;
-        }
     }
     if (c.id == IDC_STATIC) {
         w->SetId(IDC_STATIC);

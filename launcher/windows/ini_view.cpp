@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <wx/dataview.h>
 #include <wx/listbox.h>
-#include <wx/listctrl.h>
 #include <wx/textctrl.h>
 
 #include "ardmon_app.h"
@@ -55,7 +55,7 @@ bool CIniView::Create()
         return false;
     }
     m_listSections = dynamic_cast<wxListBox*>(FindWindow(IDC_SECTIONS));
-    m_listKeys = dynamic_cast<wxListCtrl*>(FindWindow(IDC_KEYS));
+    m_listKeys = dynamic_cast<wxDataViewListCtrl*>(FindWindow(IDC_KEYS));
 
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedGetKeys(); }, IDC_GET_KEYS);
@@ -90,8 +90,11 @@ bool CIniView::OnInitDialog()
     SplitSectionNames(names.data(), length,
                       [this](std::string_view name) { AppendItemBytes(*m_listSections, name); });
 
-    m_listKeys->InsertColumn(0, "Key Name", wxLIST_FORMAT_LEFT, 100);
-    m_listKeys->InsertColumn(1, "Key Value", wxLIST_FORMAT_LEFT, 100);
+    // Resizable by the user, never sorted.
+    m_listKeys->AppendTextColumn("Key Name", wxDATAVIEW_CELL_INERT, 100, wxALIGN_LEFT,
+                                 wxDATAVIEW_COL_RESIZABLE);
+    m_listKeys->AppendTextColumn("Key Value", wxDATAVIEW_CELL_INERT, 100, wxALIGN_LEFT,
+                                 wxDATAVIEW_COL_RESIZABLE);
 
     m_anchor.AttachParent(this);
     m_anchor.AnchorControl(IDC_SECTIONS, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
@@ -129,11 +132,11 @@ void CIniView::OnBnClickedGetKeys()
     }
 
     m_listKeys->DeleteAllItems();
-    long row = 0;
-    SplitSectionEntries(content.data(), length, [this, &row](std::string_view key, std::string_view value) {
-        m_listKeys->InsertItem(row, ToWx(key));
-        m_listKeys->SetItem(row, 1, ToWx(value));
-        ++row;
+    SplitSectionEntries(content.data(), length, [this](std::string_view key, std::string_view value) {
+        wxVector<wxVariant> row;
+        row.push_back(ToWx(key));
+        row.push_back(ToWx(value));
+        m_listKeys->AppendItem(row);
     });
 }
 

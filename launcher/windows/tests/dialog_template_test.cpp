@@ -2,11 +2,12 @@
 // puts it, with its id, text and styles.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
+#include <wx/dataview.h>
 #include <wx/dialog.h>
 #include <wx/listbox.h>
-#include <wx/listctrl.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -56,6 +57,9 @@ TEST_F(TemplateTest, MainWindowHasEveryControlOfItsTable)
     EXPECT_EQ(dlg->GetDefaultItem(), dlg->FindWindow(1));
     EXPECT_FALSE(dlg->FindWindow(2)->IsShown());
     EXPECT_TRUE(dlg->FindWindow(1007)->HasFlag(wxBU_NOTEXT));
+    // Its face shows only an icon: assistive technology reads the name.
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(dlg->FindWindow(1007)->GetHandle())),
+                 "Start Trader");
     EXPECT_TRUE(dlg->FindWindow(1008)->HasFlag(wxBORDER_NONE));
 
     auto* combo = dynamic_cast<wxComboBox*>(dlg->FindWindow(1000));
@@ -104,9 +108,10 @@ TEST_F(TemplateTest, ViewerHasEveryControlOfItsTable)
     ASSERT_NE(sections, nullptr);
     EXPECT_FALSE(sections->HasFlag(wxLB_SORT));
     EXPECT_EQ(sections->GetRect(), Expected(*dlg, 6, 25, 143, 214));
-    auto* keys = dynamic_cast<wxListCtrl*>(dlg->FindWindow(1004));
+    // GTK's own list (a tree view), readable by assistive technology.
+    auto* keys = dynamic_cast<wxDataViewListCtrl*>(dlg->FindWindow(1004));
     ASSERT_NE(keys, nullptr);
-    EXPECT_TRUE(keys->InReportView());
+    EXPECT_TRUE(GTK_IS_TREE_VIEW(keys->GtkGetTreeView()));
     EXPECT_EQ(keys->GetRect(), Expected(*dlg, 154, 24, 295, 232));
     auto* box = dynamic_cast<wxStaticBox*>(dlg->FindWindow(-1));
     ASSERT_NE(box, nullptr);

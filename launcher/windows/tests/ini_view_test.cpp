@@ -1,13 +1,15 @@
 // The viewer driven for real through the main window's view buttons.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <wx/combobox.h>
+#include <wx/dataview.h>
 #include <wx/listbox.h>
-#include <wx/listctrl.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
 #include "ini_view.h"
+#include "text_conv.h"
 #include "window_fixture.h"
 
 using namespace ardmon;
@@ -51,9 +53,9 @@ protected:
     static std::vector<std::string> Rows(CIniView* v)
     {
         std::vector<std::string> rows;
-        for (long i = 0; i < v->m_listKeys->GetItemCount(); ++i) {
+        for (int i = 0; i < v->m_listKeys->GetItemCount(); ++i) {
             rows.push_back(
-                (v->m_listKeys->GetItemText(i, 0) + "|" + v->m_listKeys->GetItemText(i, 1)).ToStdString());
+                ToBytes(v->m_listKeys->GetTextValue(i, 0) + "|" + v->m_listKeys->GetTextValue(i, 1)));
         }
         return rows;
     }
@@ -79,14 +81,16 @@ TEST_F(ViewerTest, ShowsSectionsInFileOrderAndPairsOfTheChosenOne)
     EXPECT_EQ(v->GetTitle(), "View Environment");
     EXPECT_THAT(Sections(v), ElementsAre("ZETA", "ALPHA", "EMPTY"));
     EXPECT_EQ(FileName(v), "halvoclient.ini");
-    ASSERT_EQ(v->m_listKeys->GetColumnCount(), 2);
-    wxListItem column;
-    column.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
-    v->m_listKeys->GetColumn(0, column);
-    EXPECT_EQ(column.GetText(), "Key Name");
-    EXPECT_EQ(column.GetWidth(), 100);
-    v->m_listKeys->GetColumn(1, column);
-    EXPECT_EQ(column.GetText(), "Key Value");
+    ASSERT_EQ(v->m_listKeys->GetColumnCount(), 2u);
+    for (unsigned i = 0; i < 2; ++i) {
+        const wxDataViewColumn* column = v->m_listKeys->GetColumn(i);
+        EXPECT_EQ(column->GetTitle(), i == 0 ? "Key Name" : "Key Value");
+        // GTK draws the last column on to the list's right edge.
+        EXPECT_EQ(gtk_tree_view_column_get_fixed_width(GTK_TREE_VIEW_COLUMN(column->GetGtkHandle())), 100);
+        EXPECT_EQ(column->GetAlignment(), wxALIGN_LEFT);
+        EXPECT_FALSE(column->IsSortable());
+    }
+    EXPECT_EQ(v->m_listKeys->GetColumn(0)->GetWidth(), 100);
 
     GetKeys(v, "ZETA");
     EXPECT_THAT(Rows(v), ElementsAre("a|b=c", "empty|", "|no key"));
@@ -250,7 +254,7 @@ TEST_F(ViewerTest, MissingFileLeavesAnEmptyWindowThatIgnoresResizing)
     ASSERT_NE(v, nullptr);
     EXPECT_TRUE(v->IsShown());
     EXPECT_EQ(v->m_listSections->GetCount(), 0u);
-    EXPECT_EQ(v->m_listKeys->GetColumnCount(), 0);
+    EXPECT_EQ(v->m_listKeys->GetColumnCount(), 0u);
     EXPECT_EQ(FileName(v), "");
     EXPECT_EQ(v->m_strFile, "");
 
