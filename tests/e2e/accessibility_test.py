@@ -143,8 +143,11 @@ def scenario(args, ws, env, procs):
     viewer = wait_for("the viewer window", lambda: find_one(app, "frame", "View Environment"))
     name_box = find_one(viewer, "text")
     check(text_of(name_box) == "halvoclient.ini", f"the viewer's file box reads {text_of(name_box)!r}")
-    tables = wait_for("the viewer's two lists", lambda: (lambda t: t if len(t) == 2 else None)(
-        find_all(viewer, "table")))
+    def two_lists():
+        found = find_all(viewer, "table")
+        return found if len(found) == 2 else None
+
+    tables = wait_for("the viewer's two lists", two_lists)
     sections, keys = sorted(tables, key=lambda t: t.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).x)
     listed = [row[0] for row in table_rows(sections)]
     check(listed == client_order, f"the section list reads {listed}, expected {client_order}")
