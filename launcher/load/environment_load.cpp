@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "parse_rules.h"
+#include "terminal_folder.h"
 #include "write_batch.h"
 
 namespace ardmon {
 namespace {
-
-constexpr char kRecordSection[] = "HALVO_LAUNCHER";
 
 // Closes the client stream on every way out of the load.
 class StreamCloser {
@@ -81,13 +80,13 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
 {
     const int selected = window.GetCurSel();
     if (selected < 0) {
-        window.ShowMessage("Please Select any ini file");
+        window.ShowMessage(kSelectProfileMessage);
         return;
     }
     const std::string profile_name = window.GetLBText(selected);
     const std::string work_dir = window.WorkDir();
-    const std::string profile_path = work_dir + "/env/" + profile_name;
-    const std::string client_path = work_dir + "/halvoclient.ini";
+    const std::string profile_path = work_dir + "/" + kProfileFolder + "/" + profile_name;
+    const std::string client_path = work_dir + "/" + kClientFile;
 
     std::FILE* client = platform.OpenForUpdate(client_path);
     if (client == nullptr) {
@@ -129,9 +128,10 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
     // The results of the two record writes are not looked at, as before; the
     // replacement of the file below is what decides.
     const std::string time_text = FormatLoadTime(platform.Now());
-    platform.WritePrivateProfileStringA(kRecordSection, "Last Loaded File", profile_name.c_str(),
+    platform.WritePrivateProfileStringA(kRecordSection, kRecordProfileKey, profile_name.c_str(),
                                         client_path.c_str());
-    platform.WritePrivateProfileStringA(kRecordSection, "Time", time_text.c_str(), client_path.c_str());
+    platform.WritePrivateProfileStringA(kRecordSection, kRecordTimeKey, time_text.c_str(),
+                                        client_path.c_str());
     if (!batch.Commit()) {
         // The client file is as it was before the load: say so rather than
         // report a success that did not happen.
@@ -139,7 +139,7 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
         return;
     }
 
-    window.SetCurrentEnvironment("halvoclient.ini<" + profile_name + ">");
+    window.SetCurrentEnvironment(LoadedProfileText(profile_name));
     window.ShowMessage("\"" + profile_name + "\" file loaded to halvoclient.ini successfully");
 }
 

@@ -156,7 +156,7 @@ void CArdmonDlg::OnBnClickedViewProfile()
 {
     const int selection = m_cmbProfiles->GetSelection();
     if (selection == wxNOT_FOUND) {
-        AfxMessageBox(m_messages, "Please Select any ini file");
+        AfxMessageBox(m_messages, kSelectProfileMessage);
         return;
     }
     theApp.m_strIniFile = JoinPath(kProfileFolder, ItemText(*m_cmbProfiles, selection));

@@ -61,18 +61,18 @@ std::optional<std::string> FirstMissingEntryMessage(const std::string& workDir)
 
 std::string LastLoadDisplayText(const std::string& recorded)
 {
-    if (recorded == "String not found") {
+    if (recorded == kNoRecord) {
         return kClientFile;
     }
-    return std::string(kClientFile) + "<" + recorded + ">";
+    return LoadedProfileText(recorded);
 }
 
 std::string ReadLastLoadDisplayText(const std::string& workDir)
 {
     char recorded[100] = {};
     const std::string clientPath = JoinPath(workDir, kClientFile);
-    GetPrivateProfileStringA("HALVO_LAUNCHER", "Last Loaded File", "String not found", recorded,
-                             sizeof recorded, clientPath.c_str());
+    GetPrivateProfileStringA(kRecordSection, kRecordProfileKey, kNoRecord, recorded, sizeof recorded,
+                             clientPath.c_str());
     recorded[sizeof recorded - 1] = '\0';
     return LastLoadDisplayText(recorded);
 }

@@ -8,11 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace ardmon {
+#include "terminal_folder.h"
 
-inline constexpr const char* kClientFile = "halvoclient.ini";
-inline constexpr const char* kTerminalFile = "VovuvAvavar.exe";
-inline constexpr const char* kProfileFolder = "env";
+namespace ardmon {
 
 // A directory entry is a profile when it is not a folder and its name ends
 // in ".ini" exactly, case included.

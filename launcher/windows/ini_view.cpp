@@ -15,6 +15,7 @@
 #include "parse_rules.h"
 #include "private_profile.h"
 #include "resource.h"
+#include "terminal_folder.h"
 #include "text_conv.h"
 
 using namespace ardmon;
