@@ -1,11 +1,29 @@
-// The names of the terminal folder and of the load record, and the messages
-// that the load and the windows share: one definition of each.
+// The names of the terminal folder and of the load record, how paths in it
+// are built, and the messages that the load and the windows share: one
+// definition of each.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace ardmon {
+
+// The separator every path of the launcher is built with.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// dir, the separator and name.
+inline std::string JoinPath(std::string_view dir, std::string_view name)
+{
+    std::string path(dir);
+    if (path.empty() || path.back() != kPathSeparator) {
+        path += kPathSeparator;  // the root folder has it already
+    }
+    return path.append(name);
+}
 
 // Entries of the terminal folder, the launcher's working directory.
 inline constexpr char kProfileFolder[] = "env";

@@ -85,8 +85,8 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
     }
     const std::string profile_name = window.GetLBText(selected);
     const std::string work_dir = window.WorkDir();
-    const std::string profile_path = work_dir + "/" + kProfileFolder + "/" + profile_name;
-    const std::string client_path = work_dir + "/" + kClientFile;
+    const std::string profile_path = JoinPath(JoinPath(work_dir, kProfileFolder), profile_name);
+    const std::string client_path = JoinPath(work_dir, kClientFile);
 
     std::FILE* client = platform.OpenForUpdate(client_path);
     if (client == nullptr) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "folder.h"
 #include "terminal_folder.h"
 
 namespace ardmon {
@@ -43,11 +44,5 @@ struct IconOrigin {
     int y = 0;
 };
 IconOrigin MinimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
-
-// The working directory, whole; the launcher builds every path from it.
-std::string CurrentWorkDir();
-
-// dir + '/' + name.
-std::string JoinPath(const std::string& dir, const std::string& name);
 
 }  // namespace ardmon
