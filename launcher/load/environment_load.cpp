@@ -1,13 +1,9 @@
 #include "environment_load.h"
 
-#include <locale.h>
-#include <sys/stat.h>
-
 #include <vector>
 
 #include "parse_rules.h"
 #include "terminal_folder.h"
-#include "write_batch.h"
 
 namespace ardmon {
 namespace {
@@ -25,56 +21,6 @@ private:
 };
 
 }  // namespace
-
-DWORD LoadPlatform::GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file)
-{
-    return ::GetPrivateProfileSectionNamesA(buffer, size, file);
-}
-
-DWORD LoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file)
-{
-    return ::GetPrivateProfileSectionA(section, buffer, size, file);
-}
-
-BOOL LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
-{
-    return ::WritePrivateProfileStringA(section, key, value, file);
-}
-
-std::FILE* LoadPlatform::OpenForUpdate(const std::string& path)
-{
-    std::FILE* stream = std::fopen(path.c_str(), "r+");
-    if (stream == nullptr) return nullptr;
-    struct stat st;
-    if (::fstat(::fileno(stream), &st) != 0 || (st.st_mode & 0222) == 0) {
-        std::fclose(stream);
-        return nullptr;
-    }
-    return stream;
-}
-
-std::time_t LoadPlatform::Now()
-{
-    return std::time(nullptr);
-}
-
-std::string FormatLoadTime(std::time_t when)
-{
-    std::tm local{};
-    if (::localtime_r(&when, &local) == nullptr) return std::string();
-    locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    if (c_locale == static_cast<locale_t>(0)) return std::string();
-    char text[128];
-    size_t length = ::strftime_l(text, sizeof text, "%d-%b-%Y %H:%M:%S", &local, c_locale);
-    ::freelocale(c_locale);
-    return std::string(text, length);
-}
-
-void RunEnvironmentLoad(LoadWindow& window)
-{
-    LoadPlatform platform;
-    RunEnvironmentLoad(window, platform);
-}
 
 void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
 {
@@ -105,7 +51,7 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
     }
 
     // Every write of this load goes to the client file in one replacement.
-    profile::WriteBatch batch(client_path);
+    platform.BeginWrites(client_path);
     SplitSectionNames(names.data(), names_length, [&](std::string_view name) {
         const std::string section(name);
         DWORD length = platform.GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize,
@@ -132,7 +78,7 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
                                         client_path.c_str());
     platform.WritePrivateProfileStringA(kRecordSection, kRecordTimeKey, time_text.c_str(),
                                         client_path.c_str());
-    if (!batch.Commit()) {
+    if (!platform.CommitWrites()) {
         // The client file is as it was before the load: say so rather than
         // report a success that did not happen.
         window.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
