@@ -20,25 +20,6 @@ using namespace ardmon;
 
 namespace {
 
-// A profile's file name as found on disk: the list shows it as text, the
-// load and the viewer need the very bytes.
-class ProfileName final : public wxClientData {
-public:
-    explicit ProfileName(std::string bytes) : m_bytes(std::move(bytes)) {}
-    const std::string& Bytes() const { return m_bytes; }
-
-private:
-    std::string m_bytes;
-};
-
-std::string ItemText(wxComboBox& combo, int index)
-{
-    if (auto* name = dynamic_cast<ProfileName*>(combo.GetClientObject(index))) {
-        return name->Bytes();
-    }
-    return ToBytes(combo.GetString(index));
-}
-
 // The main window as the load sees it.
 class DlgLoadWindow final : public LoadWindow {
 public:
@@ -111,7 +92,7 @@ bool CArdmonDlg::OnInitDialog()
     m_strWorkDir = CurrentWorkDir();
 
     for (const std::string& name : ListProfiles(JoinPath(m_strWorkDir, kProfileFolder))) {
-        m_cmbProfiles->Append(ToWx(name), new ProfileName(name));
+        AppendItemBytes(*m_cmbProfiles, name);
     }
     m_cmbProfiles->SetSelection(wxNOT_FOUND);
 
