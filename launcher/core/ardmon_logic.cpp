@@ -6,14 +6,7 @@ namespace ardmon {
 
 bool IsListedProfile(const std::string& name, bool isDirectory)
 {
-    if (isDirectory) {
-        return false;
-    }
-    constexpr std::string_view ending = ".ini";
-    if (name.size() < ending.size()) {
-        return name == ending;
-    }
-    return name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+    return !isDirectory && name.ends_with(".ini");
 }
 
 std::vector<std::string> ListProfiles(const std::string& folder)
