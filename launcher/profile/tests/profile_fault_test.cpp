@@ -15,7 +15,7 @@
 #include "test_files.h"
 #include "write_batch.h"
 
-using namespace ardmon::testing;
+using namespace ardmon::test;
 
 namespace {
 
@@ -222,7 +222,7 @@ TEST_F(ProfileFault, APrivateFileIsNeverReadableByOthersWhileItIsReplaced)
     }
     EXPECT_EQ(ops.log, (std::vector<std::string>{"create 0600", "chown 0600", "chmod 0600", "write 0600",
                                                  "sync 0600", "close", "rename", "sync folder"}));
-    EXPECT_EQ(ops.temp.rfind(dir_.path() + "/.client.ini.", 0), 0u) << ops.temp;
+    EXPECT_EQ(ops.temp.rfind(dir_ / ".client.ini.", 0), 0u) << ops.temp;
     EXPECT_EQ(ModeOf(path_), 0600u);
     EXPECT_EQ(ReadFile(path_), "[s]\r\nk=changed\r\n; note\r\n");
 }
