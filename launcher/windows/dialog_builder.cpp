@@ -93,9 +93,10 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
             break;
         }
         case ControlKind::ListView:
-            // Always a report; GTK's own tree view, which assistive technology
-            // reads row by row and cell by cell.
-            w = new wxDataViewListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), wxDV_SINGLE | BorderFlag(c));
+            // Always a report, rows selectable several at a time as in a list
+            // view without single selection; GTK's own tree view, which
+            // assistive technology reads row by row and cell by cell.
+            w = new wxDataViewListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), wxDV_MULTIPLE | BorderFlag(c));
             break;
     }
     if (c.id == IDC_STATIC) {
