@@ -12,6 +12,7 @@
 #include "dialog_template.h"
 #include "environment_load.h"
 #include "ini_view.h"
+#include "resource.h"
 #include "shell_execute.h"
 #include "text_conv.h"
 
@@ -19,57 +20,29 @@ using namespace ardmon;
 
 namespace {
 
-constexpr int IDC_LOAD = 1;
-constexpr int IDC_CANCEL = 2;
-constexpr int IDC_PROFILES = 1000;
-constexpr int IDC_VIEW_CLIENT = 1002;
-constexpr int IDC_CURRENT_ENV = 1005;
-constexpr int IDC_VIEW_PROFILE = 1006;
-constexpr int IDC_START_TRADER = 1007;
-constexpr int IDC_LAUNCH = 1008;
-
-// A profile's file name as found on disk: the list shows it as text, the
-// load and the viewer need the very bytes.
-class ProfileName final : public wxClientData {
-public:
-    explicit ProfileName(std::string bytes) : m_bytes(std::move(bytes)) {}
-    const std::string& Bytes() const { return m_bytes; }
-
-private:
-    std::string m_bytes;
-};
-
-std::string ItemText(wxComboBox& combo, int index)
-{
-    if (auto* name = dynamic_cast<ProfileName*>(combo.GetClientObject(index))) {
-        return name->Bytes();
-    }
-    return ToBytes(combo.GetString(index));
-}
-
 // The main window as the load sees it.
 class DlgLoadWindow final : public LoadWindow {
 public:
-    DlgLoadWindow(CArdmonDlg& dlg, UserMessages& messages) : m_dlg(dlg), m_messages(messages) {}
+    DlgLoadWindow(CArdmonDlg& dlg, UserMessages& messages) : dlg_(dlg), messages_(messages) {}
 
-    int GetCurSel() override { return m_dlg.m_cmbProfiles->GetSelection(); }
-    std::string GetLBText(int index) override { return ItemText(*m_dlg.m_cmbProfiles, index); }
-    std::string WorkDir() override { return m_dlg.m_strWorkDir; }
+    int GetCurSel() override { return dlg_.m_cmbProfiles->GetSelection(); }
+    std::string GetLBText(int index) override { return ItemText(*dlg_.m_cmbProfiles, index); }
+    std::string WorkDir() override { return dlg_.m_strWorkDir; }
     void SetCurrentEnvironment(const std::string& text) override
     {
-        m_dlg.SetDlgItemText(IDC_CURRENT_ENV, text);
+        dlg_.SetDlgItemText(IDC_CURRENT_ENV, text);
     }
-    void ShowMessage(const std::string& text) override { AfxMessageBox(m_messages, text); }
+    void ShowMessage(const std::string& text) override { AfxMessageBox(messages_, text); }
 
 private:
-    CArdmonDlg& m_dlg;
-    UserMessages& m_messages;
+    CArdmonDlg& dlg_;
+    UserMessages& messages_;
 };
 
 }  // namespace
 
 CArdmonDlg::CArdmonDlg(UserMessages& messages)
-    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_shellOpen(ShellExecuteOpen), m_messages(messages)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), shell_open(ShellExecuteOpen), messages_(messages)
 {
 }
 
@@ -119,17 +92,21 @@ bool CArdmonDlg::OnInitDialog()
     m_strWorkDir = CurrentWorkDir();
 
     for (const std::string& name : ListProfiles(JoinPath(m_strWorkDir, kProfileFolder))) {
-        m_cmbProfiles->Append(ToWx(name), new ProfileName(name));
+        AppendItemBytes(*m_cmbProfiles, name);
     }
     m_cmbProfiles->SetSelection(wxNOT_FOUND);
 
     if (const auto message = FirstMissingEntryMessage(m_strWorkDir)) {
-        AfxMessageBox(m_messages, *message);
+        AfxMessageBox(messages_, *message);
         OnCancel();
         return false;
     }
 
-    SetDlgItemText(IDC_CURRENT_ENV, ReadLastLoadDisplayText(m_strWorkDir));
+    std::string recorded = ReadLastLoadRecord(m_strWorkDir);
+    if (recorded.size() == kRecordBufferSize - 1) {
+        recorded = MarkCutCharacter(recorded);  // it may have been cut inside a character
+    }
+    SetDlgItemText(IDC_CURRENT_ENV, LastLoadDisplayText(recorded));
 
     if (auto* start = dynamic_cast<wxButton*>(FindWindow(IDC_START_TRADER))) {
         start->SetBitmap(LoadArdmonIcon(IDI_START_TRADER));
@@ -150,7 +127,7 @@ void CArdmonDlg::SetDlgItemText(int id, const std::string& text)
 
 void CArdmonDlg::OnBnClickedLoad()
 {
-    DlgLoadWindow window(*this, m_messages);
+    DlgLoadWindow window(*this, messages_);
     RunEnvironmentLoad(window);
 }
 
@@ -164,7 +141,7 @@ void CArdmonDlg::OnBnClickedViewProfile()
 {
     const int selection = m_cmbProfiles->GetSelection();
     if (selection == wxNOT_FOUND) {
-        AfxMessageBox(m_messages, "Please Select any ini file");
+        AfxMessageBox(messages_, kSelectProfileMessage);
         return;
     }
     theApp.m_strIniFile = JoinPath(kProfileFolder, ItemText(*m_cmbProfiles, selection));
@@ -174,14 +151,14 @@ void CArdmonDlg::OnBnClickedViewProfile()
 void CArdmonDlg::ShowViewer(CIniView*& view)
 {
     if (view == nullptr) {
-        view = new CIniView(m_messages, this);
+        view = new CIniView(messages_, this);
     }
     if (view->GetHandle() == nullptr) {
         view->Create();
     } else {
         // Every click gives a freshly read viewer.
         delete view;
-        view = new CIniView(m_messages, this);
+        view = new CIniView(messages_, this);
         view->Create();
     }
     if (view->GetHandle() != nullptr) {
@@ -192,11 +169,11 @@ void CArdmonDlg::ShowViewer(CIniView*& view)
 void CArdmonDlg::OnBnClickedLaunch()
 {
     const std::string program = JoinPath(m_strWorkDir, kTerminalFile);
-    const LaunchOutcome outcome = InterpretLaunchResult(m_shellOpen(program, m_strWorkDir));
+    const LaunchOutcome outcome = InterpretLaunchResult(shell_open(program, m_strWorkDir));
     if (!outcome.message.empty()) {
-        AfxMessageBox(m_messages, outcome.message);
+        AfxMessageBox(messages_, outcome.message);
     }
-    if (outcome.closeLauncher) {
+    if (outcome.close_launcher) {
         OnCancel();
     }
 }
@@ -208,10 +185,10 @@ void CArdmonDlg::OnBnClickedCancel()
 
 void CArdmonDlg::OnCancel()
 {
-    if (m_bEnded) {
+    if (ended) {
         return;
     }
-    m_bEnded = true;
+    ended = true;
     Hide();
     Destroy();
 }
@@ -222,15 +199,15 @@ void CArdmonDlg::OnPaint(wxPaintEvent&)
     if (!IsIconized() || !m_hIcon.IsOk()) {
         return;
     }
-    int iconWidth = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
-    int iconHeight = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
-    if (iconWidth <= 0 || iconHeight <= 0) {
-        iconWidth = m_hIcon.GetWidth();
-        iconHeight = m_hIcon.GetHeight();
+    int icon_width = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
+    int icon_height = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
+    if (icon_width <= 0 || icon_height <= 0) {
+        icon_width = m_hIcon.GetWidth();
+        icon_height = m_hIcon.GetHeight();
     }
     const wxSize client = GetClientSize();
     const IconOrigin origin =
-        MinimizedIconOrigin(client.GetWidth(), client.GetHeight(), iconWidth, iconHeight);
+        MinimizedIconOrigin(client.GetWidth(), client.GetHeight(), icon_width, icon_height);
     dc.DrawIcon(m_hIcon, origin.x, origin.y);
 }
 

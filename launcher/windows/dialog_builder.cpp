@@ -1,13 +1,14 @@
 #include <wx/button.h>
 #include <wx/combobox.h>
+#include <wx/dataview.h>
 #include <wx/dialog.h>
 #include <wx/listbox.h>
-#include <wx/listctrl.h>
 #include <wx/menuitem.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "accessible_name.h"
 #include "dialog_template.h"
 #include "text_conv.h"
 
@@ -18,9 +19,9 @@ namespace {
 wxRect ToPixels(wxDialog& dlg, const ControlTemplate& c)
 {
     // A Windows template maps the two corners, not origin and size.
-    const wxPoint topLeft = dlg.ConvertDialogToPixels(wxPoint(c.x, c.y));
-    const wxPoint bottomRight = dlg.ConvertDialogToPixels(wxPoint(c.x + c.cx, c.y + c.cy));
-    return wxRect(topLeft, wxSize(bottomRight.x - topLeft.x, bottomRight.y - topLeft.y));
+    const wxPoint top_left = dlg.ConvertDialogToPixels(wxPoint(c.x, c.y));
+    const wxPoint bottom_right = dlg.ConvertDialogToPixels(wxPoint(c.x + c.cx, c.y + c.cy));
+    return wxRect(top_left, wxSize(bottom_right.x - top_left.x, bottom_right.y - top_left.y));
 }
 
 long BorderFlag(const ControlTemplate& c)
@@ -46,9 +47,11 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
             }
             auto* button = new wxButton(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
             if (c.style & CS_ICON) {
-                // The text stays the button's label and becomes its tooltip.
+                // The text stays the button's label and becomes its tooltip
+                // and the name that assistive technology reads.
                 button->SetLabel(text);
                 button->SetToolTip(wxStripMenuCodes(text));
+                SetAccessibleName(*button, wxStripMenuCodes(text));
             }
             if (c.style & CS_DEFAULT) {
                 button->SetDefault();
@@ -89,17 +92,12 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
             w = new wxListBox(&dlg, id, r.GetPosition(), r.GetSize(), 0, nullptr, style);
             break;
         }
-        case ControlKind::ListView: {
-            long style = BorderFlag(c);
-            if (c.style & CS_REPORT) {
-                style |= wxLC_REPORT;
-            }
-            if (c.style & CS_ALIGNLEFT) {
-                style |= wxLC_ALIGN_LEFT;
-            }
-            w = new wxListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), style);
+        case ControlKind::ListView:
+            // Always a report, rows selectable several at a time as in a list
+            // view without single selection; GTK's own tree view, which
+            // assistive technology reads row by row and cell by cell.
+            w = new wxDataViewListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), wxDV_MULTIPLE | BorderFlag(c));
             break;
-        }
     }
     if (c.id == IDC_STATIC) {
         w->SetId(IDC_STATIC);
@@ -112,8 +110,13 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
 
 }  // namespace
 
-bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, const DialogTemplate& tmpl)
+bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, int template_id)
 {
+    const DialogTemplate* found = FindDialogTemplate(template_id);
+    if (found == nullptr) {
+        return false;
+    }
+    const DialogTemplate& tmpl = *found;
     long style = wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX;
     if (tmpl.style & DS_RESIZABLE) {
         style |= wxRESIZE_BORDER;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <wx/dataview.h>
 #include <wx/listbox.h>
-#include <wx/listctrl.h>
 #include <wx/textctrl.h>
 
 #include "ardmon_app.h"
@@ -14,16 +14,13 @@
 #include "dialog_template.h"
 #include "parse_rules.h"
 #include "private_profile.h"
+#include "resource.h"
+#include "terminal_folder.h"
 #include "text_conv.h"
 
 using namespace ardmon;
 
 namespace {
-
-constexpr int IDC_GET_KEYS = 1;
-constexpr int IDC_SECTIONS = 1003;
-constexpr int IDC_KEYS = 1004;
-constexpr int IDC_FILE_NAME = 1005;
 
 // The stream only proves that the file can be read; all reading goes
 // through the path.
@@ -35,15 +32,15 @@ bool CanOpenForReading(const std::string& path)
     }
     // Here a folder opens as a stream too; it is no file to show.
     struct stat st {};
-    const bool isFile = fstat(fileno(stream), &st) == 0 && !S_ISDIR(st.st_mode);
+    const bool is_file = fstat(fileno(stream), &st) == 0 && !S_ISDIR(st.st_mode);
     std::fclose(stream);
-    return isFile;
+    return is_file;
 }
 
 }  // namespace
 
 CIniView::CIniView(UserMessages& messages, wxWindow* pParent)
-    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), m_messages(messages)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), messages_(messages)
 {
 }
 
@@ -55,7 +52,7 @@ bool CIniView::Create()
         return false;
     }
     m_listSections = dynamic_cast<wxListBox*>(FindWindow(IDC_SECTIONS));
-    m_listKeys = dynamic_cast<wxListCtrl*>(FindWindow(IDC_KEYS));
+    m_listKeys = dynamic_cast<wxDataViewListCtrl*>(FindWindow(IDC_KEYS));
 
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedGetKeys(); }, IDC_GET_KEYS);
@@ -77,21 +74,24 @@ bool CIniView::OnInitDialog()
 
     const std::string path = JoinPath(CurrentWorkDir(), theApp.m_strIniFile);
     if (!CanOpenForReading(path)) {
-        AfxMessageBox(m_messages, "Can not open " + theApp.m_strIniFile + " file");
+        AfxMessageBox(messages_, "Can not open " + theApp.m_strIniFile + " file");
         return false;
     }
 
     std::vector<char> names(kNamesBufferSize);
     const DWORD length = GetPrivateProfileSectionNamesA(names.data(), kNamesBufferSize, path.c_str());
     if (length == kNamesOverflow) {
-        AfxMessageBox(m_messages, kTooManySectionsMessage);
+        AfxMessageBox(messages_, kTooManySectionsMessage);
         return false;
     }
     SplitSectionNames(names.data(), length,
-                      [this](std::string_view name) { m_listSections->Append(ToWx(name)); });
+                      [this](std::string_view name) { AppendItemBytes(*m_listSections, name); });
 
-    m_listKeys->InsertColumn(0, "Key Name", wxLIST_FORMAT_LEFT, 100);
-    m_listKeys->InsertColumn(1, "Key Value", wxLIST_FORMAT_LEFT, 100);
+    // Resizable by the user, never sorted.
+    m_listKeys->AppendTextColumn("Key Name", wxDATAVIEW_CELL_INERT, 100, wxALIGN_LEFT,
+                                 wxDATAVIEW_COL_RESIZABLE);
+    m_listKeys->AppendTextColumn("Key Value", wxDATAVIEW_CELL_INERT, 100, wxALIGN_LEFT,
+                                 wxDATAVIEW_COL_RESIZABLE);
 
     m_anchor.AttachParent(this);
     m_anchor.AnchorControl(IDC_SECTIONS, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
@@ -110,14 +110,14 @@ void CIniView::OnBnClickedGetKeys()
 {
     const int selection = m_listSections->GetSelection();
     if (selection == wxNOT_FOUND) {
-        AfxMessageBox(m_messages, "Select any section name,to display the keys");
+        AfxMessageBox(messages_, "Select any section name,to display the keys");
         return;
     }
-    const std::string section = ToBytes(m_listSections->GetString(selection));
+    const std::string section = ItemText(*m_listSections, selection);
 
     const std::string path = JoinPath(CurrentWorkDir(), m_strFile);
     if (!CanOpenForReading(path)) {
-        AfxMessageBox(m_messages, "Can not open " + m_strFile + " file");
+        AfxMessageBox(messages_, "Can not open " + m_strFile + " file");
         return;
     }
 
@@ -125,15 +125,15 @@ void CIniView::OnBnClickedGetKeys()
     const DWORD length =
         GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize, path.c_str());
     if (length == kSectionOverflow) {
-        AfxMessageBox(m_messages, TooManyKeysMessage(section));
+        AfxMessageBox(messages_, TooManyKeysMessage(section));
     }
 
     m_listKeys->DeleteAllItems();
-    long row = 0;
-    SplitSectionEntries(content.data(), length, [this, &row](std::string_view key, std::string_view value) {
-        m_listKeys->InsertItem(row, ToWx(key));
-        m_listKeys->SetItem(row, 1, ToWx(value));
-        ++row;
+    SplitSectionEntries(content.data(), length, [this](std::string_view key, std::string_view value) {
+        wxVector<wxVariant> row;
+        row.push_back(ToWx(key));
+        row.push_back(ToWx(value));
+        m_listKeys->AppendItem(row);
     });
 }
 

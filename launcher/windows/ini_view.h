@@ -12,7 +12,7 @@
 #include "user_messages.h"
 
 class wxListBox;
-class wxListCtrl;
+class wxDataViewListCtrl;
 
 class CIniView : public wxDialog {
 public:
@@ -35,7 +35,7 @@ public:
 
     wxIcon m_hIcon;
     wxListBox* m_listSections = nullptr;
-    wxListCtrl* m_listKeys = nullptr;
+    wxDataViewListCtrl* m_listKeys = nullptr;
     ardmon::CControlPos m_anchor;
     std::string m_strFile;
 
@@ -45,5 +45,5 @@ private:
     void OnClose(wxCloseEvent& event);
 
     wxWindow* m_pParentWnd;
-    ardmon::UserMessages& m_messages;
+    ardmon::UserMessages& messages_;
 };

@@ -11,9 +11,10 @@
 
 #include "environment_load.h"
 #include "file_ops.h"
+#include "load_platform_posix.h"
 #include "test_files.h"
 
-using namespace ardmon::testing;
+using namespace ardmon::test;
 
 namespace {
 
@@ -40,25 +41,37 @@ public:
     std::vector<std::string> box_at_message;
 };
 
-// A fixed clock; refuses writes of one key when asked to.
-class TestPlatform : public ardmon::LoadPlatform {
+// A fixed clock; refuses writes of one key, or the commit, when asked to;
+// logs the calls that write.
+class TestPlatform : public ardmon::PosixLoadPlatform {
 public:
+    void BeginWrites(const std::string& path) override
+    {
+        calls.push_back("begin " + path);
+        PosixLoadPlatform::BeginWrites(path);
+    }
     BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) override
     {
+        calls.push_back(std::string("write ") + key);
         if (refused_key == key) return 0;
-        return LoadPlatform::WritePrivateProfileStringA(section, key, value, file);
+        return PosixLoadPlatform::WritePrivateProfileStringA(section, key, value, file);
+    }
+    bool CommitWrites() override
+    {
+        calls.push_back("commit");
+        return !refuse_commit && PosixLoadPlatform::CommitWrites();
     }
     std::time_t Now() override { return now; }
     std::time_t now = kLoadTime;
     std::string refused_key = "\x01none";
+    bool refuse_commit = false;
+    std::vector<std::string> calls;
 };
 
 class EnvironmentLoad : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
         ASSERT_EQ(::mkdir((dir_ / "env").c_str(), 0755), 0);
         window_.work_dir = dir_.path();
         window_.items = {"other.ini", "prof.ini"};
@@ -75,6 +88,7 @@ protected:
         "[HALVO_LAUNCHER]\r\nLast Loaded File=prof.ini\r\nTime=14-Nov-2023 22:13:20\r\n";
     const std::string kSuccess = "\"prof.ini\" file loaded to halvoclient.ini successfully";
 
+    ScopedEnv utc_{"TZ", "UTC", ::tzset};
     TempDir dir_;
     std::string client_ = dir_ / "halvoclient.ini";
     ScriptedWindow window_;
@@ -254,10 +268,32 @@ TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess)
     }
 }
 
+TEST_F(EnvironmentLoad, TheWritesGoBetweenBeginAndCommitOfThePlatform)
+{
+    Profile("[s]\r\na=1\r\n");
+    platform_.refuse_commit = true;
+    Load();
+    EXPECT_EQ(platform_.calls, (std::vector<std::string>{"begin " + client_, "write a",
+                                                         "write Last Loaded File", "write Time", "commit"}));
+    EXPECT_EQ(window_.messages, Only("can not write halvoclient.ini, the environment was not loaded"));
+    EXPECT_EQ(window_.box, kBoxBefore);
+    EXPECT_EQ(ReadFile(client_), kClient);
+}
+
+// Puts the process's locale back on every way out of a test.
+class ScopedLocale {
+public:
+    ScopedLocale() : previous_(std::setlocale(LC_ALL, nullptr)) {}
+    ~ScopedLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
+
+private:
+    std::string previous_;
+};
+
 TEST(LoadTime, EnglishMonthNamesWhateverTheProcessLocale)
 {
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    ScopedEnv utc("TZ", "UTC", ::tzset);
+    ScopedLocale keep;
     EXPECT_EQ(ardmon::FormatLoadTime(kLoadTime), "14-Nov-2023 22:13:20");
     EXPECT_EQ(ardmon::FormatLoadTime(1704067199), "31-Dec-2023 23:59:59");
     // A GUI toolkit switches to the user's locale at start-up. Where one of
@@ -268,7 +304,6 @@ TEST(LoadTime, EnglishMonthNamesWhateverTheProcessLocale)
         SCOPED_TRACE(name);
         EXPECT_EQ(ardmon::FormatLoadTime(kLoadTime), "14-Nov-2023 22:13:20");
     }
-    std::setlocale(LC_ALL, "C");
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 #include "gui_test_support.h"
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <thread>
 
 #include <wx/app.h>
@@ -23,9 +22,9 @@ void PumpOnce()
 
 }  // namespace
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+bool PumpUntil(const std::function<bool()>& done, int timeout_ms)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) {
             return done();
@@ -48,8 +47,8 @@ void Pump(int ms)
 int RecordingMessages::MessageBox(const std::string& text, const std::string& caption, unsigned style)
 {
     shown.push_back({text, caption, style});
-    if (onShow) {
-        onShow(text);
+    if (on_show) {
+        on_show(text);
     }
     return IDOK;
 }
@@ -61,49 +60,6 @@ std::vector<std::string> RecordingMessages::Texts() const
         texts.push_back(s.text);
     }
     return texts;
-}
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "ardmon-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(m_path, ec);
-}
-
-ScopedWorkDir::ScopedWorkDir(const std::filesystem::path& dir) : m_previous(std::filesystem::current_path())
-{
-    std::filesystem::current_path(dir);
-}
-
-ScopedWorkDir::~ScopedWorkDir()
-{
-    std::error_code ec;
-    std::filesystem::current_path(m_previous, ec);
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& content)
-{
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::string ExpectedTitle()

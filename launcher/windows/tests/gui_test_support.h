@@ -1,18 +1,18 @@
 // Helpers for tests that drive real windows under an X display.
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "test_folder.h"
 #include "user_messages.h"
 
 namespace ardmon::test {
 
-// Handles pending window events until done() holds or timeoutMs passed.
+// Handles pending window events until done() holds or timeout_ms passed.
 // Returns done().
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000);
+bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 3000);
 
 // Handles window events for about ms milliseconds.
 void Pump(int ms = 50);
@@ -29,37 +29,8 @@ public:
     std::vector<std::string> Texts() const;
     std::vector<Shown> shown;
     // Runs inside each message box, while it would be open.
-    std::function<void(const std::string&)> onShow;
+    std::function<void(const std::string&)> on_show;
 };
-
-// A fresh folder, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-    std::string str() const { return m_path.string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-// Makes dir the working directory until the end of the scope.
-class ScopedWorkDir {
-public:
-    explicit ScopedWorkDir(const std::filesystem::path& dir);
-    ~ScopedWorkDir();
-    ScopedWorkDir(const ScopedWorkDir&) = delete;
-    ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
-
-private:
-    std::filesystem::path m_previous;
-};
-
-void WriteFile(const std::filesystem::path& path, const std::string& content);
-std::string ReadFile(const std::filesystem::path& path);
 
 // The executable's name as wx derives the application title from it.
 std::string ExpectedTitle();

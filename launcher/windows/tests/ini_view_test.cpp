@@ -1,13 +1,16 @@
 // The viewer driven for real through the main window's view buttons.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <wx/combobox.h>
+#include <wx/dataview.h>
 #include <wx/listbox.h>
-#include <wx/listctrl.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
 #include "ini_view.h"
+#include "resource.h"
+#include "text_conv.h"
 #include "window_fixture.h"
 
 using namespace ardmon;
@@ -21,22 +24,22 @@ protected:
     void StartWith(const std::string& client)
     {
         MakeTerminalFolder(client);
-        WriteFile(dir.path() / "env" / "UAT.ini", "[UAT_ONLY]\nk=uat\n");
-        WriteFile(dir.path() / "env" / "PROD.ini", "[PROD_ONLY]\nk=prod\n");
+        WriteFile(dir_.path() / "env" / "UAT.ini", "[UAT_ONLY]\nk=uat\n");
+        WriteFile(dir_.path() / "env" / "PROD.ini", "[PROD_ONLY]\nk=prod\n");
         ASSERT_TRUE(Start());
     }
 
     CIniView* OpenClientViewer()
     {
-        Click(mainWnd.get(), 1002);
-        return mainWnd->m_pClientView;
+        Click(main_wnd_.get(), IDC_VIEW_CLIENT);
+        return main_wnd_->m_pClientView;
     }
 
     CIniView* OpenProfileViewer(const char* profile)
     {
-        mainWnd->m_cmbProfiles->SetStringSelection(profile);
-        Click(mainWnd.get(), 1006);
-        return mainWnd->m_pProfileView;
+        main_wnd_->m_cmbProfiles->SetStringSelection(profile);
+        Click(main_wnd_.get(), IDC_VIEW_PROFILE);
+        return main_wnd_->m_pProfileView;
     }
 
     static std::vector<std::string> Sections(CIniView* v)
@@ -51,9 +54,9 @@ protected:
     static std::vector<std::string> Rows(CIniView* v)
     {
         std::vector<std::string> rows;
-        for (long i = 0; i < v->m_listKeys->GetItemCount(); ++i) {
+        for (int i = 0; i < v->m_listKeys->GetItemCount(); ++i) {
             rows.push_back(
-                (v->m_listKeys->GetItemText(i, 0) + "|" + v->m_listKeys->GetItemText(i, 1)).ToStdString());
+                ToBytes(v->m_listKeys->GetTextValue(i, 0) + "|" + v->m_listKeys->GetTextValue(i, 1)));
         }
         return rows;
     }
@@ -61,12 +64,12 @@ protected:
     static void GetKeys(CIniView* v, const std::string& section)
     {
         v->m_listSections->SetStringSelection(section);
-        Click(v, 1);
+        Click(v, IDC_GET_KEYS);
     }
 
     static std::string FileName(CIniView* v)
     {
-        return static_cast<wxTextCtrl*>(v->FindWindow(1005))->GetValue().ToStdString();
+        return static_cast<wxTextCtrl*>(v->FindWindow(IDC_FILE_NAME))->GetValue().ToStdString();
     }
 };
 
@@ -79,30 +82,32 @@ TEST_F(ViewerTest, ShowsSectionsInFileOrderAndPairsOfTheChosenOne)
     EXPECT_EQ(v->GetTitle(), "View Environment");
     EXPECT_THAT(Sections(v), ElementsAre("ZETA", "ALPHA", "EMPTY"));
     EXPECT_EQ(FileName(v), "halvoclient.ini");
-    ASSERT_EQ(v->m_listKeys->GetColumnCount(), 2);
-    wxListItem column;
-    column.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
-    v->m_listKeys->GetColumn(0, column);
-    EXPECT_EQ(column.GetText(), "Key Name");
-    EXPECT_EQ(column.GetWidth(), 100);
-    v->m_listKeys->GetColumn(1, column);
-    EXPECT_EQ(column.GetText(), "Key Value");
+    ASSERT_EQ(v->m_listKeys->GetColumnCount(), 2u);
+    for (unsigned i = 0; i < 2; ++i) {
+        const wxDataViewColumn* column = v->m_listKeys->GetColumn(i);
+        EXPECT_EQ(column->GetTitle(), i == 0 ? "Key Name" : "Key Value");
+        // GTK draws the last column on to the list's right edge.
+        EXPECT_EQ(gtk_tree_view_column_get_fixed_width(GTK_TREE_VIEW_COLUMN(column->GetGtkHandle())), 100);
+        EXPECT_EQ(column->GetAlignment(), wxALIGN_LEFT);
+        EXPECT_FALSE(column->IsSortable());
+    }
+    EXPECT_EQ(v->m_listKeys->GetColumn(0)->GetWidth(), 100);
 
     GetKeys(v, "ZETA");
     EXPECT_THAT(Rows(v), ElementsAre("a|b=c", "empty|", "|no key"));
     // A section without pairs empties the list.
     GetKeys(v, "EMPTY");
     EXPECT_TRUE(Rows(v).empty());
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(ViewerTest, GetKeysWithoutSelectionAsks)
 {
     StartWith("[A]\nk=v\n");
     CIniView* v = OpenClientViewer();
-    Click(v, 1);
-    EXPECT_THAT(messages.Texts(), ElementsAre("Select any section name,to display the keys"));
-    EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
+    Click(v, IDC_GET_KEYS);
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Select any section name,to display the keys"));
+    EXPECT_EQ(messages_.shown[0].caption, ExpectedTitle());
 }
 
 TEST_F(ViewerTest, DoubleClickShowsTheSectionToo)
@@ -110,7 +115,7 @@ TEST_F(ViewerTest, DoubleClickShowsTheSectionToo)
     StartWith("[A]\nk=v\n");
     CIniView* v = OpenClientViewer();
     v->m_listSections->SetSelection(0);
-    wxCommandEvent dclick(wxEVT_LISTBOX_DCLICK, 1003);
+    wxCommandEvent dclick(wxEVT_LISTBOX_DCLICK, IDC_SECTIONS);
     dclick.SetEventObject(v->m_listSections);
     dclick.SetInt(0);
     v->m_listSections->GetEventHandler()->ProcessEvent(dclick);
@@ -132,21 +137,21 @@ TEST_F(ViewerTest, EnterShowsTheSectionAndKeepsTheWindow)
     EXPECT_THAT(Rows(v), ElementsAre("k|v"));
     Pump(300);
     EXPECT_TRUE(v->IsShown());
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(ViewerTest, GetKeysReadsTheSectionAfresh)
 {
     StartWith("[A]\nk=v\n");
     CIniView* v = OpenClientViewer();
-    WriteFile(dir.path() / "halvoclient.ini", "[A]\nk=changed\nnew=1\n[B]\n");
+    WriteFile(dir_.path() / "halvoclient.ini", "[A]\nk=changed\nnew=1\n[B]\n");
     GetKeys(v, "A");
     EXPECT_THAT(Rows(v), ElementsAre("k|changed", "new|1"));
     EXPECT_THAT(Sections(v), ElementsAre("A"));  // the list itself is not read again
 
-    std::filesystem::remove(dir.path() / "halvoclient.ini");
+    std::filesystem::remove(dir_.path() / "halvoclient.ini");
     GetKeys(v, "A");
-    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open halvoclient.ini file"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Can not open halvoclient.ini file"));
     EXPECT_THAT(Rows(v), ElementsAre("k|changed", "new|1"));
 }
 
@@ -159,11 +164,41 @@ TEST_F(ViewerTest, OverflowingSectionWarnsAndShowsWhatFits)
     StartWith(client);
     CIniView* v = OpenClientViewer();
     GetKeys(v, "BIG");
-    EXPECT_THAT(messages.Texts(), ElementsAre("more keys are associated with BIG section"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("more keys are associated with BIG section"));
     const auto rows = Rows(v);
     ASSERT_GT(rows.size(), 1000u);
     ASSERT_LT(rows.size(), 2000u);
     EXPECT_EQ(rows.front(), "key0|value");
+}
+
+// Names that are not UTF-8 (the Windows code page, or UTF-16LE read back in
+// it) are shown converted but looked up by their own bytes.
+TEST_F(ViewerTest, SectionNamesOutsideUtf8AreLookedUpByTheirBytes)
+{
+    StartWith("[Z\xFCrich]\nk=v\n");
+    std::string profile = "\xFF\xFE";
+    std::string text = "[Gen\xE8ve]\r\n";
+    for (int i = 0; i < 2000; ++i) {
+        text += "key" + std::to_string(i) + "=value\r\n";
+    }
+    for (char c : text) {
+        profile += {c, '\0'};
+    }
+    WriteFile(dir_.path() / "env" / "UAT.ini", profile);
+
+    CIniView* client = OpenClientViewer();
+    ASSERT_EQ(client->m_listSections->GetCount(), 1u);
+    EXPECT_EQ(client->m_listSections->GetString(0), wxString::FromUTF8("Z\u00FCrich"));
+    client->m_listSections->SetSelection(0);
+    Click(client, IDC_GET_KEYS);
+    EXPECT_THAT(Rows(client), ElementsAre("k|v"));
+    EXPECT_TRUE(messages_.shown.empty());
+
+    CIniView* uat = OpenProfileViewer("UAT.ini");
+    uat->m_listSections->SetSelection(0);
+    Click(uat, IDC_GET_KEYS);
+    EXPECT_THAT(messages_.Texts(), ElementsAre("more keys are associated with Gen\xE8ve section"));
+    EXPECT_GT(Rows(uat).size(), 1000u);
 }
 
 TEST_F(ViewerTest, ClientAndProfileViewersReadTheirOwnFiles)
@@ -181,14 +216,14 @@ TEST_F(ViewerTest, ClientAndProfileViewersReadTheirOwnFiles)
     GetKeys(profile, "UAT_ONLY");
     EXPECT_THAT(Rows(client), ElementsAre("k|client"));
     EXPECT_THAT(Rows(profile), ElementsAre("k|uat"));
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(ViewerTest, TheSameButtonAgainReplacesTheViewer)
 {
     StartWith("[A]\nk=v\n");
     wxWeakRef<CIniView> first(OpenClientViewer());
-    WriteFile(dir.path() / "halvoclient.ini", "[A]\n[B]\n");
+    WriteFile(dir_.path() / "halvoclient.ini", "[A]\n[B]\n");
     CIniView* second = OpenClientViewer();
     EXPECT_EQ(first.get(), nullptr);
     EXPECT_THAT(Sections(second), ElementsAre("A", "B"));
@@ -197,30 +232,30 @@ TEST_F(ViewerTest, TheSameButtonAgainReplacesTheViewer)
     CIniView* prod = OpenProfileViewer("PROD.ini");
     EXPECT_EQ(uat.get(), nullptr);
     EXPECT_THAT(Sections(prod), ElementsAre("PROD_ONLY"));
-    EXPECT_EQ(mainWnd->m_pClientView, second);
+    EXPECT_EQ(main_wnd_->m_pClientView, second);
 }
 
 TEST_F(ViewerTest, ProfileViewWithoutSelectionChangesNothing)
 {
     StartWith("[A]\n");
     CIniView* uat = OpenProfileViewer("UAT.ini");
-    mainWnd->m_cmbProfiles->SetSelection(wxNOT_FOUND);
-    Click(mainWnd.get(), 1006);
-    EXPECT_THAT(messages.Texts(), ElementsAre("Please Select any ini file"));
-    EXPECT_EQ(mainWnd->m_pProfileView, uat);
+    main_wnd_->m_cmbProfiles->SetSelection(wxNOT_FOUND);
+    Click(main_wnd_.get(), IDC_VIEW_PROFILE);
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Please Select any ini file"));
+    EXPECT_EQ(main_wnd_->m_pProfileView, uat);
     EXPECT_EQ(theApp.m_strIniFile, "env/UAT.ini");
 }
 
 TEST_F(ViewerTest, MissingFileLeavesAnEmptyWindowThatIgnoresResizing)
 {
     StartWith("[A]\n");
-    std::filesystem::remove(dir.path() / "env" / "UAT.ini");
+    std::filesystem::remove(dir_.path() / "env" / "UAT.ini");
     CIniView* v = OpenProfileViewer("UAT.ini");
-    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open env/UAT.ini file"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Can not open env/UAT.ini file"));
     ASSERT_NE(v, nullptr);
     EXPECT_TRUE(v->IsShown());
     EXPECT_EQ(v->m_listSections->GetCount(), 0u);
-    EXPECT_EQ(v->m_listKeys->GetColumnCount(), 0);
+    EXPECT_EQ(v->m_listKeys->GetColumnCount(), 0u);
     EXPECT_EQ(FileName(v), "");
     EXPECT_EQ(v->m_strFile, "");
 
@@ -237,8 +272,8 @@ TEST_F(ViewerTest, ResizingMovesTheAnchoredControls)
     ASSERT_TRUE(PumpUntil([&] { return v->IsShownOnScreen(); }));
     const wxSize first = v->GetClientSize();
     auto rect = [&](int id) { return v->FindWindow(id)->GetRect(); };
-    const wxRect sections = rect(1003), keys = rect(1004), getKeys = rect(1), box = rect(-1),
-                 name = rect(1005);
+    const wxRect sections = rect(IDC_SECTIONS), keys = rect(IDC_KEYS), get_keys = rect(IDC_GET_KEYS),
+                 box = rect(IDC_STATIC), name = rect(IDC_FILE_NAME);
 
     auto resize = [&](wxSize client) {
         v->SetClientSize(client);
@@ -247,21 +282,21 @@ TEST_F(ViewerTest, ResizingMovesTheAnchoredControls)
     };
 
     resize(first + wxSize(100, 50));
-    EXPECT_EQ(rect(1003), wxRect(sections.GetPosition(), sections.GetSize() + wxSize(100, 50)));
-    EXPECT_EQ(rect(1004), wxRect(keys.GetPosition() + wxPoint(100, 0), keys.GetSize() + wxSize(0, 50)));
-    EXPECT_EQ(rect(1), wxRect(getKeys.GetPosition() + wxPoint(0, 50), getKeys.GetSize()));
-    EXPECT_EQ(rect(-1), wxRect(box.GetPosition(), box.GetSize() + wxSize(100, 50)));
-    EXPECT_EQ(rect(1005), name);
+    EXPECT_EQ(rect(IDC_SECTIONS), wxRect(sections.GetPosition(), sections.GetSize() + wxSize(100, 50)));
+    EXPECT_EQ(rect(IDC_KEYS), wxRect(keys.GetPosition() + wxPoint(100, 0), keys.GetSize() + wxSize(0, 50)));
+    EXPECT_EQ(rect(IDC_GET_KEYS), wxRect(get_keys.GetPosition() + wxPoint(0, 50), get_keys.GetSize()));
+    EXPECT_EQ(rect(IDC_STATIC), wxRect(box.GetPosition(), box.GetSize() + wxSize(100, 50)));
+    EXPECT_EQ(rect(IDC_FILE_NAME), name);
 
     // Below the first size the first layout comes back and stays.
     resize(first - wxSize(100, 60));
-    EXPECT_EQ(rect(1003), sections);
-    EXPECT_EQ(rect(1004), keys);
-    EXPECT_EQ(rect(1), getKeys);
-    EXPECT_EQ(rect(-1), box);
+    EXPECT_EQ(rect(IDC_SECTIONS), sections);
+    EXPECT_EQ(rect(IDC_KEYS), keys);
+    EXPECT_EQ(rect(IDC_GET_KEYS), get_keys);
+    EXPECT_EQ(rect(IDC_STATIC), box);
     resize(first + wxSize(30, -20));
-    EXPECT_EQ(rect(1004), wxRect(keys.GetPosition() + wxPoint(30, 0), keys.GetSize()));
-    EXPECT_EQ(rect(1), getKeys);
+    EXPECT_EQ(rect(IDC_KEYS), wxRect(keys.GetPosition() + wxPoint(30, 0), keys.GetSize()));
+    EXPECT_EQ(rect(IDC_GET_KEYS), get_keys);
 }
 
 TEST_F(ViewerTest, EscapeAndCloseBoxOnlyHide)
@@ -275,14 +310,14 @@ TEST_F(ViewerTest, EscapeAndCloseBoxOnlyHide)
     v->GetEventHandler()->ProcessEvent(esc);
     Pump(100);
     EXPECT_FALSE(v->IsShown());
-    EXPECT_EQ(mainWnd->m_pClientView, v);
+    EXPECT_EQ(main_wnd_->m_pClientView, v);
     v->Show();
     Pump(300);
     v->Close();
     Pump(300);
     EXPECT_FALSE(v->IsShown());
-    EXPECT_EQ(mainWnd->m_pClientView, v);
-    EXPECT_NE(mainWnd.get(), nullptr);
+    EXPECT_EQ(main_wnd_->m_pClientView, v);
+    EXPECT_NE(main_wnd_.get(), nullptr);
 }
 
 }  // namespace
@@ -291,12 +326,12 @@ namespace {
 
 TEST_F(ViewerTest, AFolderNamedLikeTheFileIsNoFileToShow)
 {
-    std::filesystem::create_directories(dir.path() / "env");
-    std::filesystem::create_directory(dir.path() / "halvoclient.ini");
+    std::filesystem::create_directories(dir_.path() / "env");
+    std::filesystem::create_directory(dir_.path() / "halvoclient.ini");
     WriteTerminal("#!/bin/sh\n");
     ASSERT_TRUE(Start());  // the start-up check takes an entry of any kind
     CIniView* v = OpenClientViewer();
-    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open halvoclient.ini file"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Can not open halvoclient.ini file"));
     EXPECT_EQ(v->m_strFile, "");
 }
 
