@@ -1,42 +1,35 @@
 # Installation extras and the Debian packages (./run package: cpack -G DEB).
 #
 #   ardmon         the launcher, its desktop entry and icon
-#   libledgra1     libledgra.so.1, the export library
+#   libledgraN     libledgra.so.N, the export library (N: the soname's number)
 #   libledgra-dev  headers, the libledgra.so link, the CMake package, ledgra.pc
 #
-# Each package is made from install components. The launcher's install rules
-# may name no component (CMake's "Unspecified"), and Ledgra's may put all of
-# Ledgra into one component; both are handled below.
+# Each package is made from install components: ardmon from "ardmon"; Ledgra
+# installs everything into "ledgra", which becomes libledgraN, and a script
+# moves the development files into libledgra-dev's staging tree before packaging.
+# The packages' version is the project's.
 set(HALVO_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
-get_cmake_property(_halvo_components COMPONENTS)
-
-if("ardmon" IN_LIST _halvo_components OR NOT "Unspecified" IN_LIST _halvo_components)
-  set(HALVO_ARDMON_COMPONENT ardmon)
-else()
-  set(HALVO_ARDMON_COMPONENT Unspecified)
-endif()
+set(HALVO_ARDMON_COMPONENT ardmon)
+set(HALVO_LEDGRA_COMPONENT ledgra)
+get_target_property(_ledgra_soversion ledgra SOVERSION)
 
 # Ardmon's desktop entry and icon (the application icon, 138, as PNG).
-if(TARGET ardmon)
-  install(FILES ${HALVO_PACKAGING_DIR}/ardmon.desktop
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ${HALVO_ARDMON_COMPONENT})
-  set(_icon_xpm ${PROJECT_SOURCE_DIR}/launcher/resources/ardmon_icon_138.xpm)
-  if(EXISTS ${_icon_xpm})
-    add_executable(halvo_xpm_to_png ${HALVO_PACKAGING_DIR}/xpm_to_png.cpp)
-    target_link_libraries(halvo_xpm_to_png PRIVATE halvo_wx)
-    set(_icon_png ${CMAKE_BINARY_DIR}/packaging/ardmon.png)
-    add_custom_command(OUTPUT ${_icon_png}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
-      COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
-              $<TARGET_FILE:halvo_xpm_to_png> ${_icon_xpm} ${_icon_png} 48
-      DEPENDS halvo_xpm_to_png ${_icon_xpm}
-      COMMENT "Ardmon's icon as PNG")
-    add_custom_target(halvo_ardmon_icon ALL DEPENDS ${_icon_png})
-    install(FILES ${_icon_png}
-      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps
-      COMPONENT ${HALVO_ARDMON_COMPONENT})
-  endif()
-endif()
+install(FILES ${HALVO_PACKAGING_DIR}/ardmon.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ${HALVO_ARDMON_COMPONENT})
+set(_icon_xpm ${PROJECT_SOURCE_DIR}/launcher/resources/ardmon_icon_138.xpm)
+add_executable(halvo_xpm_to_png ${HALVO_PACKAGING_DIR}/xpm_to_png.cpp)
+target_link_libraries(halvo_xpm_to_png PRIVATE halvo_wx)
+set(_icon_png ${CMAKE_BINARY_DIR}/packaging/ardmon.png)
+add_custom_command(OUTPUT ${_icon_png}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+          $<TARGET_FILE:halvo_xpm_to_png> ${_icon_xpm} ${_icon_png} 48
+  DEPENDS halvo_xpm_to_png ${_icon_xpm}
+  COMMENT "Ardmon's icon as PNG")
+add_custom_target(halvo_ardmon_icon ALL DEPENDS ${_icon_png})
+install(FILES ${_icon_png}
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps
+  COMPONENT ${HALVO_ARDMON_COMPONENT})
 
 set(CPACK_PACKAGE_NAME halvo-workstation)
 set(CPACK_PACKAGE_VENDOR "Halvo")
@@ -59,21 +52,14 @@ set(CPACK_COMPONENT_${_ardmon}_DESCRIPTION
 set(CPACK_DEBIAN_${_ardmon}_PACKAGE_NAME ardmon)
 set(CPACK_DEBIAN_${_ardmon}_PACKAGE_SECTION x11)
 
-if("libledgra1" IN_LIST _halvo_components)
-  set(HALVO_LEDGRA_COMPONENT libledgra1)
-else()
-  # All of Ledgra in one component: it becomes libledgra1, and a script moves
-  # the development files into libledgra-dev's staging tree before packaging.
-  set(HALVO_LEDGRA_COMPONENT ledgra)
-  set(CPACK_PRE_BUILD_SCRIPTS ${HALVO_PACKAGING_DIR}/split_ledgra.cmake)
-  set(CPACK_HALVO_LEDGRA_COMPONENT ${HALVO_LEDGRA_COMPONENT})
-endif()
+set(CPACK_PRE_BUILD_SCRIPTS ${HALVO_PACKAGING_DIR}/split_ledgra.cmake)
+set(CPACK_HALVO_LEDGRA_COMPONENT ${HALVO_LEDGRA_COMPONENT})
 string(TOUPPER ${HALVO_LEDGRA_COMPONENT} _ledgra)
 set(CPACK_COMPONENTS_ALL ${HALVO_ARDMON_COMPONENT} ${HALVO_LEDGRA_COMPONENT} libledgra-dev)
 
 set(CPACK_COMPONENT_${_ledgra}_DESCRIPTION
   "table export library (text and Excel 97-2003 workbooks)\n Ledgra saves a table whose cells a program supplies through a callback,\n as comma-separated text or as a workbook, asking the user for the file.")
-set(CPACK_DEBIAN_${_ledgra}_PACKAGE_NAME libledgra1)
+set(CPACK_DEBIAN_${_ledgra}_PACKAGE_NAME libledgra${_ledgra_soversion})
 set(CPACK_DEBIAN_${_ledgra}_PACKAGE_SECTION libs)
 # Saved workbooks are opened with the desktop's default program.
 set(CPACK_DEBIAN_${_ledgra}_PACKAGE_RECOMMENDS "xdg-utils")

@@ -1,6 +1,8 @@
 # halvo_add_gtest(<target> [GUI] [TIMEOUT <s>])
 #
-# Registers a GoogleTest program with CTest, one CTest entry per test case.
+# Registers a GoogleTest program with CTest, one CTest entry per test case,
+# named <program>.<suite>.<case>; programs are named <deliverable>_<folder>_test
+# (ardmon_profile_test, ledgra_xls_test), with a part when a folder has several.
 # GUI programs share the one X display that ./run test provides (xvfb-run when
 # there is none), and GTK windows of parallel processes on one display disturb
 # each other, so GUI tests hold the "x11-display" lock and run one at a time.
@@ -18,6 +20,7 @@ function(halvo_add_gtest target)
     list(APPEND props RESOURCE_LOCK x11-display)
   endif()
   gtest_discover_tests(${target}
+    TEST_PREFIX ${target}.
     DISCOVERY_TIMEOUT 60
     PROPERTIES ${props})
 endfunction()

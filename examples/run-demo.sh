@@ -18,12 +18,8 @@ if [ "${1:-}" = "--setup" ]; then
 fi
 
 log "building Ardmon and the demo terminal in $BUILD"
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(ardmon)
-if cmake --build "$BUILD" --target help 2>/dev/null | grep '^halvo_terminal:' >/dev/null; then
-  targets+=(halvo_terminal)
-fi
-cmake --build "$BUILD" --parallel "$(nproc 2>/dev/null || echo 2)" --target "${targets[@]}"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVO_BUILD_EXAMPLES=ON >/dev/null
+cmake --build "$BUILD" --parallel "$(nproc 2>/dev/null || echo 2)" --target ardmon halvo_terminal
 
 if [ -n "$setup_only" ]; then
   demo=$setup_only
@@ -35,19 +31,7 @@ log "demo workstation: $demo"
 cp -R "$ROOT/examples/workstation/." "$demo/"
 chmod -R u+w "$demo"
 
-terminal="$BUILD/examples/terminal/halvo-terminal"
-if [ -x "$terminal" ]; then
-  install -m 0755 "$terminal" "$demo/VovuvAvavar.exe"
-else
-  # Without the demo terminal a script stands in for it.
-  log "the demo terminal is not built; a script stands in for VovuvAvavar.exe"
-  cat > "$demo/VovuvAvavar.exe" <<'SCRIPT'
-#!/bin/sh
-echo "Halvo Trader (demo) started in $(pwd)"
-sed -n '/^\[HALVO_LAUNCHER\]/,/^\[/p' halvoclient.ini
-SCRIPT
-  chmod 0755 "$demo/VovuvAvavar.exe"
-fi
+install -m 0755 "$BUILD/examples/terminal/halvo-terminal" "$demo/VovuvAvavar.exe"
 
 [ -n "$setup_only" ] && exit 0
 

@@ -8,15 +8,16 @@ target_link_libraries(ledgra PRIVATE ${LEDGRA_PARTS} halvo_wx)
 target_include_directories(ledgra PUBLIC
   $<BUILD_INTERFACE:${LEDGRA_INCLUDE_DIR}>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+# The library's version is the project's; its soname changes with the major number.
+set(LEDGRA_VERSION ${PROJECT_VERSION})
 set_target_properties(ledgra PROPERTIES
-  VERSION 1.0.0
-  SOVERSION 1
+  VERSION ${LEDGRA_VERSION}
+  SOVERSION ${PROJECT_VERSION_MAJOR}
   EXPORT_NAME ledgra
   LINKER_LANGUAGE CXX)
 target_link_options(ledgra PRIVATE -Wl,--no-undefined)
 
 set(LEDGRA_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Ledgra)
-set(LEDGRA_VERSION 1.0.0)
 
 install(TARGETS ledgra EXPORT LedgraTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ledgra NAMELINK_COMPONENT ledgra

@@ -5,14 +5,20 @@
 # build tree, check their names, dependencies and contents, unpack them into a
 # scratch root (dpkg -x, no root rights needed) and build Ledgra's two clients,
 # examples/consumer and the demo terminal, against that root only.
+#
+# HALVO_VERSION is the project's version: the packages carry it, and Ledgra's
+# library package and soname carry its major number.
 set -euo pipefail
 build=$1 src=$2 scratch=$3
-
-for tool in dpkg-deb cpack; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+version=${HALVO_VERSION:?HALVO_VERSION is not set}
+lib=libledgra${version%%.*}
+so=libledgra.so.${version%%.*}
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for tool in dpkg-deb cpack; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (./run test installs it)"
+done
 
 rm -rf "$scratch"
 mkdir -p "$scratch/debs" "$scratch/root"
@@ -28,38 +34,39 @@ contents() { dpkg-deb -c "$(deb "$1")" | awk '{print $6}' | sed 's|^\./|/|'; }
 has() { contents "$1" | grep -E "$2" >/dev/null || fail "$1 lacks $2"; }
 lacks() { ! contents "$1" | grep -E "$2" >/dev/null || fail "$1 should not hold $2"; }
 
-for p in ardmon libledgra1 libledgra-dev; do
+for p in ardmon $lib libledgra-dev; do
   [ -n "$(deb $p)" ] || fail "no $p package in $(ls "$scratch/debs")"
   echo "$(basename "$(deb $p)"): Depends: $(field $p Depends)"
+  [ "$(field $p Version)" = "$version" ] || fail "$p has version $(field $p Version), not $version"
 done
 
 # Dependencies: the runtime libraries come from dpkg-shlibdeps, the -dev
 # package needs exactly its library.
 field ardmon Depends | grep 'libwxgtk3\.2' >/dev/null || fail "ardmon does not depend on wx"
-field libledgra1 Depends | grep 'libwxgtk3\.2' >/dev/null || fail "libledgra1 does not depend on wx"
-field libledgra1 Depends | grep 'libgsf-1' >/dev/null || fail "libledgra1 does not depend on libgsf"
-field libledgra-dev Depends | grep -E "libledgra1 \(= $(field libledgra1 Version)\)" >/dev/null \
-  || fail "libledgra-dev does not depend on this libledgra1"
+field $lib Depends | grep 'libwxgtk3\.2' >/dev/null || fail "$lib does not depend on wx"
+field $lib Depends | grep 'libgsf-1' >/dev/null || fail "$lib does not depend on libgsf"
+field libledgra-dev Depends | grep -E "$lib \(= $version\)" >/dev/null \
+  || fail "libledgra-dev does not depend on this $lib"
 
 has ardmon '^/usr/bin/ardmon$'
 has ardmon '^/usr/share/applications/ardmon\.desktop$'
 has ardmon '^/usr/share/icons/hicolor/48x48/apps/ardmon\.png$'
-has libledgra1 '/libledgra\.so\.1$'
-lacks libledgra1 '/libledgra\.so$|/include/'
+has $lib "/${so//./\\.}\$"
+lacks $lib '/libledgra\.so$|/include/'
 has libledgra-dev '^/usr/include/ledgra/LedgraInterface\.h$'
 has libledgra-dev '^/usr/include/ledgra/LedgraInteraction\.h$'
 has libledgra-dev '/libledgra\.so$'
 has libledgra-dev '/cmake/Ledgra/LedgraConfig\.cmake$'
 has libledgra-dev '/pkgconfig/ledgra\.pc$'
-lacks libledgra-dev '/libledgra\.so\.1'
+lacks libledgra-dev "/${so//./\\.}"
 
 # No file belongs to two packages.
-dups=$(for p in ardmon libledgra1 libledgra-dev; do contents $p | grep -v '/$'; done | sort | uniq -d)
+dups=$(for p in ardmon $lib libledgra-dev; do contents $p | grep -v '/$'; done | sort | uniq -d)
 [ -z "$dups" ] || fail "files in more than one package: $dups"
 
 # The three install together on this system (dependencies resolvable).
 if command -v apt-get >/dev/null; then
-  apt-get install -s -qq -o Debug::NoLocking=1 "$(deb ardmon)" "$(deb libledgra1)" "$(deb libledgra-dev)" \
+  apt-get install -s -qq -o Debug::NoLocking=1 "$(deb ardmon)" "$(deb $lib)" "$(deb libledgra-dev)" \
     >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt-get cannot install the packages"; }
 fi
 
@@ -67,10 +74,10 @@ if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$src/packaging/ardmon.desktop"
 fi
 
-for p in ardmon libledgra1 libledgra-dev; do dpkg -x "$(deb $p)" "$scratch/root"; done
+for p in ardmon $lib libledgra-dev; do dpkg -x "$(deb $p)" "$scratch/root"; done
 root=$scratch/root/usr
-libfile=$(find "$root" -name 'libledgra.so.1' | head -n1)
-[ -n "$libfile" ] || fail "libledgra.so.1 not unpacked"
+libfile=$(find "$root" -name "$so" | head -n1)
+[ -n "$libfile" ] || fail "$so not unpacked"
 
 # pkg-config: flags that point into the root.
 if command -v pkg-config >/dev/null; then
@@ -89,7 +96,7 @@ fi
 # The two clients, through find_package(Ledgra) with the root as the only prefix.
 build_client() {
   local name=$1 dir=$2
-  [ -f "$dir/CMakeLists.txt" ] || { echo "no $dir yet"; return 0; }
+  [ -f "$dir/CMakeLists.txt" ] || fail "no $dir/CMakeLists.txt"
   cmake -S "$dir" -B "$scratch/$name" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DCMAKE_PREFIX_PATH="$root" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF >"$scratch/$name.log" 2>&1 \
     || { cat "$scratch/$name.log" >&2; fail "$name: configure failed"; }
@@ -102,8 +109,8 @@ build_client() {
     head -c4 "$exe" | grep -q ELF || continue
     # (grep reads all of ldd's output here: with pipefail an early exit would
     # fail the pipeline through SIGPIPE.)
-    ldd "$exe" | grep "libledgra.so.1 => $scratch/root/" >/dev/null \
-      || fail "$exe does not load libledgra.so.1 from the unpacked packages"
+    ldd "$exe" | grep "$so => $scratch/root/" >/dev/null \
+      || fail "$exe does not load $so from the unpacked packages"
     found=1
   done < <(find "$scratch/$name" -path '*/CMakeFiles' -prune -o -type f -executable -print)
   [ $found = 1 ] || fail "$name built no program"

@@ -136,11 +136,11 @@ TEST(NoDisplay, DialogsAnswerCancelOrNoAtOnceAndSaySoOnStderr) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(path, "untouched");
     EXPECT_NE(err.find("save dialog [answered Cancel]"), std::string::npos) << err;
-    EXPECT_NE(err.find("\"ledgra_dialog_logic_test\": File OPen Failed [answered OK]"), std::string::npos)
+    EXPECT_NE(err.find("\"ledgra_interaction_test\": File OPen Failed [answered OK]"), std::string::npos)
         << err;
     EXPECT_NE(err.find("Save as text? [answered No]"), std::string::npos) << err;
     EXPECT_NE(err.find("\"File Open\": Failed To open File [answered OK]"), std::string::npos) << err;
-    EXPECT_EQ(HostProgramTitle(), "ledgra_dialog_logic_test");
+    EXPECT_EQ(HostProgramTitle(), "ledgra_interaction_test");
 }
 
 TEST(NoDisplay, AnUnreachableDisplayIsNoDisplayEither) {

@@ -109,11 +109,11 @@ protected:
 
 TEST_F(WxDialogs, MessageBoxesShowTheirCaptionsAndAnswerWithTheDefaultButton) {
     WxInteraction ui;
-    g_steps = {{"ledgra_wx_dialog_test", PressReturn}, {"Excel", PressReturn}};
+    g_steps = {{"ledgra_interaction_wx_test", PressReturn}, {"Excel", PressReturn}};
     EXPECT_EQ(ui.AfxMessageBox("File OPen Failed", MB_OK, 0), IDOK);
     // Yes/No with the second button as default: Return answers No.
     EXPECT_EQ(ui.MessageBoxA("Save it as text?", "Excel", 0x124), IDNO);
-    EXPECT_EQ(g_seenTitles, (std::vector<std::string>{"ledgra_wx_dialog_test", "Excel"}));
+    EXPECT_EQ(g_seenTitles, (std::vector<std::string>{"ledgra_interaction_wx_test", "Excel"}));
 }
 
 TEST_F(WxDialogs, TheSaveDialogAppendsTheExtensionAndAsksBeforeReplacing) {
