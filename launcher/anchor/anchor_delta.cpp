@@ -5,7 +5,7 @@
 
 namespace ardmon {
 
-AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize reference, bool unclamped)
+AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize reference)
 {
     // The differences are taken in 64 bits and saturated: sizes near the
     // limits of int must not overflow into a jump the other way.
@@ -14,9 +14,6 @@ AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize refer
         d = std::clamp<long long>(d, INT32_MIN, INT32_MAX);
         return static_cast<int>(d);
     };
-    if (unclamped) {
-        return {diff(now.width, last.width), diff(now.height, last.height)};
-    }
     return {diff(std::max(now.width, reference.width), std::max(last.width, reference.width)),
             diff(std::max(now.height, reference.height), std::max(last.height, reference.height))};
 }

@@ -34,11 +34,10 @@ struct AnchorDelta {
     friend bool operator==(const AnchorDelta&, const AnchorDelta&) = default;
 };
 
-// The change of the parent's client size since the last pass. Clamped (the
-// normal mode), a size below the reference size counts as the reference size,
-// so shrinking the window never pulls controls past their first layout.
-// Unclamped, the deltas are the plain differences.
-AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize reference, bool unclamped);
+// The change of the parent's client size since the last pass. A size below
+// the reference size counts as the reference size, so shrinking the window
+// never pulls controls past their first layout.
+AnchorDelta ComputeAnchorDelta(AnchorSize now, AnchorSize last, AnchorSize reference);
 
 // Applies one control's flags to its rectangle. Bits other than the four
 // anchor bits are ignored.

@@ -24,12 +24,6 @@ CControlPos::CControlPos(wxWindow* pParent) : m_pParent(pParent)
     if (m_pParent != nullptr) {
         m_pParent->GetClientSize(&m_nRefWidth, &m_nRefHeight);
     }
-    ClearAnchors();
-}
-
-CControlPos::~CControlPos()
-{
-    ClearAnchors();
 }
 
 void CControlPos::AttachParent(wxWindow* pParent)
@@ -48,18 +42,13 @@ BOOL CControlPos::AnchorControl(const int& nId, const std::uint32_t& dwFlags)
     if (control == nullptr) {
         return 0;
     }
-    auto entry = std::make_unique<AnchorEntry>();
-    entry->hWnd = control;
-    entry->dwFlags = dwFlags;
-    m_arrAnchors.push_back(std::move(entry));
+    m_arrAnchors.push_back({control, dwFlags});
     return 1;
 }
 
 void CControlPos::ClearAnchors()
 {
-    while (!m_arrAnchors.empty()) {
-        m_arrAnchors.pop_back();
-    }
+    m_arrAnchors.clear();
 }
 
 void CControlPos::RepositionControls()
@@ -67,18 +56,18 @@ void CControlPos::RepositionControls()
     if (m_pParent == nullptr) {
         return;
     }
-    for (const auto& entry : m_arrAnchors) {
+    for (const AnchorEntry& entry : m_arrAnchors) {
         // The control's rectangle in the parent's client coordinates.
-        const wxRect r = entry->hWnd->GetRect();
+        const wxRect r = entry.hWnd->GetRect();
         AnchorRect rect{r.GetLeft(), r.GetTop(), r.GetLeft() + r.GetWidth(), r.GetTop() + r.GetHeight()};
         AnchorSize now;
         m_pParent->GetClientSize(&now.width, &now.height);
-        const AnchorDelta delta = ComputeAnchorDelta(now, {m_nLastWidth, m_nLastHeight},
-                                                     {m_nRefWidth, m_nRefHeight}, m_bUnclamped != 0);
-        rect = ApplyAnchorFlags(rect, entry->dwFlags, delta);
-        entry->hWnd->SetSize(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                             wxSIZE_ALLOW_MINUS_ONE);
-        entry->hWnd->Refresh();
+        const AnchorDelta delta =
+            ComputeAnchorDelta(now, {m_nLastWidth, m_nLastHeight}, {m_nRefWidth, m_nRefHeight});
+        rect = ApplyAnchorFlags(rect, entry.dwFlags, delta);
+        entry.hWnd->SetSize(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                            wxSIZE_ALLOW_MINUS_ONE);
+        entry.hWnd->Refresh();
     }
     RecordParentSize();
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "anchor_delta.h"
@@ -29,7 +28,6 @@ wxWindow* GetDlgItem(wxWindow* parent, int id);
 class CControlPos {
 public:
     explicit CControlPos(wxWindow* pParent = nullptr);
-    virtual ~CControlPos();
 
     CControlPos(const CControlPos&) = delete;
     CControlPos& operator=(const CControlPos&) = delete;
@@ -42,23 +40,22 @@ public:
     // parent yet or no such child; nothing is registered then.
     BOOL AnchorControl(const int& nId, const std::uint32_t& dwFlags);
 
-    // Frees every entry, last first.
+    // Forgets every entry.
     void ClearAnchors();
 
     // Moves every registered control by the growth since the last pass, then
     // records the parent's size. Does nothing at all without a parent.
-    virtual void RepositionControls();
+    void RepositionControls();
 
     // Stores the parent's present client size as the last size.
-    virtual void RecordParentSize();
+    void RecordParentSize();
 
     wxWindow* m_pParent = nullptr;
     int m_nLastWidth = 0;
     int m_nLastHeight = 0;
     int m_nRefWidth = 0;
     int m_nRefHeight = 0;
-    BOOL m_bUnclamped = 0;
-    std::vector<std::unique_ptr<AnchorEntry>> m_arrAnchors;
+    std::vector<AnchorEntry> m_arrAnchors;
 };
 
 }  // namespace ardmon

@@ -1,17 +1,12 @@
 #include "environment_load.h"
 
-#include <locale.h>
-#include <sys/stat.h>
-
 #include <vector>
 
 #include "parse_rules.h"
-#include "write_batch.h"
+#include "terminal_folder.h"
 
 namespace ardmon {
 namespace {
-
-constexpr char kRecordSection[] = "HALVO_LAUNCHER";
 
 // Closes the client stream on every way out of the load.
 class StreamCloser {
@@ -27,67 +22,17 @@ private:
 
 }  // namespace
 
-DWORD LoadPlatform::GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file)
-{
-    return ::GetPrivateProfileSectionNamesA(buffer, size, file);
-}
-
-DWORD LoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file)
-{
-    return ::GetPrivateProfileSectionA(section, buffer, size, file);
-}
-
-BOOL LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
-{
-    return ::WritePrivateProfileStringA(section, key, value, file);
-}
-
-std::FILE* LoadPlatform::OpenForUpdate(const std::string& path)
-{
-    std::FILE* stream = std::fopen(path.c_str(), "r+");
-    if (stream == nullptr) return nullptr;
-    struct stat st;
-    if (::fstat(::fileno(stream), &st) != 0 || (st.st_mode & 0222) == 0) {
-        std::fclose(stream);
-        return nullptr;
-    }
-    return stream;
-}
-
-std::time_t LoadPlatform::Now()
-{
-    return std::time(nullptr);
-}
-
-std::string FormatLoadTime(std::time_t when)
-{
-    std::tm local{};
-    if (::localtime_r(&when, &local) == nullptr) return std::string();
-    locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    if (c_locale == static_cast<locale_t>(0)) return std::string();
-    char text[128];
-    size_t length = ::strftime_l(text, sizeof text, "%d-%b-%Y %H:%M:%S", &local, c_locale);
-    ::freelocale(c_locale);
-    return std::string(text, length);
-}
-
-void RunEnvironmentLoad(LoadWindow& window)
-{
-    LoadPlatform platform;
-    RunEnvironmentLoad(window, platform);
-}
-
 void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
 {
     const int selected = window.GetCurSel();
     if (selected < 0) {
-        window.ShowMessage("Please Select any ini file");
+        window.ShowMessage(kSelectProfileMessage);
         return;
     }
     const std::string profile_name = window.GetLBText(selected);
     const std::string work_dir = window.WorkDir();
-    const std::string profile_path = work_dir + "/env/" + profile_name;
-    const std::string client_path = work_dir + "/halvoclient.ini";
+    const std::string profile_path = JoinPath(JoinPath(work_dir, kProfileFolder), profile_name);
+    const std::string client_path = JoinPath(work_dir, kClientFile);
 
     std::FILE* client = platform.OpenForUpdate(client_path);
     if (client == nullptr) {
@@ -106,7 +51,7 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
     }
 
     // Every write of this load goes to the client file in one replacement.
-    profile::WriteBatch batch(client_path);
+    platform.BeginWrites(client_path);
     SplitSectionNames(names.data(), names_length, [&](std::string_view name) {
         const std::string section(name);
         DWORD length = platform.GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize,
@@ -129,17 +74,18 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
     // The results of the two record writes are not looked at, as before; the
     // replacement of the file below is what decides.
     const std::string time_text = FormatLoadTime(platform.Now());
-    platform.WritePrivateProfileStringA(kRecordSection, "Last Loaded File", profile_name.c_str(),
+    platform.WritePrivateProfileStringA(kRecordSection, kRecordProfileKey, profile_name.c_str(),
                                         client_path.c_str());
-    platform.WritePrivateProfileStringA(kRecordSection, "Time", time_text.c_str(), client_path.c_str());
-    if (!batch.Commit()) {
+    platform.WritePrivateProfileStringA(kRecordSection, kRecordTimeKey, time_text.c_str(),
+                                        client_path.c_str());
+    if (!platform.CommitWrites()) {
         // The client file is as it was before the load: say so rather than
         // report a success that did not happen.
         window.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
         return;
     }
 
-    window.SetCurrentEnvironment("halvoclient.ini<" + profile_name + ">");
+    window.SetCurrentEnvironment(LoadedProfileText(profile_name));
     window.ShowMessage("\"" + profile_name + "\" file loaded to halvoclient.ini successfully");
 }
 

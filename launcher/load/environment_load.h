@@ -28,30 +28,37 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
 };
 
-// OnBnClickedLoad's whole logic.
-void RunEnvironmentLoad(LoadWindow& window);
-
 // The calls the load makes to the system, so that tests can make any of them
-// fail or fix the clock. The defaults call the profile functions, fopen and
-// time.
+// fail or fix the clock, and a Windows build can use the system's own. The
+// writes to the client file go between BeginWrites and CommitWrites: only the
+// commit puts them into the file, all at once.
 class LoadPlatform {
 public:
     virtual ~LoadPlatform() = default;
-    virtual DWORD GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file);
-    virtual DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file);
-    virtual BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
+    virtual DWORD GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file) = 0;
+    virtual DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file) = 0;
     // Opens the client file for update ("r+"), or returns null. A file without
-    // any write permission bit is refused even for a privileged process, as a
+    // any write permission is refused even for a privileged process, as a
     // read-only file is on Windows.
-    virtual std::FILE* OpenForUpdate(const std::string& path);
-    virtual std::time_t Now();
+    virtual std::FILE* OpenForUpdate(const std::string& path) = 0;
+    // Starts collecting the writes to the file at path.
+    virtual void BeginWrites(const std::string& path) = 0;
+    virtual BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) = 0;
+    // Puts every write since BeginWrites into the file. false when it could
+    // not: the file is then as it was before BeginWrites.
+    virtual bool CommitWrites() = 0;
+    virtual std::time_t Now() = 0;
 };
 
+// OnBnClickedLoad's whole logic.
 void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform);
+
+// The same with this host's platform (load_platform_posix.cpp here).
+void RunEnvironmentLoad(LoadWindow& window);
 
 // The "Time" value of the load record: "%d-%b-%Y %H:%M:%S" in local time,
 // always in the C locale (English month names) whatever locale the process
-// runs in.
+// runs in. Made by the host's time functions (load_platform_posix.cpp here).
 std::string FormatLoadTime(std::time_t when);
 
 }  // namespace ardmon

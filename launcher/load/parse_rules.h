@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace ardmon {
@@ -17,13 +16,6 @@ inline constexpr std::uint32_t kNamesBufferSize = 5000;
 inline constexpr std::uint32_t kSectionBufferSize = 16000;
 inline constexpr std::uint32_t kNamesOverflow = kNamesBufferSize - 2;      // 4998
 inline constexpr std::uint32_t kSectionOverflow = kSectionBufferSize - 2;  // 15998
-
-// What the load and the viewer show on overflow.
-inline constexpr char kTooManySectionsMessage[] = "Section names are more , so cant load the file";
-inline std::string TooManyKeysMessage(std::string_view section)
-{
-    return "more keys are associated with " + std::string(section) + " section";
-}
 
 // Calls on_name(std::string_view) for every NUL-terminated name in the first
 // length characters. Empty names are skipped. Characters after the last NUL

@@ -4,12 +4,11 @@
 #include <wx/bitmap.h>
 #include <wx/icon.h>
 
+#include "resource.h"
+
 namespace ardmon {
 
-constexpr int IDR_MAINFRAME = 138;     // the application icon
-constexpr int IDI_START_TRADER = 139;  // the image of the start button
-
-// The icon with the given resource id; an invalid icon for an unknown id.
+// The icon with the given resource id (IDR_MAINFRAME, IDI_START_TRADER); an invalid icon for an unknown id.
 wxIcon LoadArdmonIcon(int id);
 
 }  // namespace ardmon

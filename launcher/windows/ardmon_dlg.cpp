@@ -12,21 +12,13 @@
 #include "dialog_template.h"
 #include "environment_load.h"
 #include "ini_view.h"
+#include "resource.h"
 #include "shell_execute.h"
 #include "text_conv.h"
 
 using namespace ardmon;
 
 namespace {
-
-constexpr int IDC_LOAD = 1;
-constexpr int IDC_CANCEL = 2;
-constexpr int IDC_PROFILES = 1000;
-constexpr int IDC_VIEW_CLIENT = 1002;
-constexpr int IDC_CURRENT_ENV = 1005;
-constexpr int IDC_VIEW_PROFILE = 1006;
-constexpr int IDC_START_TRADER = 1007;
-constexpr int IDC_LAUNCH = 1008;
 
 // A profile's file name as found on disk: the list shows it as text, the
 // load and the viewer need the very bytes.
@@ -164,7 +156,7 @@ void CArdmonDlg::OnBnClickedViewProfile()
 {
     const int selection = m_cmbProfiles->GetSelection();
     if (selection == wxNOT_FOUND) {
-        AfxMessageBox(m_messages, "Please Select any ini file");
+        AfxMessageBox(m_messages, kSelectProfileMessage);
         return;
     }
     theApp.m_strIniFile = JoinPath(kProfileFolder, ItemText(*m_cmbProfiles, selection));

@@ -112,8 +112,13 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
 
 }  // namespace
 
-bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, const DialogTemplate& tmpl)
+bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, int templateId)
 {
+    const DialogTemplate* found = FindDialogTemplate(templateId);
+    if (found == nullptr) {
+        return false;
+    }
+    const DialogTemplate& tmpl = *found;
     long style = wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX;
     if (tmpl.style & DS_RESIZABLE) {
         style |= wxRESIZE_BORDER;

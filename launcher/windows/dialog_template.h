@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <span>
 
+#include "resource.h"
+
 class wxDialog;
 class wxWindow;
 
 namespace ardmon {
-
-constexpr int IDC_STATIC = -1;  // a control the code never addresses
 
 enum class ControlKind {
     PushButton,
@@ -73,15 +73,16 @@ struct DialogTemplate {
     std::span<const ControlTemplate> controls;
 };
 
-// The main window and the viewer.
-extern const DialogTemplate IDD_ARDMON_DIALOG;  // 102, "Halvo Launcher"
-extern const DialogTemplate IDD_INIVIEW;        // 130, "View Environment"
+// The template with the given id (IDD_ARDMON_DIALOG or IDD_INIVIEW of
+// resource.h), or null.
+const DialogTemplate* FindDialogTemplate(int id);
 
-// Creates dlg's window (still hidden) with the template's caption and client
-// size and all its controls. Dialog units become pixels by the toolkit's
+// Creates dlg's window (still hidden) from the template with the given id,
+// with its caption and client size and all its controls; false for an
+// unknown id. Dialog units become pixels by the toolkit's
 // dialog-unit rule for the dialog's font, corner by corner as a Windows
 // template's rectangle does. A drop-down combo box gets its natural height:
 // a template's height for it is that of the open list.
-bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, const DialogTemplate& tmpl);
+bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, int templateId);
 
 }  // namespace ardmon

@@ -14,16 +14,13 @@
 #include "dialog_template.h"
 #include "parse_rules.h"
 #include "private_profile.h"
+#include "resource.h"
+#include "terminal_folder.h"
 #include "text_conv.h"
 
 using namespace ardmon;
 
 namespace {
-
-constexpr int IDC_GET_KEYS = 1;
-constexpr int IDC_SECTIONS = 1003;
-constexpr int IDC_KEYS = 1004;
-constexpr int IDC_FILE_NAME = 1005;
 
 // The stream only proves that the file can be read; all reading goes
 // through the path.

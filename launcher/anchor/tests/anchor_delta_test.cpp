@@ -12,7 +12,7 @@ int OffsetAfter(std::initializer_list<int> widths, int reference)
     int last = reference;
     int offset = 0;
     for (int width : widths) {
-        offset += ComputeAnchorDelta({width, 100}, {last, 100}, {reference, 100}, false).dx;
+        offset += ComputeAnchorDelta({width, 100}, {last, 100}, {reference, 100}).dx;
         last = width;
     }
     return offset;
@@ -23,10 +23,10 @@ int OffsetAfter(std::initializer_list<int> widths, int reference)
 TEST(AnchorDelta, FollowsTheWorkedResizeSequence)
 {
     const AnchorSize ref{600, 100};
-    EXPECT_EQ(ComputeAnchorDelta({700, 100}, {600, 100}, ref, false), (AnchorDelta{100, 0}));
-    EXPECT_EQ(ComputeAnchorDelta({500, 100}, {700, 100}, ref, false), (AnchorDelta{-100, 0}));
-    EXPECT_EQ(ComputeAnchorDelta({550, 100}, {500, 100}, ref, false), (AnchorDelta{0, 0}));
-    EXPECT_EQ(ComputeAnchorDelta({650, 100}, {550, 100}, ref, false), (AnchorDelta{50, 0}));
+    EXPECT_EQ(ComputeAnchorDelta({700, 100}, {600, 100}, ref), (AnchorDelta{100, 0}));
+    EXPECT_EQ(ComputeAnchorDelta({500, 100}, {700, 100}, ref), (AnchorDelta{-100, 0}));
+    EXPECT_EQ(ComputeAnchorDelta({550, 100}, {500, 100}, ref), (AnchorDelta{0, 0}));
+    EXPECT_EQ(ComputeAnchorDelta({650, 100}, {550, 100}, ref), (AnchorDelta{50, 0}));
     EXPECT_EQ(OffsetAfter({700, 500, 550, 650}, 600), 50);
 }
 
@@ -34,19 +34,14 @@ TEST(AnchorDelta, OffsetIsAlwaysTheGrowthAboveTheReference)
 {
     EXPECT_EQ(OffsetAfter({300, 200, 900, 100, 601}, 600), 1);
     EXPECT_EQ(OffsetAfter({0, -5, 599}, 600), 0);
-    EXPECT_EQ(ComputeAnchorDelta({100, 800}, {100, 600}, {200, 500}, false), (AnchorDelta{0, 200}));
-    EXPECT_EQ(ComputeAnchorDelta({100, 400}, {100, 800}, {200, 500}, false), (AnchorDelta{0, -300}));
-}
-
-TEST(AnchorDelta, UnclampedUsesPlainDifferences)
-{
-    EXPECT_EQ(ComputeAnchorDelta({500, 80}, {600, 100}, {600, 100}, true), (AnchorDelta{-100, -20}));
+    EXPECT_EQ(ComputeAnchorDelta({100, 800}, {100, 600}, {200, 500}), (AnchorDelta{0, 200}));
+    EXPECT_EQ(ComputeAnchorDelta({100, 400}, {100, 800}, {200, 500}), (AnchorDelta{0, -300}));
 }
 
 TEST(AnchorDelta, ExtremeSizesSaturateInsteadOfWrapping)
 {
     const AnchorDelta d =
-        ComputeAnchorDelta({INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {INT32_MIN, INT32_MIN}, true);
+        ComputeAnchorDelta({INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {INT32_MIN, INT32_MIN});
     EXPECT_EQ(d.dx, INT32_MAX);
     EXPECT_EQ(d.dy, INT32_MIN);
 }

@@ -11,6 +11,7 @@
 
 #include "environment_load.h"
 #include "file_ops.h"
+#include "load_platform_posix.h"
 #include "test_files.h"
 
 using namespace ardmon::testing;
@@ -40,17 +41,31 @@ public:
     std::vector<std::string> box_at_message;
 };
 
-// A fixed clock; refuses writes of one key when asked to.
-class TestPlatform : public ardmon::LoadPlatform {
+// A fixed clock; refuses writes of one key, or the commit, when asked to;
+// logs the calls that write.
+class TestPlatform : public ardmon::PosixLoadPlatform {
 public:
+    void BeginWrites(const std::string& path) override
+    {
+        calls.push_back("begin " + path);
+        PosixLoadPlatform::BeginWrites(path);
+    }
     BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) override
     {
+        calls.push_back(std::string("write ") + key);
         if (refused_key == key) return 0;
-        return LoadPlatform::WritePrivateProfileStringA(section, key, value, file);
+        return PosixLoadPlatform::WritePrivateProfileStringA(section, key, value, file);
+    }
+    bool CommitWrites() override
+    {
+        calls.push_back("commit");
+        return !refuse_commit && PosixLoadPlatform::CommitWrites();
     }
     std::time_t Now() override { return now; }
     std::time_t now = kLoadTime;
     std::string refused_key = "\x01none";
+    bool refuse_commit = false;
+    std::vector<std::string> calls;
 };
 
 class EnvironmentLoad : public ::testing::Test {
@@ -252,6 +267,18 @@ TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess)
         EXPECT_EQ(ReadFile(client_), kClient);
         EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"env", "halvoclient.ini"}));
     }
+}
+
+TEST_F(EnvironmentLoad, TheWritesGoBetweenBeginAndCommitOfThePlatform)
+{
+    Profile("[s]\r\na=1\r\n");
+    platform_.refuse_commit = true;
+    Load();
+    EXPECT_EQ(platform_.calls, (std::vector<std::string>{"begin " + client_, "write a",
+                                                         "write Last Loaded File", "write Time", "commit"}));
+    EXPECT_EQ(window_.messages, Only("can not write halvoclient.ini, the environment was not loaded"));
+    EXPECT_EQ(window_.box, kBoxBefore);
+    EXPECT_EQ(ReadFile(client_), kClient);
 }
 
 TEST(LoadTime, EnglishMonthNamesWhateverTheProcessLocale)

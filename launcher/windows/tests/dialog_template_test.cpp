@@ -13,6 +13,7 @@
 
 #include "dialog_template.h"
 #include "gui_test_support.h"
+#include "resource.h"
 
 using namespace ardmon;
 
@@ -43,9 +44,12 @@ TEST_F(TemplateTest, MainWindowHasEveryControlOfItsTable)
         const char* label;
         int x, y, cx, cy;
     } buttons[] = {
-        {1, "&Load", 165, 23, 50, 16},           {2, "Cancel", 196, 0, 6, 6},
-        {1002, "&View", 163, 66, 50, 14},        {1006, "V&iew", 221, 23, 44, 16},
-        {1007, "&Start Trader", 80, 91, 46, 21}, {1008, "&Launch Halvo Trader", 126, 91, 74, 21},
+        {IDC_LOAD, "&Load", 165, 23, 50, 16},
+        {IDC_CANCEL, "Cancel", 196, 0, 6, 6},
+        {IDC_VIEW_CLIENT, "&View", 163, 66, 50, 14},
+        {IDC_VIEW_PROFILE, "V&iew", 221, 23, 44, 16},
+        {IDC_START_TRADER, "&Start Trader", 80, 91, 46, 21},
+        {IDC_LAUNCH, "&Launch Halvo Trader", 126, 91, 74, 21},
     };
     for (const auto& b : buttons) {
         auto* button = dynamic_cast<wxButton*>(dlg->FindWindow(b.id));
@@ -53,12 +57,12 @@ TEST_F(TemplateTest, MainWindowHasEveryControlOfItsTable)
         EXPECT_EQ(button->GetLabel(), b.label) << b.id;
         EXPECT_EQ(button->GetRect(), Expected(*dlg, b.x, b.y, b.cx, b.cy)) << b.id;
     }
-    EXPECT_EQ(dlg->GetDefaultItem(), dlg->FindWindow(1));
-    EXPECT_FALSE(dlg->FindWindow(2)->IsShown());
-    EXPECT_TRUE(dlg->FindWindow(1007)->HasFlag(wxBU_NOTEXT));
-    EXPECT_TRUE(dlg->FindWindow(1008)->HasFlag(wxBORDER_NONE));
+    EXPECT_EQ(dlg->GetDefaultItem(), dlg->FindWindow(IDC_LOAD));
+    EXPECT_FALSE(dlg->FindWindow(IDC_CANCEL)->IsShown());
+    EXPECT_TRUE(dlg->FindWindow(IDC_START_TRADER)->HasFlag(wxBU_NOTEXT));
+    EXPECT_TRUE(dlg->FindWindow(IDC_LAUNCH)->HasFlag(wxBORDER_NONE));
 
-    auto* combo = dynamic_cast<wxComboBox*>(dlg->FindWindow(1000));
+    auto* combo = dynamic_cast<wxComboBox*>(dlg->FindWindow(IDC_PROFILES));
     ASSERT_NE(combo, nullptr);
     EXPECT_TRUE(combo->HasFlag(wxCB_SORT));
     EXPECT_EQ(combo->GetPosition(), Expected(*dlg, 13, 26, 137, 86).GetPosition());
@@ -69,7 +73,7 @@ TEST_F(TemplateTest, MainWindowHasEveryControlOfItsTable)
     EXPECT_EQ(combo->GetString(0), "A.ini");
     EXPECT_EQ(combo->GetString(1), "b.ini");
 
-    auto* edit = dynamic_cast<wxTextCtrl*>(dlg->FindWindow(1005));
+    auto* edit = dynamic_cast<wxTextCtrl*>(dlg->FindWindow(IDC_CURRENT_ENV));
     ASSERT_NE(edit, nullptr);
     EXPECT_FALSE(edit->IsEditable());
     EXPECT_EQ(edit->GetRect(), Expected(*dlg, 11, 65, 133, 14));
@@ -94,24 +98,24 @@ TEST_F(TemplateTest, ViewerHasEveryControlOfItsTable)
     EXPECT_FALSE(dlg->HasFlag(wxMAXIMIZE_BOX));
     EXPECT_FALSE(dlg->IsShown());
 
-    EXPECT_EQ(dlg->FindWindow(1)->GetLabel(), "&Get Keys");
-    EXPECT_EQ(dlg->GetDefaultItem(), dlg->FindWindow(1));
-    EXPECT_EQ(dlg->FindWindow(1)->GetRect(), Expected(*dlg, 51, 242, 45, 14));
-    EXPECT_FALSE(dlg->FindWindow(2)->IsShown());
-    EXPECT_EQ(dlg->FindWindow(2)->GetRect(), Expected(*dlg, 444, 4, 7, 6));
+    EXPECT_EQ(dlg->FindWindow(IDC_GET_KEYS)->GetLabel(), "&Get Keys");
+    EXPECT_EQ(dlg->GetDefaultItem(), dlg->FindWindow(IDC_GET_KEYS));
+    EXPECT_EQ(dlg->FindWindow(IDC_GET_KEYS)->GetRect(), Expected(*dlg, 51, 242, 45, 14));
+    EXPECT_FALSE(dlg->FindWindow(IDC_CANCEL)->IsShown());
+    EXPECT_EQ(dlg->FindWindow(IDC_CANCEL)->GetRect(), Expected(*dlg, 444, 4, 7, 6));
 
-    auto* sections = dynamic_cast<wxListBox*>(dlg->FindWindow(1003));
+    auto* sections = dynamic_cast<wxListBox*>(dlg->FindWindow(IDC_SECTIONS));
     ASSERT_NE(sections, nullptr);
     EXPECT_FALSE(sections->HasFlag(wxLB_SORT));
     EXPECT_EQ(sections->GetRect(), Expected(*dlg, 6, 25, 143, 214));
-    auto* keys = dynamic_cast<wxListCtrl*>(dlg->FindWindow(1004));
+    auto* keys = dynamic_cast<wxListCtrl*>(dlg->FindWindow(IDC_KEYS));
     ASSERT_NE(keys, nullptr);
     EXPECT_TRUE(keys->InReportView());
     EXPECT_EQ(keys->GetRect(), Expected(*dlg, 154, 24, 295, 232));
-    auto* box = dynamic_cast<wxStaticBox*>(dlg->FindWindow(-1));
+    auto* box = dynamic_cast<wxStaticBox*>(dlg->FindWindow(IDC_STATIC));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->GetRect(), Expected(*dlg, 1, 17, 451, 246));
-    auto* name = dynamic_cast<wxTextCtrl*>(dlg->FindWindow(1005));
+    auto* name = dynamic_cast<wxTextCtrl*>(dlg->FindWindow(IDC_FILE_NAME));
     ASSERT_NE(name, nullptr);
     EXPECT_FALSE(name->IsEditable());
     EXPECT_EQ(name->GetRect(), Expected(*dlg, 12, 3, 119, 14));

@@ -8,6 +8,7 @@
 #include <wx/uiaction.h>
 
 #include "ini_view.h"
+#include "resource.h"
 #include "window_fixture.h"
 
 using namespace ardmon;
@@ -28,14 +29,14 @@ protected:
 
     CIniView* OpenClientViewer()
     {
-        Click(mainWnd.get(), 1002);
+        Click(mainWnd.get(), IDC_VIEW_CLIENT);
         return mainWnd->m_pClientView;
     }
 
     CIniView* OpenProfileViewer(const char* profile)
     {
         mainWnd->m_cmbProfiles->SetStringSelection(profile);
-        Click(mainWnd.get(), 1006);
+        Click(mainWnd.get(), IDC_VIEW_PROFILE);
         return mainWnd->m_pProfileView;
     }
 
@@ -61,12 +62,12 @@ protected:
     static void GetKeys(CIniView* v, const std::string& section)
     {
         v->m_listSections->SetStringSelection(section);
-        Click(v, 1);
+        Click(v, IDC_GET_KEYS);
     }
 
     static std::string FileName(CIniView* v)
     {
-        return static_cast<wxTextCtrl*>(v->FindWindow(1005))->GetValue().ToStdString();
+        return static_cast<wxTextCtrl*>(v->FindWindow(IDC_FILE_NAME))->GetValue().ToStdString();
     }
 };
 
@@ -100,7 +101,7 @@ TEST_F(ViewerTest, GetKeysWithoutSelectionAsks)
 {
     StartWith("[A]\nk=v\n");
     CIniView* v = OpenClientViewer();
-    Click(v, 1);
+    Click(v, IDC_GET_KEYS);
     EXPECT_THAT(messages.Texts(), ElementsAre("Select any section name,to display the keys"));
     EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
 }
@@ -110,7 +111,7 @@ TEST_F(ViewerTest, DoubleClickShowsTheSectionToo)
     StartWith("[A]\nk=v\n");
     CIniView* v = OpenClientViewer();
     v->m_listSections->SetSelection(0);
-    wxCommandEvent dclick(wxEVT_LISTBOX_DCLICK, 1003);
+    wxCommandEvent dclick(wxEVT_LISTBOX_DCLICK, IDC_SECTIONS);
     dclick.SetEventObject(v->m_listSections);
     dclick.SetInt(0);
     v->m_listSections->GetEventHandler()->ProcessEvent(dclick);
@@ -205,7 +206,7 @@ TEST_F(ViewerTest, ProfileViewWithoutSelectionChangesNothing)
     StartWith("[A]\n");
     CIniView* uat = OpenProfileViewer("UAT.ini");
     mainWnd->m_cmbProfiles->SetSelection(wxNOT_FOUND);
-    Click(mainWnd.get(), 1006);
+    Click(mainWnd.get(), IDC_VIEW_PROFILE);
     EXPECT_THAT(messages.Texts(), ElementsAre("Please Select any ini file"));
     EXPECT_EQ(mainWnd->m_pProfileView, uat);
     EXPECT_EQ(theApp.m_strIniFile, "env/UAT.ini");
@@ -237,8 +238,8 @@ TEST_F(ViewerTest, ResizingMovesTheAnchoredControls)
     ASSERT_TRUE(PumpUntil([&] { return v->IsShownOnScreen(); }));
     const wxSize first = v->GetClientSize();
     auto rect = [&](int id) { return v->FindWindow(id)->GetRect(); };
-    const wxRect sections = rect(1003), keys = rect(1004), getKeys = rect(1), box = rect(-1),
-                 name = rect(1005);
+    const wxRect sections = rect(IDC_SECTIONS), keys = rect(IDC_KEYS), getKeys = rect(IDC_GET_KEYS),
+                 box = rect(IDC_STATIC), name = rect(IDC_FILE_NAME);
 
     auto resize = [&](wxSize client) {
         v->SetClientSize(client);
@@ -247,21 +248,21 @@ TEST_F(ViewerTest, ResizingMovesTheAnchoredControls)
     };
 
     resize(first + wxSize(100, 50));
-    EXPECT_EQ(rect(1003), wxRect(sections.GetPosition(), sections.GetSize() + wxSize(100, 50)));
-    EXPECT_EQ(rect(1004), wxRect(keys.GetPosition() + wxPoint(100, 0), keys.GetSize() + wxSize(0, 50)));
-    EXPECT_EQ(rect(1), wxRect(getKeys.GetPosition() + wxPoint(0, 50), getKeys.GetSize()));
-    EXPECT_EQ(rect(-1), wxRect(box.GetPosition(), box.GetSize() + wxSize(100, 50)));
-    EXPECT_EQ(rect(1005), name);
+    EXPECT_EQ(rect(IDC_SECTIONS), wxRect(sections.GetPosition(), sections.GetSize() + wxSize(100, 50)));
+    EXPECT_EQ(rect(IDC_KEYS), wxRect(keys.GetPosition() + wxPoint(100, 0), keys.GetSize() + wxSize(0, 50)));
+    EXPECT_EQ(rect(IDC_GET_KEYS), wxRect(getKeys.GetPosition() + wxPoint(0, 50), getKeys.GetSize()));
+    EXPECT_EQ(rect(IDC_STATIC), wxRect(box.GetPosition(), box.GetSize() + wxSize(100, 50)));
+    EXPECT_EQ(rect(IDC_FILE_NAME), name);
 
     // Below the first size the first layout comes back and stays.
     resize(first - wxSize(100, 60));
-    EXPECT_EQ(rect(1003), sections);
-    EXPECT_EQ(rect(1004), keys);
-    EXPECT_EQ(rect(1), getKeys);
-    EXPECT_EQ(rect(-1), box);
+    EXPECT_EQ(rect(IDC_SECTIONS), sections);
+    EXPECT_EQ(rect(IDC_KEYS), keys);
+    EXPECT_EQ(rect(IDC_GET_KEYS), getKeys);
+    EXPECT_EQ(rect(IDC_STATIC), box);
     resize(first + wxSize(30, -20));
-    EXPECT_EQ(rect(1004), wxRect(keys.GetPosition() + wxPoint(30, 0), keys.GetSize()));
-    EXPECT_EQ(rect(1), getKeys);
+    EXPECT_EQ(rect(IDC_KEYS), wxRect(keys.GetPosition() + wxPoint(30, 0), keys.GetSize()));
+    EXPECT_EQ(rect(IDC_GET_KEYS), getKeys);
 }
 
 TEST_F(ViewerTest, EscapeAndCloseBoxOnlyHide)

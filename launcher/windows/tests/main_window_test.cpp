@@ -9,6 +9,7 @@
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
+#include "resource.h"
 #include "window_fixture.h"
 
 using namespace ardmon;
@@ -23,7 +24,7 @@ protected:
 
     std::string CurrentEnvironment()
     {
-        return static_cast<wxTextCtrl*>(mainWnd->FindWindow(1005))->GetValue().ToStdString();
+        return static_cast<wxTextCtrl*>(mainWnd->FindWindow(IDC_CURRENT_ENV))->GetValue().ToStdString();
     }
 
     std::vector<std::string> Items()
@@ -116,7 +117,7 @@ TEST_F(MainWindowTest, LoadWritesTheClientFileAndShowsTheRecord)
     std::string shownDuringMessage;
     messages.onShow = [&](const std::string&) { shownDuringMessage = CurrentEnvironment(); };
     Profiles()->SetSelection(0);
-    Click(mainWnd.get(), 1);
+    Click(mainWnd.get(), IDC_LOAD);
 
     EXPECT_THAT(messages.Texts(), ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
     EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
@@ -136,7 +137,7 @@ TEST_F(MainWindowTest, AProfileNameThatIsNotUtf8IsLoadedByItsOwnBytes)
     ASSERT_EQ(Profiles()->GetCount(), 1u);
     EXPECT_EQ(Profiles()->GetString(0), wxString::FromUTF8("caf\xc3\xa9.ini"));
     Profiles()->SetSelection(0);
-    Click(mainWnd.get(), 1);
+    Click(mainWnd.get(), IDC_LOAD);
     EXPECT_THAT(messages.Texts(),
                 ElementsAre("\"" + name + "\" file loaded to halvoclient.ini successfully"));
     const std::string client = ReadFile(dir.path() / "halvoclient.ini");
@@ -151,7 +152,7 @@ TEST_F(MainWindowTest, LoadWithoutSelectionAsksForOne)
     ASSERT_TRUE(Start());
     // Text typed into the field is not a selection.
     Profiles()->SetValue("UAT.ini");
-    Click(mainWnd.get(), 1);
+    Click(mainWnd.get(), IDC_LOAD);
     EXPECT_THAT(messages.Texts(), ElementsAre("Please Select any ini file"));
 }
 
@@ -191,7 +192,7 @@ TEST_F(MainWindowTest, CloseBoxEndsTheWindowAndTheViewersWithIt)
 {
     MakeTerminalFolder();
     ASSERT_TRUE(Start());
-    Click(mainWnd.get(), 1002);
+    Click(mainWnd.get(), IDC_VIEW_CLIENT);
     wxWeakRef<wxDialog> viewer(mainWnd->m_pClientView);
     ASSERT_NE(viewer.get(), nullptr);
     mainWnd->Close();
@@ -204,7 +205,7 @@ TEST_F(MainWindowTest, SuccessfulLaunchStartsTheTerminalInTheFolderAndEnds)
     MakeTerminalFolder();
     WriteTerminal("#!/bin/sh\npwd > started.tmp && mv started.tmp started\n");
     ASSERT_TRUE(Start());
-    Click(mainWnd.get(), 1008);
+    Click(mainWnd.get(), IDC_LAUNCH);
     EXPECT_TRUE(Ended());
     EXPECT_TRUE(messages.shown.empty());
     ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(dir.path() / "started"); }));
@@ -217,7 +218,7 @@ TEST_F(MainWindowTest, TerminalBeingWrittenKeepsTheWindowOpen)
     ASSERT_TRUE(Start());
     const int writer = open((dir.path() / "VovuvAvavar.exe").c_str(), O_WRONLY | O_CLOEXEC);
     ASSERT_GE(writer, 0);
-    Click(mainWnd.get(), 1007);
+    Click(mainWnd.get(), IDC_START_TRADER);
     close(writer);
     EXPECT_THAT(messages.Texts(), ElementsAre("Sharing violation occured"));
     Pump(100);
@@ -230,7 +231,7 @@ TEST_F(MainWindowTest, MissingTerminalReportsAnErrorAndStaysOpen)
     MakeTerminalFolder();
     ASSERT_TRUE(Start());
     std::filesystem::remove(dir.path() / "VovuvAvavar.exe");
-    Click(mainWnd.get(), 1008);
+    Click(mainWnd.get(), IDC_LAUNCH);
     EXPECT_THAT(messages.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
     Pump(100);
     EXPECT_NE(mainWnd.get(), nullptr);
@@ -245,7 +246,7 @@ TEST_F(MainWindowTest, LaunchResultsFollowTheWindowsCodes)
         launched.push_back(path + "|" + workDir);
         return std::intptr_t{32};
     };
-    Click(mainWnd.get(), 1008);
+    Click(mainWnd.get(), IDC_LAUNCH);
     EXPECT_THAT(launched, ElementsAre(dir.str() + "/VovuvAvavar.exe|" + dir.str()));
     EXPECT_THAT(messages.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
     EXPECT_NE(mainWnd.get(), nullptr);

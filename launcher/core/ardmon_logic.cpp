@@ -1,37 +1,20 @@
 #include "ardmon_logic.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "private_profile.h"
-
-namespace fs = std::filesystem;
 
 namespace ardmon {
 
 bool IsListedProfile(const std::string& name, bool isDirectory)
 {
-    if (isDirectory) {
-        return false;
-    }
-    constexpr std::string_view ending = ".ini";
-    if (name.size() < ending.size()) {
-        return name == ending;
-    }
-    return name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+    return !isDirectory && name.ends_with(".ini");
 }
 
 std::vector<std::string> ListProfiles(const std::string& folder)
 {
     std::vector<std::string> names;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code kindError;
-        const bool isDirectory = it->is_directory(kindError);
-        const std::string name = it->path().filename().string();
-        if (IsListedProfile(name, isDirectory)) {
-            names.push_back(name);
+    for (FolderEntry& entry : ReadFolder(folder)) {
+        if (IsListedProfile(entry.name, entry.isDirectory)) {
+            names.push_back(std::move(entry.name));
         }
     }
     return names;
@@ -50,9 +33,7 @@ std::optional<std::string> FirstMissingEntryMessage(const std::string& workDir)
     };
     for (const Check& check : checks) {
         const std::string path = JoinPath(workDir, check.name);
-        std::error_code ec;
-        // An entry of any kind passes, a link whose target is gone included.
-        if (!fs::exists(fs::symlink_status(path, ec))) {
+        if (!EntryExists(path)) {
             return check.message + path;
         }
     }
@@ -61,18 +42,18 @@ std::optional<std::string> FirstMissingEntryMessage(const std::string& workDir)
 
 std::string LastLoadDisplayText(const std::string& recorded)
 {
-    if (recorded == "String not found") {
+    if (recorded == kNoRecord) {
         return kClientFile;
     }
-    return std::string(kClientFile) + "<" + recorded + ">";
+    return LoadedProfileText(recorded);
 }
 
 std::string ReadLastLoadDisplayText(const std::string& workDir)
 {
     char recorded[100] = {};
     const std::string clientPath = JoinPath(workDir, kClientFile);
-    GetPrivateProfileStringA("HALVO_LAUNCHER", "Last Loaded File", "String not found", recorded,
-                             sizeof recorded, clientPath.c_str());
+    GetPrivateProfileStringA(kRecordSection, kRecordProfileKey, kNoRecord, recorded, sizeof recorded,
+                             clientPath.c_str());
     recorded[sizeof recorded - 1] = '\0';
     return LastLoadDisplayText(recorded);
 }
@@ -91,21 +72,6 @@ LaunchOutcome InterpretLaunchResult(std::intptr_t result)
 IconOrigin MinimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight)
 {
     return {(clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2};
-}
-
-std::string CurrentWorkDir()
-{
-    std::error_code ec;
-    const fs::path cwd = fs::current_path(ec);
-    return ec ? std::string() : cwd.string();
-}
-
-std::string JoinPath(const std::string& dir, const std::string& name)
-{
-    if (!dir.empty() && dir.back() == '/') {
-        return dir + name;  // the root folder
-    }
-    return dir + "/" + name;
 }
 
 }  // namespace ardmon

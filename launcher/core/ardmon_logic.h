@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-namespace ardmon {
+#include "folder.h"
+#include "terminal_folder.h"
 
-inline constexpr const char* kClientFile = "halvoclient.ini";
-inline constexpr const char* kTerminalFile = "VovuvAvavar.exe";
-inline constexpr const char* kProfileFolder = "env";
+namespace ardmon {
 
 // A directory entry is a profile when it is not a folder and its name ends
 // in ".ini" exactly, case included.
@@ -45,11 +44,5 @@ struct IconOrigin {
     int y = 0;
 };
 IconOrigin MinimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
-
-// The working directory, whole; the launcher builds every path from it.
-std::string CurrentWorkDir();
-
-// dir + '/' + name.
-std::string JoinPath(const std::string& dir, const std::string& name);
 
 }  // namespace ardmon

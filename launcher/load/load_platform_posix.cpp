@@ -1,0 +1,84 @@
+#include "load_platform_posix.h"
+
+#include <locale.h>
+#include <sys/stat.h>
+
+#include "write_batch.h"
+
+namespace ardmon {
+
+PosixLoadPlatform::PosixLoadPlatform() = default;
+
+// Writes that were never committed are dropped: the file stays as it was.
+PosixLoadPlatform::~PosixLoadPlatform() = default;
+
+DWORD PosixLoadPlatform::GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file)
+{
+    return ::GetPrivateProfileSectionNamesA(buffer, size, file);
+}
+
+DWORD PosixLoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file)
+{
+    return ::GetPrivateProfileSectionA(section, buffer, size, file);
+}
+
+std::FILE* PosixLoadPlatform::OpenForUpdate(const std::string& path)
+{
+    std::FILE* stream = std::fopen(path.c_str(), "r+");
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (fstat(fileno(stream), &st) != 0 || (st.st_mode & 0222) == 0) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+void PosixLoadPlatform::BeginWrites(const std::string& path)
+{
+    m_batch.reset();  // a batch still alive would take the new one's writes
+    m_batch = std::make_unique<profile::WriteBatch>(path);
+}
+
+BOOL PosixLoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
+{
+    return ::WritePrivateProfileStringA(section, key, value, file);
+}
+
+bool PosixLoadPlatform::CommitWrites()
+{
+    const bool committed = m_batch == nullptr || m_batch->Commit();
+    m_batch.reset();
+    return committed;
+}
+
+std::time_t PosixLoadPlatform::Now()
+{
+    return std::time(nullptr);
+}
+
+void RunEnvironmentLoad(LoadWindow& window)
+{
+    PosixLoadPlatform platform;
+    RunEnvironmentLoad(window, platform);
+}
+
+std::string FormatLoadTime(std::time_t when)
+{
+    std::tm local{};
+    if (localtime_r(&when, &local) == nullptr) {
+        return {};
+    }
+    const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    if (cLocale == static_cast<locale_t>(0)) {
+        return {};
+    }
+    char text[128];
+    const size_t length = strftime_l(text, sizeof text, "%d-%b-%Y %H:%M:%S", &local, cLocale);
+    freelocale(cLocale);
+    return std::string(text, length);
+}
+
+}  // namespace ardmon
