@@ -8,7 +8,6 @@
 #include "ini_view.h"
 #include "resource.h"
 #include "terminal_folder.h"
-#include "win32_load_platform.h"
 
 namespace ardmon::win32 {
 
@@ -29,7 +28,10 @@ class DlgLoadWindow final : public LoadWindow {
 public:
     explicit DlgLoadWindow(CArdmonDlg& dlg) : m_dlg(dlg) {}
 
-    int GetCurSel() override { return static_cast<int>(::SendMessageA(m_dlg.m_cmbProfiles, CB_GETCURSEL, 0, 0)); }
+    int GetCurSel() override
+    {
+        return static_cast<int>(::SendMessageA(m_dlg.m_cmbProfiles, CB_GETCURSEL, 0, 0));
+    }
     std::string GetLBText(int index) override { return ComboText(m_dlg.m_cmbProfiles, index); }
     std::string WorkDir() override { return m_dlg.m_strWorkDir; }
     void SetCurrentEnvironment(const std::string& text) override
@@ -100,9 +102,9 @@ BOOL CArdmonDlg::OnInitDialog()
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    m_strWorkDir = GetWorkDir();
+    m_strWorkDir = CurrentWorkDir();
 
-    for (const std::string& name : FindProfiles(m_strWorkDir)) {
+    for (const std::string& name : ListProfiles(JoinPath(m_strWorkDir, kProfileFolder))) {
         ::SendMessageA(m_cmbProfiles, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
 
@@ -112,7 +114,7 @@ BOOL CArdmonDlg::OnInitDialog()
         return FALSE;
     }
 
-    const std::string display = LastLoadDisplayText(ReadRecordedLoad(WinPath(m_strWorkDir, kClientFile)));
+    const std::string display = ReadLastLoadDisplayText(m_strWorkDir);
     ::SetDlgItemTextA(m_hWnd, IDC_CURRENT_ENV, display.c_str());
 
     HICON start = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_START_TRADER));
@@ -131,10 +133,10 @@ bool CArdmonDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
         case WM_COMMAND:
             if (HIWORD(wParam) != BN_CLICKED) return false;
             switch (LOWORD(wParam)) {
-                case IDCANCEL:
+                case IDC_CANCEL:
                     OnBnClickedCancel();
                     return true;
-                case IDOK:
+                case IDC_LOAD:
                     OnBnClickedLoad();
                     return true;
                 case IDC_VIEW_CLIENT:
@@ -161,8 +163,9 @@ bool CArdmonDlg::OnPaint()
     ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RECT client;
     ::GetClientRect(m_hWnd, &client);
-    const IconOrigin origin = MinimizedIconOrigin(client.right - client.left, client.bottom - client.top,
-                                                  ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
+    const IconOrigin origin =
+        MinimizedIconOrigin(client.right - client.left, client.bottom - client.top,
+                            ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
     ::DrawIcon(dc, origin.x, origin.y, m_hIcon);
     ::EndPaint(m_hWnd, &paint);
     return true;
@@ -171,8 +174,7 @@ bool CArdmonDlg::OnPaint()
 void CArdmonDlg::OnBnClickedLoad()
 {
     DlgLoadWindow window(*this);
-    Win32LoadPlatform platform;
-    RunEnvironmentLoad(window, platform);
+    RunEnvironmentLoad(window);
 }
 
 void CArdmonDlg::OnBnClickedViewClient()
@@ -185,10 +187,10 @@ void CArdmonDlg::OnBnClickedViewProfile()
 {
     const int selection = static_cast<int>(::SendMessageA(m_cmbProfiles, CB_GETCURSEL, 0, 0));
     if (selection == CB_ERR) {
-        theApp.AfxMessageBox(m_hWnd, "Please Select any ini file");
+        theApp.AfxMessageBox(m_hWnd, kSelectProfileMessage);
         return;
     }
-    theApp.m_strIniFile = WinPath(kProfileFolder, ComboText(m_cmbProfiles, selection));
+    theApp.m_strIniFile = JoinPath(kProfileFolder, ComboText(m_cmbProfiles, selection));
     ShowViewer(m_pProfileView);
 }
 
@@ -206,7 +208,8 @@ void CArdmonDlg::ShowViewer(CIniView*& view)
 
 void CArdmonDlg::OnBnClickedLaunch()
 {
-    const LaunchOutcome outcome = InterpretLaunchResult(m_shellOpen(WinPath(m_strWorkDir, kTerminalFile), m_strWorkDir));
+    const LaunchOutcome outcome =
+        InterpretLaunchResult(m_shellOpen(JoinPath(m_strWorkDir, kTerminalFile), m_strWorkDir));
     if (!outcome.message.empty()) theApp.AfxMessageBox(m_hWnd, outcome.message);
     if (outcome.closeLauncher) OnCancel();
 }

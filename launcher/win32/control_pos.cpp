@@ -9,8 +9,10 @@ namespace {
 HWND FindDlgItem(HWND parent, int id)
 {
     if (HWND item = ::GetDlgItem(parent, id)) return item;
-    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (static_cast<std::uint32_t>(::GetWindowLongPtrA(child, GWLP_ID)) == static_cast<std::uint32_t>(id)) {
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (static_cast<std::uint32_t>(::GetWindowLongPtrA(child, GWLP_ID)) ==
+            static_cast<std::uint32_t>(id)) {
             return child;
         }
     }
@@ -70,7 +72,7 @@ void CControlPos::RepositionControls()
         POINT corners[2] = {{screen.left, screen.top}, {screen.right, screen.bottom}};
         ::MapWindowPoints(nullptr, m_pParent, corners, 2);
         const AnchorDelta delta =
-            ComputeAnchorDelta(ClientSize(), {m_nLastWidth, m_nLastHeight}, {m_nRefWidth, m_nRefHeight}, false);
+            ComputeAnchorDelta(ClientSize(), {m_nLastWidth, m_nLastHeight}, {m_nRefWidth, m_nRefHeight});
         const AnchorRect rect =
             ApplyAnchorFlags({corners[0].x, corners[0].y, corners[1].x, corners[1].y}, entry.dwFlags, delta);
         ::MoveWindow(entry.hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);

@@ -26,7 +26,8 @@ CDialogWnd::~CDialogWnd()
 bool CDialogWnd::CreateHidden()
 {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    HRSRC found = ::FindResourceA(instance, MAKEINTRESOURCEA(m_nTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    HRSRC found =
+        ::FindResourceA(instance, MAKEINTRESOURCEA(m_nTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
     HGLOBAL loaded = found != nullptr ? ::LoadResource(instance, found) : nullptr;
     const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
     const DWORD size = found != nullptr ? ::SizeofResource(instance, found) : 0;

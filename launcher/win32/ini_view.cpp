@@ -7,6 +7,7 @@
 
 #include "anchor_delta.h"
 #include "ardmon_app.h"
+#include "folder.h"
 #include "parse_rules.h"
 #include "resource.h"
 #include "terminal_folder.h"
@@ -69,7 +70,7 @@ BOOL CIniView::OnInitDialog()
     m_listKeys = ::GetDlgItem(m_hWnd, IDC_KEYS);
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    const std::string path = WinPath(GetWorkDir(), theApp.m_strIniFile);
+    const std::string path = JoinPath(CurrentWorkDir(), theApp.m_strIniFile);
     if (!CanOpenForReading(path)) {
         ShowMessage("Can not open " + theApp.m_strIniFile + " file");
         return FALSE;
@@ -92,7 +93,7 @@ BOOL CIniView::OnInitDialog()
     m_anchor.AttachParent(m_hWnd);
     m_anchor.AnchorControl(IDC_SECTIONS, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
     m_anchor.AnchorControl(IDC_KEYS, ANCHOR_SIZE_Y | ANCHOR_MOVE_X);
-    m_anchor.AnchorControl(IDOK, ANCHOR_MOVE_Y);
+    m_anchor.AnchorControl(IDC_GET_KEYS, ANCHOR_MOVE_Y);
     m_anchor.AnchorControl(IDC_STATIC, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
 
     ::SetDlgItemTextA(m_hWnd, IDC_FILE_NAME, theApp.m_strIniFile.c_str());
@@ -109,7 +110,7 @@ bool CIniView::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR&)
             m_anchor.RepositionControls();
             return false;
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+            if (LOWORD(wParam) == IDC_GET_KEYS && HIWORD(wParam) == BN_CLICKED) {
                 OnBnClickedGetKeys();
                 return true;
             }
@@ -117,7 +118,7 @@ bool CIniView::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR&)
                 OnLbnDblclkSections();
                 return true;
             }
-            if (LOWORD(wParam) == IDCANCEL) {
+            if (LOWORD(wParam) == IDC_CANCEL) {
                 // Cancelling a modeless dialog hides it; the main window
                 // deletes it later.
                 ::ShowWindow(m_hWnd, SW_HIDE);
@@ -135,11 +136,12 @@ void CIniView::OnBnClickedGetKeys()
         ShowMessage("Select any section name,to display the keys");
         return;
     }
-    std::string section(static_cast<size_t>(::SendMessageA(m_listSections, LB_GETTEXTLEN, selection, 0)) + 1, '\0');
+    std::string section(static_cast<size_t>(::SendMessageA(m_listSections, LB_GETTEXTLEN, selection, 0)) + 1,
+                        '\0');
     section.resize(static_cast<size_t>(
         ::SendMessageA(m_listSections, LB_GETTEXT, selection, reinterpret_cast<LPARAM>(section.data()))));
 
-    const std::string path = WinPath(GetWorkDir(), m_strFile);
+    const std::string path = JoinPath(CurrentWorkDir(), m_strFile);
     if (!CanOpenForReading(path)) {
         ShowMessage("Can not open " + m_strFile + " file");
         return;

@@ -125,7 +125,8 @@ TEST_F(IniViewTest, ControlsFollowTheWindowAboveItsFirstSize)
     HWND view = dlg->m_pClientView->m_hWnd;
     const int ids[] = {IDC_SECTIONS, IDC_KEYS, IDC_GET_KEYS, IDC_FILE_NAME};
     std::vector<RECT> first;
-    for (int id : ids) first.push_back(ChildRect(::GetDlgItem(view, id)));
+    for (int id : ids)
+        first.push_back(ChildRect(::GetDlgItem(view, id)));
     RECT frame;
     ::GetWindowRect(view, &frame);
     const int width = frame.right - frame.left;
@@ -148,7 +149,8 @@ TEST_F(IniViewTest, ControlsFollowTheWindowAboveItsFirstSize)
     EXPECT_EQ(moved(3), (D{0, 0, 0, 0}));       // stays
 
     resize(width - 80, height - 40);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(moved(i), (D{0, 0, 0, 0})) << ids[i];
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(moved(i), (D{0, 0, 0, 0})) << ids[i];
     resize(width + 30, height);
     EXPECT_EQ(moved(1), (D{30, 0, 30, 0}));
 }

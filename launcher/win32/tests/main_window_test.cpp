@@ -31,7 +31,8 @@ protected:
     std::vector<fs::path> FolderEntries()
     {
         std::vector<fs::path> entries;
-        for (const auto& entry : fs::directory_iterator(dir)) entries.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(dir))
+            entries.push_back(entry.path().filename());
         std::sort(entries.begin(), entries.end());
         return entries;
     }
@@ -127,7 +128,8 @@ TEST_F(MainWindowTest, LoadMergesTheProfileRecordsItAndShowsIt)
     ::GetPrivateProfileStringA("NEW", "Empty", "default", value, sizeof value, client.c_str());
     EXPECT_STREQ(value, "");
     EXPECT_EQ(Recorded("Last Loaded File"), "UAT.ini");
-    EXPECT_THAT(Recorded("Time"), testing::MatchesRegex("\\d\\d-\\w\\w\\w-\\d\\d\\d\\d \\d\\d:\\d\\d:\\d\\d"));
+    EXPECT_THAT(Recorded("Time"),
+                testing::MatchesRegex("\\d\\d-\\w\\w\\w-\\d\\d\\d\\d \\d\\d:\\d\\d:\\d\\d"));
     // The copy the load wrote through is gone.
     EXPECT_THAT(FolderEntries(), ElementsAre("VovuvAvavar.exe", "env", "halvoclient.ini"));
 }
@@ -152,7 +154,8 @@ TEST_F(MainWindowTest, AFailedLoadLeavesTheClientFileAsItWas)
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Click(Main(), IDC_LOAD);
     ::CloseHandle(held);
-    EXPECT_THAT(messages.Texts(), ElementsAre("can not write halvoclient.ini, the environment was not loaded"));
+    EXPECT_THAT(messages.Texts(),
+                ElementsAre("can not write halvoclient.ini, the environment was not loaded"));
     EXPECT_EQ(ReadFile(dir / "halvoclient.ini"), before);
     EXPECT_EQ(CurrentEnvironment(), "halvoclient.ini");
     EXPECT_THAT(FolderEntries(), ElementsAre("VovuvAvavar.exe", "env", "halvoclient.ini"));

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <cctype>
 #include <cstring>
 #include <sstream>
 
@@ -58,8 +59,8 @@ public:
             const std::string rect = Rect();
             const auto itemId = static_cast<int>(Dword());
             std::ostringstream item;
-            item << itemId << " " << SzOrOrd() << " \"" << SzOrOrd() << "\" " << rect << " style " << std::hex
-                 << itemStyle << " ex " << itemEx;
+            item << itemId << " " << ClassName() << " \"" << SzOrOrd() << "\" " << rect << " style "
+                 << std::hex << itemStyle << " ex " << itemEx;
             m_pos += Word();  // creation data
             lines.push_back(item.str());
         }
@@ -82,13 +83,15 @@ private:
     std::string Rect()
     {
         std::ostringstream rect;
-        for (int i = 0; i < 4; ++i) rect << (i ? "," : "") << static_cast<short>(Word());
+        for (int i = 0; i < 4; ++i)
+            rect << (i ? "," : "") << static_cast<short>(Word());
         return rect.str();
     }
     std::string Sz()
     {
         std::string text;
-        for (unsigned c = Word(); c != 0; c = Word()) text += static_cast<char>(c);
+        for (unsigned c = Word(); c != 0; c = Word())
+            text += static_cast<char>(c);
         return text;
     }
     // A string, or an ordinal written as #n (0x80 button, 0x81 edit,
@@ -100,6 +103,15 @@ private:
         if (first == 0xFFFF) return "#" + std::to_string(Word());
         m_pos -= 2;
         return Sz();
+    }
+    // A class name; windres writes it in capitals, and window classes are
+    // found without regard to case anyway.
+    std::string ClassName()
+    {
+        std::string name = SzOrOrd();
+        for (char& c : name)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return name;
     }
 
     const unsigned char* m_bytes = nullptr;
@@ -123,7 +135,8 @@ TEST(TemplatesTest, MainWindowIsTemplate102)
         TemplateReader(IDD_ARDMON_DIALOG).Lines(),
         ElementsAre(
             "0,0,278,121 style " +
-                Hex(DS_SETFONT | DS_MODALFRAME | DS_FIXEDSYS | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU) +
+                Hex(DS_SETFONT | DS_MODALFRAME | DS_FIXEDSYS | WS_POPUP | WS_VISIBLE | WS_CAPTION |
+                    WS_SYSMENU) +
                 " ex " + Hex(WS_EX_APPWINDOW) + " \"Halvo Launcher\"",
             "font 8 0 \"MS Shell Dlg\"",
             "1 #128 \"&Load\" 165,23,50,16 style " + Hex(tab | BS_DEFPUSHBUTTON) + " ex 0",
@@ -131,7 +144,8 @@ TEST(TemplatesTest, MainWindowIsTemplate102)
             "1002 #128 \"&View\" 163,66,50,14 style " + Hex(tab) + " ex 0",
             "1000 #133 \"\" 13,26,137,86 style " + Hex(tab | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL) + " ex 0",
             "-1 #130 \"Load from\" 15,14,33,8 style " + Hex(kChild | WS_GROUP | SS_LEFT) + " ex 0",
-            "1005 #129 \"\" 11,65,133,14 style " + Hex(tab | ES_READONLY | ES_AUTOHSCROLL | WS_BORDER) + " ex 0",
+            "1005 #129 \"\" 11,65,133,14 style " + Hex(tab | ES_READONLY | ES_AUTOHSCROLL | WS_BORDER) +
+                " ex 0",
             "-1 #130 \"Current Environment\" 13,53,107,8 style " + Hex(kChild | WS_GROUP | SS_LEFT) + " ex 0",
             "1006 #128 \"V&iew\" 221,23,44,16 style " + Hex(tab) + " ex 0",
             "1007 #128 \"&Start Trader\" 80,91,46,21 style " + Hex(tab | BS_FLAT | BS_ICON) + " ex 0",
@@ -145,19 +159,20 @@ TEST(TemplatesTest, ViewerIsTemplate130)
     const DWORD tab = kChild | WS_TABSTOP;
     EXPECT_THAT(
         TemplateReader(IDD_INIVIEW).Lines(),
-        ElementsAre(
-            "0,0,456,272 style " +
-                Hex(DS_SETFONT | DS_FIXEDSYS | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME) +
-                " ex 0 \"View Environment\"",
-            "font 8 400 \"MS Shell Dlg\"",
-            "1 #128 \"&Get Keys\" 51,242,45,14 style " + Hex(tab | BS_DEFPUSHBUTTON) + " ex 0",
-            "2 #128 \"Cancel\" 444,4,7,6 style " + Hex(WS_CHILD | WS_TABSTOP) + " ex 0",
-            "1003 #131 \"\" 6,25,143,214 style " +
-                Hex(tab | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_BORDER) + " ex 0",
-            "1004 SysListView32 \"\" 154,24,295,232 style " +
-                Hex(tab | LVS_REPORT | LVS_ALIGNLEFT | WS_BORDER) + " ex 0",
-            "-1 #128 \"\" 1,17,451,246 style " + Hex(kChild | BS_GROUPBOX) + " ex 0",
-            "1005 #129 \"\" 12,3,119,14 style " + Hex(tab | ES_READONLY | ES_AUTOHSCROLL | WS_BORDER) + " ex 0"));
+        ElementsAre("0,0,456,272 style " +
+                        Hex(DS_SETFONT | DS_FIXEDSYS | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME) +
+                        " ex 0 \"View Environment\"",
+                    "font 8 400 \"MS Shell Dlg\"",
+                    "1 #128 \"&Get Keys\" 51,242,45,14 style " + Hex(tab | BS_DEFPUSHBUTTON) + " ex 0",
+                    "2 #128 \"Cancel\" 444,4,7,6 style " + Hex(WS_CHILD | WS_TABSTOP) + " ex 0",
+                    "1003 #131 \"\" 6,25,143,214 style " +
+                        Hex(tab | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_BORDER) +
+                        " ex 0",
+                    "1004 SYSLISTVIEW32 \"\" 154,24,295,232 style " +
+                        Hex(tab | LVS_REPORT | LVS_ALIGNLEFT | WS_BORDER) + " ex 0",
+                    "-1 #128 \"\" 1,17,451,246 style " + Hex(kChild | BS_GROUPBOX) + " ex 0",
+                    "1005 #129 \"\" 12,3,119,14 style " +
+                        Hex(tab | ES_READONLY | ES_AUTOHSCROLL | WS_BORDER) + " ex 0"));
 }
 
 }  // namespace

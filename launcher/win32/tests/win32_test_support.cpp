@@ -18,7 +18,8 @@ int RecordingInteraction::MessageBox(HWND, const std::string& text, const std::s
 std::vector<std::string> RecordingInteraction::Texts() const
 {
     std::vector<std::string> texts;
-    for (const Shown& s : shown) texts.push_back(s.text);
+    for (const Shown& s : shown)
+        texts.push_back(s.text);
     return texts;
 }
 
@@ -117,8 +118,8 @@ void PressKey(HWND control, WPARAM key)
 WorkstationTest::WorkstationTest() : m_previous(fs::current_path())
 {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::temp_directory_path() /
-          ("ardmon-" + std::to_string(::GetCurrentProcessId()) + "-" + info->test_suite_name() + "-" + info->name());
+    dir = fs::temp_directory_path() / ("ardmon-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                       info->test_suite_name() + "-" + info->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::current_path(dir);

@@ -10,7 +10,7 @@
 
 #include "environment_load.h"
 
-namespace ardmon::win32 {
+namespace ardmon {
 
 class Win32LoadPlatform final : public LoadPlatform {
 public:
@@ -23,22 +23,25 @@ public:
 
     DWORD GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file) override;
     DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file) override;
-    // A write to the client file goes to its copy.
+    // A write to the file of BeginWrites goes to its copy; one that cannot
+    // be made fails.
     BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) override;
-    // Opens the client file for update, sharing it so that it can be
-    // replaced while open, and makes the copy beside it. Null when either
-    // fails: nothing has been written then.
+    // Opens the client file for update ("r+"). Null for a read-only file, as
+    // Windows refuses it even to an administrator.
     std::FILE* OpenForUpdate(const std::string& path) override;
+    // Makes the copy of the file at path that the writes go to.
+    void BeginWrites(const std::string& path) override;
+    // Replaces the client file with the copy (MoveFileExA with
+    // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH). false when the copy
+    // could not be made or put in place: the file is then as it was.
+    bool CommitWrites() override;
     std::time_t Now() override;
-    // Replaces the client file with the copy (ReplaceFileA, else MoveFileExA
-    // with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
-    bool Commit() override;
 
 private:
     void DiscardCopy();
 
-    std::string m_strClient;
-    std::string m_strCopy;
+    std::string m_strClient;  // the file of BeginWrites
+    std::string m_strCopy;    // its copy beside it, empty when none could be made
 };
 
-}  // namespace ardmon::win32
+}  // namespace ardmon
