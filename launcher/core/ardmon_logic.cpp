@@ -48,14 +48,14 @@ std::string LastLoadDisplayText(const std::string& recorded)
     return LoadedProfileText(recorded);
 }
 
-std::string ReadLastLoadDisplayText(const std::string& workDir)
+std::string ReadLastLoadRecord(const std::string& workDir)
 {
-    char recorded[100] = {};
+    char recorded[kRecordBufferSize] = {};
     const std::string clientPath = JoinPath(workDir, kClientFile);
     GetPrivateProfileStringA(kRecordSection, kRecordProfileKey, kNoRecord, recorded, sizeof recorded,
                              clientPath.c_str());
     recorded[sizeof recorded - 1] = '\0';
-    return LastLoadDisplayText(recorded);
+    return recorded;
 }
 
 LaunchOutcome InterpretLaunchResult(std::intptr_t result)

@@ -28,8 +28,10 @@ std::optional<std::string> FirstMissingEntryMessage(const std::string& workDir);
 // Edit box 1005's text for the recorded "Last Loaded File".
 std::string LastLoadDisplayText(const std::string& recorded);
 
-// Reads the record from workDir's client file and gives the display text.
-std::string ReadLastLoadDisplayText(const std::string& workDir);
+// The recorded "Last Loaded File" of workDir's client file, as the buffer of
+// the read leaves it (cut to kRecordBufferSize - 1 characters), or kNoRecord.
+inline constexpr unsigned kRecordBufferSize = 100;
+std::string ReadLastLoadRecord(const std::string& workDir);
 
 // What the window does with a start result.
 struct LaunchOutcome {

@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 namespace ardmon::profile {
 
@@ -17,6 +15,20 @@ int FileOps::Stat(const std::string& path, struct stat& st)
 int FileOps::Lstat(const std::string& path, struct stat& st)
 {
     return ::lstat(path.c_str(), &st);
+}
+
+bool FileOps::ReadLink(const std::string& path, std::string& target)
+{
+    std::string buffer(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (n < 0) return false;
+        if (static_cast<size_t>(n) < buffer.size()) {
+            target.assign(buffer.data(), static_cast<size_t>(n));
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);  // it may have been cut
+    }
 }
 
 int FileOps::Access(const std::string& path, int mode)
@@ -70,6 +82,11 @@ ssize_t FileOps::Write(int fd, const char* data, size_t size)
     return ::write(fd, data, size);
 }
 
+int FileOps::Fchown(int fd, uid_t owner, gid_t group)
+{
+    return ::fchown(fd, owner, group);
+}
+
 int FileOps::Fchmod(int fd, mode_t mode)
 {
     return ::fchmod(fd, mode);
@@ -115,16 +132,76 @@ bool WriteAll(FileOps& ops, int fd, std::string_view bytes)
     return true;
 }
 
-// The file a symbolic link leads to is the one replaced, not the link.
-std::string ResolveTarget(FileOps& ops, const std::string& path)
+std::string FolderOf(const std::string& path)
 {
-    struct stat st;
-    if (ops.Lstat(path, st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) return path;
-    std::string target(real);
-    std::free(real);
-    return target;
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file a chain of symbolic links leads to, whether it exists yet or not;
+// path itself when it is no link. A loop ends at some link of it, which the
+// caller then finds it cannot use.
+std::string ResolveLinks(FileOps& ops, std::string path)
+{
+    constexpr int kMaxLinks = 40;
+    std::string target;
+    for (int i = 0; i < kMaxLinks && ops.ReadLink(path, target); ++i) {
+        path = target.starts_with('/') ? target : FolderOf(path) + target;
+    }
+    return path;
+}
+
+// Whether the existing file at path may be replaced; errno tells why not.
+bool MayReplace(FileOps& ops, const std::string& path, const struct stat& st)
+{
+    if (!S_ISREG(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    if ((st.st_mode & 0222) == 0 || ops.Access(path, W_OK) != 0) {
+        errno = EACCES;
+        return false;
+    }
+    return true;
+}
+
+struct TempFile {
+    std::string path;
+    int fd = -1;
+};
+
+// A new file with a free name beside path, made with mode.
+TempFile CreateTempBeside(FileOps& ops, const std::string& path, mode_t mode)
+{
+    const std::string folder = FolderOf(path);
+    const std::string base = path.substr(folder.size());
+    TempFile temp;
+    for (int attempt = 0; attempt < 100 && temp.fd < 0; ++attempt) {
+        temp.path =
+            folder + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        temp.fd = ops.CreateNew(temp.path, mode);
+        if (temp.fd < 0 && errno != EEXIST) break;
+    }
+    return temp;
+}
+
+// Gives the temporary file the original's owner and then its permissions
+// (a change of owner may clear the set-id bits). A process that may not
+// change the owner leaves the file to whoever wrote it, as a new file is.
+bool TakeOver(FileOps& ops, int fd, const struct stat& original)
+{
+    ops.Fchown(fd, original.st_uid, original.st_gid);
+    return ops.Fchmod(fd, original.st_mode & 07777) == 0;
+}
+
+// Makes the rename itself durable; the file is already replaced either way.
+void SyncFolder(FileOps& ops, const std::string& folder)
+{
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ops.Fsync(dir);
+        ::close(dir);
+    }
 }
 
 }  // namespace
@@ -151,60 +228,32 @@ bool ReplaceFileAtomically(const std::string& given_path, std::string_view bytes
         errno = ENOENT;
         return false;
     }
-    const std::string path = ResolveTarget(ops, given_path);
+    const std::string path = ResolveLinks(ops, given_path);
     struct stat st;
-    bool exists = ops.Stat(path, st) == 0;
+    const bool exists = ops.Stat(path, st) == 0;
     if (!exists && errno != ENOENT) return false;
-    if (exists) {
-        if (!S_ISREG(st.st_mode)) {
-            errno = EISDIR;
-            return false;
-        }
-        if ((st.st_mode & 0222) == 0 || ops.Access(path, W_OK) != 0) {
-            errno = EACCES;
-            return false;
-        }
-    }
+    if (exists && !MayReplace(ops, path, st)) return false;
 
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp =
-            folder + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        fd = ops.CreateNew(temp, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    // The owner is kept where the process may do so (a privileged one can).
-    if (exists && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
-        // Not allowed: the file then belongs to whoever wrote it, as a new one would.
-    }
-    bool ok = WriteAll(ops, fd, bytes) && (!exists || ops.Fchmod(fd, st.st_mode & 07777) == 0) &&
-              ops.Fsync(fd) == 0;
+    // Never more permissive than the file it replaces, not even for a moment.
+    const TempFile temp = CreateTempBeside(ops, path, exists ? (st.st_mode & 0777) : 0666);
+    if (temp.fd < 0) return false;
+    bool ok =
+        (!exists || TakeOver(ops, temp.fd, st)) && WriteAll(ops, temp.fd, bytes) && ops.Fsync(temp.fd) == 0;
     int err = errno;
-    if (ops.Close(fd) != 0 && ok) {
+    if (ops.Close(temp.fd) != 0 && ok) {
         ok = false;
         err = errno;
     }
-    if (ok && ops.Rename(temp, path) != 0) {
+    if (ok && ops.Rename(temp.path, path) != 0) {
         ok = false;
         err = errno;
     }
     if (!ok) {
-        ops.Unlink(temp);
+        ops.Unlink(temp.path);
         errno = err;
         return false;
     }
-    // Make the rename itself durable; the file is already replaced either way.
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ops.Fsync(dir);
-        ::close(dir);
-    }
+    SyncFolder(ops, FolderOf(path));
     return true;
 }
 

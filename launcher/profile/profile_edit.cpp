@@ -43,12 +43,19 @@ struct NewSection {
     std::vector<KeyLine> keys;
 };
 
+// What a change does; at one offset of the file the changes go in this order.
+enum class OpKind {
+    kReplaceValue,    // a new value for a key line of the file
+    kInsertKeys,      // new key lines at the end of a section of the file
+    kAppendSections,  // new sections at the end of the file
+};
+
 // One change at one place of the file. The texts stay where they are (in the
 // edit set) until the new file is put together.
 struct Op {
     size_t begin = 0;
     size_t end = 0;
-    int order = 0;              // at one offset: replacement, then insertion, then new sections
+    OpKind kind = OpKind::kReplaceValue;
     bool break_before = false;  // an insertion: start on a line of its own
     bool break_after = false;
     std::string_view value;            // replacement of [begin, end)
@@ -83,11 +90,12 @@ void EmitKey(std::basic_string<Char>& out, const KeyLine& k)
     EmitBreak(out);
 }
 
-constexpr size_t kNoOp = static_cast<size_t>(-1);
-
-size_t KeyLineSize(const KeyLine& k)
+size_t KeyLinesSize(const std::vector<KeyLine>& keys)
 {
-    return k.key.size() + k.value.size() + 3;
+    size_t size = 0;
+    for (const KeyLine& k : keys)
+        size += k.key.size() + k.value.size() + 3;
+    return size;
 }
 
 template <class Char>
@@ -119,105 +127,172 @@ std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vect
     return out;
 }
 
-}  // namespace
-
-// Where a key of one section goes: a line of the file, or the n-th new line.
+// Where a written key of one section goes.
 struct KeyPlace {
-    const ProfileEntry* entry = nullptr;
-    size_t index = 0;  // into ops (replacement) or the new lines
+    enum class Kind {
+        kFileLine,     // its line in the file, not changed yet
+        kReplacement,  // its line in the file, changed by ops[index]
+        kNewLine,      // new_lines[index]
+    };
+    Kind kind;
+    const ProfileEntry* entry = nullptr;  // the file's line, for kFileLine
+    size_t index = 0;
 };
+using KeyPlaces = std::unordered_map<std::string, KeyPlace>;  // folded key -> place
+
+// The changes to a document, collected section by section.
+class EditPlan {
+public:
+    explicit EditPlan(const ProfileDocument& doc) : doc_(doc)
+    {
+        append_.begin = append_.end = doc.text().size();
+        append_.kind = OpKind::kAppendSections;
+        append_.break_before = true;
+    }
+
+    void AddSection(const PendingSection& pending)
+    {
+        const ProfileSection* section = doc_.FindSection(pending.name);
+        std::vector<KeyLine> new_lines;
+        KeyPlaces places = KeyLinesOf(section);
+        places.reserve(places.size() + pending.keys.size());
+        for (const PendingKey& pk : pending.keys) {
+            PlaceKey({EditSet::KeyOf(pk), EditSet::ValueOf(pk)}, places, new_lines);
+        }
+        if (section == nullptr) {
+            AppendSection(pending.name, std::move(new_lines));
+        } else if (!new_lines.empty()) {
+            InsertKeys(*section, std::move(new_lines));
+        }
+    }
+
+    // The changes in file order, and the characters they add (a size hint).
+    std::vector<Op> Finish(size_t& extra)
+    {
+        for (const Op& op : ops_)
+            extra_ += op.value.size() + 2;
+        if (!append_.sections.empty()) {
+            extra_ += 2;
+            ops_.push_back(std::move(append_));
+        }
+        std::sort(ops_.begin(), ops_.end(), [](const Op& a, const Op& b) {
+            return a.begin != b.begin ? a.begin < b.begin : a.kind < b.kind;
+        });
+        extra = extra_;
+        return std::move(ops_);
+    }
+
+private:
+    // The first key line of each name in section (none for a new section).
+    KeyPlaces KeyLinesOf(const ProfileSection* section) const
+    {
+        KeyPlaces places;
+        if (section == nullptr) return places;
+        places.reserve(section->entry_count);
+        for (size_t i = 0; i < section->entry_count; ++i) {
+            const ProfileEntry& e = doc_.entries()[section->first_entry + i];
+            if (!e.IsBare() && doc_.Reachable(e.key())) {
+                places.try_emplace(FoldName(doc_.View(e.key())), KeyPlace{KeyPlace::Kind::kFileLine, &e});
+            }
+        }
+        return places;
+    }
+
+    // A key written before gets the later value; a new key becomes a new line.
+    void PlaceKey(const KeyLine& k, KeyPlaces& places, std::vector<KeyLine>& new_lines)
+    {
+        auto [it, added] = places.try_emplace(FoldName(k.key),
+                                              KeyPlace{KeyPlace::Kind::kNewLine, nullptr, new_lines.size()});
+        KeyPlace& place = it->second;
+        if (added) {
+            new_lines.push_back(k);
+            return;
+        }
+        switch (place.kind) {
+            case KeyPlace::Kind::kNewLine:
+                new_lines[place.index].value = k.value;
+                break;
+            case KeyPlace::Kind::kReplacement:
+                ops_[place.index].value = k.value;
+                break;
+            case KeyPlace::Kind::kFileLine:
+                place = {KeyPlace::Kind::kReplacement, place.entry, ops_.size()};
+                ops_.push_back(ReplaceValue(*place.entry, k.value));
+                break;
+        }
+    }
+
+    static Op ReplaceValue(const ProfileEntry& e, std::string_view value)
+    {
+        Op replace;
+        replace.begin = e.equals + 1;
+        replace.end = e.line_end;
+        replace.kind = OpKind::kReplaceValue;
+        replace.value = value;
+        replace.break_after = e.line_next == e.line_end;  // the last line, without a break
+        return replace;
+    }
+
+    void InsertKeys(const ProfileSection& section, std::vector<KeyLine> keys)
+    {
+        Op insert;
+        insert.begin = insert.end = section.insert_at;
+        insert.kind = OpKind::kInsertKeys;
+        insert.break_before = true;
+        extra_ += 2 + KeyLinesSize(keys);
+        insert.keys = std::move(keys);
+        ops_.push_back(std::move(insert));
+    }
+
+    void AppendSection(std::string_view name, std::vector<KeyLine> keys)
+    {
+        extra_ += name.size() + 4 + KeyLinesSize(keys);
+        append_.sections.push_back(NewSection{name, std::move(keys)});
+    }
+
+    const ProfileDocument& doc_;
+    std::vector<Op> ops_;  // replacements and insertions
+    Op append_;
+    size_t extra_ = 0;
+};
+
+// Whether the changes give other bytes than the file has: a replacement that
+// puts back the same value on a line that already ends in a break does not.
+bool ChangesFile(const ProfileDocument& doc, const std::vector<Op>& ops)
+{
+    return std::any_of(ops.begin(), ops.end(), [&](const Op& op) {
+        return op.kind != OpKind::kReplaceValue || op.break_after ||
+               doc.text().substr(op.begin, op.end - op.begin) != op.value;
+    });
+}
+
+// The whole new file, in the document's encoding.
+std::string Render(const ProfileDocument& doc, const std::vector<Op>& ops, size_t extra)
+{
+    if (doc.encoding() == Encoding::kAnsi) {
+        return Splice<char>(doc.text(), ops, extra);
+    }
+    std::u16string units = Splice<char16_t>(doc.units(), ops, extra);
+    std::string bytes;
+    bytes.reserve(2 + 2 * units.size() + doc.odd_tail().size());
+    bytes = "\xFF\xFE";
+    AppendUtf16le(bytes, units);
+    bytes += doc.odd_tail();
+    return bytes;
+}
+
+}  // namespace
 
 EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits)
 {
-    std::vector<Op> ops;
-    Op append;
-    append.begin = append.end = doc.text().size();
-    append.order = 2;
-    append.break_before = true;
+    EditPlan plan(doc);
+    for (const PendingSection& pending : edits.sections())
+        plan.AddSection(pending);
     size_t extra = 0;
-    const auto& entries = doc.entries();
-    std::unordered_map<std::string, KeyPlace> places;  // folded key -> place, per section
-    for (const PendingSection& pending : edits.sections()) {
-        places.clear();
-        const ProfileSection* section = doc.FindSection(pending.name);
-        std::vector<KeyLine> new_lines;
-        places.reserve(pending.keys.size() + (section != nullptr ? section->entry_count : 0));
-        if (section != nullptr) {
-            // The first key line of each name in this section.
-            for (size_t i = 0; i < section->entry_count; ++i) {
-                const ProfileEntry& e = entries[section->first_entry + i];
-                if (!e.IsBare() && doc.Reachable(e.key())) {
-                    places.try_emplace(FoldName(doc.View(e.key())), KeyPlace{&e, kNoOp});
-                }
-            }
-        }
-        for (const PendingKey& pk : pending.keys) {
-            const KeyLine k{edits.KeyOf(pk), edits.ValueOf(pk)};
-            auto [it, added] = places.try_emplace(FoldName(k.key), KeyPlace{nullptr, new_lines.size()});
-            KeyPlace& place = it->second;
-            if (added) {
-                new_lines.push_back(k);
-            } else if (place.entry == nullptr) {
-                new_lines[place.index].value = k.value;
-            } else if (place.index != kNoOp) {
-                ops[place.index].value = k.value;
-            } else {
-                const ProfileEntry& e = *place.entry;
-                Op replace;
-                replace.begin = e.equals + 1;
-                replace.end = e.line_end;
-                replace.value = k.value;
-                replace.break_after = e.line_next == e.line_end;
-                place.index = ops.size();
-                ops.push_back(std::move(replace));
-            }
-        }
-        if (section == nullptr) {
-            extra += pending.name.size() + 4;
-            for (const KeyLine& k : new_lines)
-                extra += KeyLineSize(k);
-            append.sections.push_back(NewSection{pending.name, std::move(new_lines)});
-        } else if (!new_lines.empty()) {
-            Op insert;
-            insert.begin = insert.end = section->insert_at;
-            insert.order = 1;
-            insert.break_before = true;
-            extra += 2;
-            for (const KeyLine& k : new_lines)
-                extra += KeyLineSize(k);
-            insert.keys = std::move(new_lines);
-            ops.push_back(std::move(insert));
-        }
-    }
-    // A replacement changes the file unless it puts back the same value on a
-    // line that already ends in a line break.
-    bool changed = false;
-    for (const Op& op : ops) {
-        extra += op.value.size() + 2;
-        if (op.order > 0 || op.break_after || doc.text().substr(op.begin, op.end - op.begin) != op.value) {
-            changed = true;
-        }
-    }
-    if (!append.sections.empty()) {
-        extra += 2;
-        changed = true;
-        ops.push_back(std::move(append));
-    }
-    std::sort(ops.begin(), ops.end(), [](const Op& a, const Op& b) {
-        return a.begin != b.begin ? a.begin < b.begin : a.order < b.order;
-    });
-
+    const std::vector<Op> ops = plan.Finish(extra);
     EditResult result;
-    result.changed = changed;
-    if (doc.encoding() == Encoding::kAnsi) {
-        result.bytes = Splice<char>(doc.text(), ops, extra);
-    } else {
-        std::u16string units = Splice<char16_t>(doc.units(), ops, extra);
-        result.bytes.reserve(2 + 2 * units.size() + doc.odd_tail().size());
-        result.bytes = "\xFF\xFE";
-        AppendUtf16le(result.bytes, units);
-        result.bytes += doc.odd_tail();
-    }
+    result.changed = ChangesFile(doc, ops);
+    result.bytes = Render(doc, ops, extra);
     return result;
 }
 

@@ -70,6 +70,96 @@ bool WriteAll(int fd, const void* data, size_t size)
     return true;
 }
 
+// The child's side, between fork and exec: only async-signal-safe calls.
+
+[[noreturn]] void ReportAndExit(int fd, int err)
+{
+    WriteAll(fd, &err, sizeof err);
+    _exit(127);
+}
+
+// Leaves the report pipe as descriptor 3 (closed by a successful exec) and
+// closes every other beyond the standard three. Returns it, or -1.
+int KeepOnlyReportPipe(int fd)
+{
+    if (fd != 3) {
+        fd = dup3(fd, 3, O_CLOEXEC);
+    }
+    if (fd >= 0) {
+        CloseFrom(4);
+    }
+    return fd;
+}
+
+// The program starts with no blocked signals and SIGPIPE at its default.
+void ResetSignals()
+{
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &dfl, nullptr);
+}
+
+[[noreturn]] void ExecIn(const char* dir, char* const argv[], int reportFd)
+{
+    int err = kNoFolder;
+    if (chdir(dir) == 0) {
+        execve(argv[0], argv, environ);
+        err = errno;
+    }
+    ReportAndExit(reportFd, err);
+}
+
+// Leaves the session and hands the program to a grandchild, so nobody has to
+// wait for it: this child ends at once.
+[[noreturn]] void StartDetached(const char* dir, char* const argv[], int reportFd)
+{
+    setsid();
+    const pid_t grandchild = fork();
+    if (grandchild < 0) {
+        ReportAndExit(reportFd, errno);
+    }
+    if (grandchild > 0) {
+        _exit(0);
+    }
+    const int fd = KeepOnlyReportPipe(reportFd);
+    if (fd < 0) {
+        _exit(127);
+    }
+    ResetSignals();
+    ExecIn(dir, argv, fd);
+}
+
+// The parent's side.
+
+void WaitForChild(pid_t child)
+{
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// No bytes on the pipe mean the program runs; otherwise the errno of the
+// failed step.
+std::intptr_t ReadStartResult(int fd)
+{
+    int err = 0;
+    ssize_t got = 0;
+    do {
+        got = read(fd, &err, sizeof err);
+    } while (got < 0 && errno == EINTR);
+    close(fd);
+    if (got == static_cast<ssize_t>(sizeof err)) {
+        return err == kNoFolder ? SE_ERR_PNF : ExecErrorToShellCode(err);
+    }
+    if (got != 0) {
+        return SE_ERR_OOM;
+    }
+    return SHELL_STARTED;
+}
+
 }  // namespace
 
 std::string FindWineOnPath()
@@ -160,8 +250,7 @@ std::intptr_t ShellExecuteOpen(const std::string& path, const std::string& dir)
         return plan.error;
     }
 
-    // Everything the child needs is made before fork: after it only
-    // async-signal-safe calls are allowed.
+    // Everything the child needs is made before fork.
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(plan.program.c_str()));
     if (!plan.argument.empty()) {
@@ -170,12 +259,11 @@ std::intptr_t ShellExecuteOpen(const std::string& path, const std::string& dir)
     argv.push_back(nullptr);
 
     // The exec's errno comes back through a pipe that closes on a
-    // successful exec: no bytes mean the program runs.
+    // successful exec.
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
         return SE_ERR_OOM;
     }
-
     const pid_t child = fork();
     if (child < 0) {
         close(report[0]);
@@ -183,59 +271,12 @@ std::intptr_t ShellExecuteOpen(const std::string& path, const std::string& dir)
         return SE_ERR_OOM;
     }
     if (child == 0) {
-        // First child: leaves the session and hands the program to a
-        // grandchild, so nobody has to wait for it.
         close(report[0]);
-        setsid();
-        const pid_t grandchild = fork();
-        if (grandchild < 0) {
-            const int err = errno;
-            WriteAll(report[1], &err, sizeof err);
-            _exit(127);
-        }
-        if (grandchild > 0) {
-            _exit(0);
-        }
-        int fd = report[1];
-        if (fd != 3) {
-            fd = dup3(report[1], 3, O_CLOEXEC);
-        }
-        if (fd < 0) {
-            _exit(127);
-        }
-        CloseFrom(4);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        struct sigaction dfl {};
-        dfl.sa_handler = SIG_DFL;
-        sigaction(SIGPIPE, &dfl, nullptr);
-        int err = kNoFolder;
-        if (chdir(dir.c_str()) == 0) {
-            execve(argv[0], argv.data(), environ);
-            err = errno;
-        }
-        WriteAll(fd, &err, sizeof err);
-        _exit(127);
+        StartDetached(dir.c_str(), argv.data(), report[1]);
     }
-
     close(report[1]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    int err = 0;
-    ssize_t got = 0;
-    do {
-        got = read(report[0], &err, sizeof err);
-    } while (got < 0 && errno == EINTR);
-    close(report[0]);
-    if (got == static_cast<ssize_t>(sizeof err)) {
-        return err == kNoFolder ? SE_ERR_PNF : ExecErrorToShellCode(err);
-    }
-    if (got != 0) {
-        return SE_ERR_OOM;
-    }
-    return SHELL_STARTED;
+    WaitForChild(child);
+    return ReadStartResult(report[0]);
 }
 
 }  // namespace ardmon

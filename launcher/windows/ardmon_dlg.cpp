@@ -121,7 +121,11 @@ bool CArdmonDlg::OnInitDialog()
         return false;
     }
 
-    SetDlgItemText(IDC_CURRENT_ENV, ReadLastLoadDisplayText(m_strWorkDir));
+    std::string recorded = ReadLastLoadRecord(m_strWorkDir);
+    if (recorded.size() == kRecordBufferSize - 1) {
+        recorded = MarkCutCharacter(recorded);  // it may have been cut inside a character
+    }
+    SetDlgItemText(IDC_CURRENT_ENV, LastLoadDisplayText(recorded));
 
     if (auto* start = dynamic_cast<wxButton*>(FindWindow(IDC_START_TRADER))) {
         start->SetBitmap(LoadArdmonIcon(IDI_START_TRADER));

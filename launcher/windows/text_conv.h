@@ -22,6 +22,31 @@ inline wxString ToWx(std::string_view bytes)
     return s;
 }
 
+// Text cut to a buffer's size may end inside a UTF-8 character. When the
+// rest is valid UTF-8, the incomplete character becomes U+FFFD, so the text
+// still shows as UTF-8 instead of turning wholly into Latin-1; any other
+// text is given back as it is.
+inline std::string MarkCutCharacter(std::string_view bytes)
+{
+    size_t lead = bytes.size();
+    while (lead > 0 && bytes.size() - lead < 4 &&
+           (static_cast<unsigned char>(bytes[lead - 1]) & 0xC0) == 0x80) {
+        --lead;
+    }
+    if (lead == 0) {
+        return std::string(bytes);
+    }
+    --lead;
+    const unsigned char first = static_cast<unsigned char>(bytes[lead]);
+    const size_t needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    const std::string_view rest = bytes.substr(0, lead);
+    const bool restIsUtf8 = rest.empty() || !wxString::FromUTF8(rest.data(), rest.size()).empty();
+    if (first < 0xC2 || first > 0xF4 || bytes.size() - lead >= needed || !restIsUtf8) {
+        return std::string(bytes);
+    }
+    return std::string(rest) + "\xEF\xBF\xBD";
+}
+
 inline std::string ToBytes(const wxString& text)
 {
     const wxScopedCharBuffer utf8 = text.utf8_str();

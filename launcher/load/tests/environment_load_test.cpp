@@ -14,7 +14,7 @@
 #include "load_platform_posix.h"
 #include "test_files.h"
 
-using namespace ardmon::testing;
+using namespace ardmon::test;
 
 namespace {
 
@@ -72,8 +72,6 @@ class EnvironmentLoad : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
         ASSERT_EQ(::mkdir((dir_ / "env").c_str(), 0755), 0);
         window_.work_dir = dir_.path();
         window_.items = {"other.ini", "prof.ini"};
@@ -90,6 +88,7 @@ protected:
         "[HALVO_LAUNCHER]\r\nLast Loaded File=prof.ini\r\nTime=14-Nov-2023 22:13:20\r\n";
     const std::string kSuccess = "\"prof.ini\" file loaded to halvoclient.ini successfully";
 
+    ScopedEnv utc_{"TZ", "UTC", ::tzset};
     TempDir dir_;
     std::string client_ = dir_ / "halvoclient.ini";
     ScriptedWindow window_;
@@ -281,10 +280,20 @@ TEST_F(EnvironmentLoad, TheWritesGoBetweenBeginAndCommitOfThePlatform)
     EXPECT_EQ(ReadFile(client_), kClient);
 }
 
+// Puts the process's locale back on every way out of a test.
+class ScopedLocale {
+public:
+    ScopedLocale() : previous_(std::setlocale(LC_ALL, nullptr)) {}
+    ~ScopedLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
+
+private:
+    std::string previous_;
+};
+
 TEST(LoadTime, EnglishMonthNamesWhateverTheProcessLocale)
 {
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    ScopedEnv utc("TZ", "UTC", ::tzset);
+    ScopedLocale keep;
     EXPECT_EQ(ardmon::FormatLoadTime(kLoadTime), "14-Nov-2023 22:13:20");
     EXPECT_EQ(ardmon::FormatLoadTime(1704067199), "31-Dec-2023 23:59:59");
     // A GUI toolkit switches to the user's locale at start-up. Where one of
@@ -295,7 +304,6 @@ TEST(LoadTime, EnglishMonthNamesWhateverTheProcessLocale)
         SCOPED_TRACE(name);
         EXPECT_EQ(ardmon::FormatLoadTime(kLoadTime), "14-Nov-2023 22:13:20");
     }
-    std::setlocale(LC_ALL, "C");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "private_profile.h"
 
-namespace ardmon::testing {
+namespace ardmon::test {
 
 // The list a section or names read leaves in the buffer, up to its count.
 inline std::string Names(const std::string& file, DWORD size = 5000)
@@ -36,4 +36,4 @@ inline bool Put(const std::string& file, const char* section, const char* key, c
     return WritePrivateProfileStringA(section, key, value, file.c_str()) != 0;
 }
 
-}  // namespace ardmon::testing
+}  // namespace ardmon::test

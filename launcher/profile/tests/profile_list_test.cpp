@@ -7,7 +7,7 @@
 #include "private_profile.h"
 #include "test_files.h"
 
-using namespace ardmon::testing;
+using namespace ardmon::test;
 using namespace std::string_literals;
 
 namespace {

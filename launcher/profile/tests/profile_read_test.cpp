@@ -10,7 +10,7 @@
 #include "profile_calls.h"
 #include "test_files.h"
 
-using namespace ardmon::testing;
+using namespace ardmon::test;
 using namespace std::string_literals;
 
 namespace {

@@ -9,7 +9,7 @@
 #include "test_files.h"
 #include "write_batch.h"
 
-using namespace ardmon::testing;
+using namespace ardmon::test;
 using namespace std::string_literals;
 
 namespace {

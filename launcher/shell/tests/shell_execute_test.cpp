@@ -6,47 +6,28 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "shell_execute.h"
+#include "test_folder.h"
 
 namespace fs = std::filesystem;
 using namespace ardmon;
+using namespace ardmon::test;
 
 namespace {
 
 class ShellExecuteTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "ardmon-shell-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
     fs::path Write(const std::string& name, const std::string& content, bool executable)
     {
         const fs::path p = dir / name;
-        std::ofstream(p, std::ios::binary) << content;
+        WriteFile(p, content);
         fs::permissions(p, executable ? fs::perms(0755) : fs::perms(0644));
         return p;
-    }
-
-    static std::string Read(const fs::path& p)
-    {
-        std::ifstream in(p);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
     }
 
     static bool WaitFor(const fs::path& p)
@@ -61,7 +42,8 @@ protected:
         return false;
     }
 
-    fs::path dir;
+    TempDir temp;
+    const fs::path& dir = temp.path();
 };
 
 TEST_F(ShellExecuteTest, StartsDetachedInTheFolderWithOnlyTheStandardDescriptors)
@@ -80,13 +62,12 @@ TEST_F(ShellExecuteTest, StartsDetachedInTheFolderWithOnlyTheStandardDescriptors
                                    "open('report.tmp', 'w').write(line)\n"
                                    "os.rename('report.tmp', 'report')\n",
                                    true);
-    const fs::path elsewhere = fs::temp_directory_path();
-    fs::current_path(elsewhere);
+    ScopedWorkDir elsewhere(fs::temp_directory_path());
     EXPECT_EQ(ShellExecuteOpen(program.string(), dir.string()), SHELL_STARTED);
     close(77);
 
     ASSERT_TRUE(WaitFor(dir / "report"));
-    const std::string report = Read(dir / "report");
+    const std::string report = ReadFile(dir / "report");
     const std::string expectedStart = dir.string() + "|";
     EXPECT_EQ(report.rfind(expectedStart, 0), 0u) << report;
     EXPECT_EQ(report.find(std::to_string(getsid(0)) + "|"), std::string::npos) << report;
@@ -138,16 +119,12 @@ TEST_F(ShellExecuteTest, WindowsProgramGoesToWineFromThePath)
     fs::permissions(bin / "wine", fs::perms(0755));
     const fs::path program = Write("VovuvAvavar.exe", std::string("MZ\x90\0\x03", 5), false);
 
-    const char* oldPath = std::getenv("PATH");
-    const std::string saved = oldPath ? oldPath : "";
-    setenv("PATH", (bin.string() + ":" + saved).c_str(), 1);
+    const char* path = std::getenv("PATH");
+    ScopedEnv withBin("PATH", (bin.string() + ":" + (path ? path : "")).c_str());
     EXPECT_EQ(FindWineOnPath(), (bin / "wine").string());
-    const std::intptr_t result = ShellExecuteOpen(program.string(), dir.string());
-    setenv("PATH", saved.c_str(), 1);
-
-    EXPECT_EQ(result, SHELL_STARTED);
+    EXPECT_EQ(ShellExecuteOpen(program.string(), dir.string()), SHELL_STARTED);
     ASSERT_TRUE(WaitFor(dir / "wine-ran"));
-    EXPECT_EQ(Read(dir / "wine-ran"), program.string());
+    EXPECT_EQ(ReadFile(dir / "wine-ran"), program.string());
 }
 
 TEST_F(ShellExecuteTest, WindowsProgramWithoutWineIsBadFormat)

@@ -1,8 +1,7 @@
 #include "gui_test_support.h"
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <thread>
 
 #include <wx/app.h>
@@ -61,49 +60,6 @@ std::vector<std::string> RecordingMessages::Texts() const
         texts.push_back(s.text);
     }
     return texts;
-}
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "ardmon-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(m_path, ec);
-}
-
-ScopedWorkDir::ScopedWorkDir(const std::filesystem::path& dir) : m_previous(std::filesystem::current_path())
-{
-    std::filesystem::current_path(dir);
-}
-
-ScopedWorkDir::~ScopedWorkDir()
-{
-    std::error_code ec;
-    std::filesystem::current_path(m_previous, ec);
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& content)
-{
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::string ExpectedTitle()

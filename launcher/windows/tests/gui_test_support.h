@@ -1,11 +1,11 @@
 // Helpers for tests that drive real windows under an X display.
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "test_folder.h"
 #include "user_messages.h"
 
 namespace ardmon::test {
@@ -31,35 +31,6 @@ public:
     // Runs inside each message box, while it would be open.
     std::function<void(const std::string&)> onShow;
 };
-
-// A fresh folder, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-    std::string str() const { return m_path.string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-// Makes dir the working directory until the end of the scope.
-class ScopedWorkDir {
-public:
-    explicit ScopedWorkDir(const std::filesystem::path& dir);
-    ~ScopedWorkDir();
-    ScopedWorkDir(const ScopedWorkDir&) = delete;
-    ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
-
-private:
-    std::filesystem::path m_previous;
-};
-
-void WriteFile(const std::filesystem::path& path, const std::string& content);
-std::string ReadFile(const std::filesystem::path& path);
 
 // The executable's name as wx derives the application title from it.
 std::string ExpectedTitle();

@@ -18,13 +18,22 @@ using testing::ElementsAre;
 
 namespace {
 
+std::string Repeat(const std::string& text, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i) {
+        all += text;
+    }
+    return all;
+}
+
 class MainWindowTest : public TerminalFolderTest {
 protected:
     wxComboBox* Profiles() { return mainWnd->m_cmbProfiles; }
 
     std::string CurrentEnvironment()
     {
-        return static_cast<wxTextCtrl*>(mainWnd->FindWindow(IDC_CURRENT_ENV))->GetValue().ToStdString();
+        return static_cast<wxTextCtrl*>(mainWnd->FindWindow(IDC_CURRENT_ENV))->GetValue().utf8_string();
     }
 
     std::vector<std::string> Items()
@@ -97,6 +106,10 @@ TEST_F(MainWindowTest, ShowsTheRecordedLoad)
         {"[HALVO_LAUNCHER]\nLast Loaded File=PROD.ini\n", "halvoclient.ini<PROD.ini>"},
         {"[HALVO_LAUNCHER]\nLast Loaded File=" + std::string(150, 'x') + "\n",
          "halvoclient.ini<" + std::string(99, 'x') + ">"},
+        {"[HALVO_LAUNCHER]\nLast Loaded File=caf\xE9\n", "halvoclient.ini<caf\xC3\xA9>"},
+        // Cut inside the 50th "ü": the 49 before it stay, the cut one is marked.
+        {"[HALVO_LAUNCHER]\nLast Loaded File=" + Repeat("\xC3\xBC", 60) + "\n",
+         "halvoclient.ini<" + Repeat("\xC3\xBC", 49) + "\xEF\xBF\xBD>"},
     };
     for (const auto& c : cases) {
         MakeTerminalFolder(c.record);
