@@ -1,10 +1,52 @@
-# Ledgra on Windows (MinGW-w64): the parts that are the same on both platforms,
-# with the Windows files where a part meets the operating system.
-set(_x xls)
-ledgra_part(xls
-  ${_x}/Model.cpp ${_x}/Text.cpp ${_x}/Biff8.cpp
-  ${_x}/PlainCompoundFile.cpp ${_x}/win32/Save.cpp)
+# Ledgra on Windows (MinGW-w64): ledgra.dll from the parts that are the same on
+# both platforms, with the system's own registry, COM and dialogs where a part
+# meets the operating system (the win32 folders). The stand-in application is
+# not part of the library here: the real application registered as
+# "Excel.Application" is driven through COM.
+set(_a automation)
+ledgra_part(registry registry/win32/ClassRegistry.cpp)
+ledgra_part(interaction interaction/win32/Interaction.cpp interaction/win32/Win32Interaction.cpp)
+ledgra_part(object object/LedgraInterface.cpp object/TextExport.cpp)
+ledgra_part(automation
+  ${_a}/Variant.cpp ${_a}/Exceptions.cpp ${_a}/Dispatch.cpp ${_a}/DispatchDriver.cpp
+  ${_a}/ErrorReport.cpp ${_a}/ExcelOperations.cpp
+  ${_a}/win32/Ole.cpp ${_a}/win32/ComVariant.cpp ${_a}/win32/ComDispatch.cpp)
+ledgra_part(workbook workbook/WorkbookExport.cpp workbook/CellConversion.cpp)
+set(LEDGRA_SYSTEM_LIBS ole32 oleaut32 uuid comdlg32 user32 advapi32 shell32)
+
+get_property(LEDGRA_PARTS GLOBAL PROPERTY LEDGRA_PARTS)
+set(LEDGRA_PARTS ${LEDGRA_PARTS} CACHE INTERNAL "Ledgra's object libraries")
+
+# The .xls writer belongs to the stand-in application, a test fixture here:
+# not part of the library.
+add_library(ledgra_xls OBJECT
+  xls/Model.cpp xls/Text.cpp xls/Biff8.cpp xls/PlainCompoundFile.cpp xls/win32/Save.cpp)
+target_include_directories(ledgra_xls PUBLIC ${PROJECT_SOURCE_DIR}/export)
+
+# ledgra.dll with its import library libledgra.dll.a, installed as on Linux
+# (CMake package and ledgra.pc); no wxWidgets on Windows.
+add_library(halvo_wx INTERFACE)
+include(${CMAKE_CURRENT_SOURCE_DIR}/library.cmake)
+set_target_properties(ledgra PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
+target_link_libraries(ledgra PRIVATE ${LEDGRA_SYSTEM_LIBS})
+target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledgra.dll
 
 if(HALVO_BUILD_TESTS)
   add_subdirectory(tests/windows)
+endif()
+
+# The stand-in application as an in-process COM server (ledgra_standin_server.dll,
+# registered with regsvr32 as "Excel.Application"): a test fixture, not shipped.
+if(HALVO_BUILD_TESTS)
+  add_library(ledgra_standin OBJECT
+    standin/Application.cpp standin/SheetRules.cpp standin/TextFile.cpp
+    standin/win32/Desktop.cpp standin/win32/ReplaceFile.cpp)
+  target_include_directories(ledgra_standin PUBLIC ${PROJECT_SOURCE_DIR}/export ${LEDGRA_INCLUDE_DIR})
+  target_compile_definitions(ledgra_standin PRIVATE LEDGRA_BUILDING)
+  add_library(ledgra_standin_server MODULE standin/comserver/Server.cpp)
+  set_target_properties(ledgra_standin_server PROPERTIES PREFIX "")
+  target_compile_definitions(ledgra_standin_server PRIVATE LEDGRA_BUILDING)
+  target_link_libraries(ledgra_standin_server PRIVATE ledgra_standin ledgra_xls ${LEDGRA_PARTS}
+    ${LEDGRA_SYSTEM_LIBS} shell32)
+  target_link_options(ledgra_standin_server PRIVATE -static)
 endif()

@@ -1,8 +1,10 @@
 #include "standin/TextFile.h"
 
+#ifndef _WIN32  // ReplaceFileContent is in win32/ReplaceFile.cpp there
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -146,6 +148,7 @@ std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows
     return out;
 }
 
+#ifndef _WIN32
 bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& error) {
     const std::size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
@@ -191,5 +194,7 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
     if (!ok) ::unlink(temp.c_str());
     return ok;
 }
+
+#endif
 
 }  // namespace ledgra::standin

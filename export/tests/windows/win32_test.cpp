@@ -1,0 +1,107 @@
+// The Windows seams against the system itself: the registry, the system texts,
+// the filter list, and the real Save dialog and message boxes (under Xvfb),
+// answered by a thread that finds them and presses their buttons.
+#include <ledgra/LedgraInterface.h>
+
+#include "interaction/win32/Win32Interaction.h"
+#include "registry/ClassRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+using ledgra::win32::ProgramTitle;
+using ledgra::win32::SystemFilter;
+using ledgra::win32::Win32Interaction;
+
+TEST(Win32Seams, TheFilterListAndTheProgramTitleInTheSystemsTerms) {
+    EXPECT_EQ(SystemFilter("CSV Files(*.csv)|*.csv|All Files (*.*)|*.*||"),
+              std::string("CSV Files(*.csv)\0*.csv\0All Files (*.*)\0*.*\0\0\0\0", 46));
+    EXPECT_EQ(SystemFilter("A|*.a"), std::string("A\0*.a\0\0", 7));
+    EXPECT_EQ(ProgramTitle("C:\\Apps\\Blotter.exe"), "Blotter");
+    EXPECT_EQ(ProgramTitle("Z:/x.y/Blotter.v2.exe"), "Blotter.v2");
+    EXPECT_EQ(ProgramTitle("NoExtension"), "NoExtension");
+}
+
+TEST(Win32Seams, ProgIDExistsOpensTheKeyUnderHkeyClassesRoot) {
+    const char* progId = "Ledgra.Win32SeamTest";
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, progId);
+    CLedgraInterface table(1, 1);
+    std::string message;
+    EXPECT_EQ(table.ProgIDExists(progId, message), 0);
+    EXPECT_EQ(message, ledgra::SystemMessageText(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(message.empty());
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, progId, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(table.ProgIDExists("ledgra.win32seamtest", message), 1);
+    EXPECT_EQ(message, ledgra::SystemMessageText(ERROR_SUCCESS));
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, progId);
+}
+
+// Waits for a top-level dialog of this process with the given title and hands
+// it to answer; false when none appeared in time.
+template <class Answer>
+std::thread AnswerWhenShown(const std::string& title, Answer answer) {
+    return std::thread([title, answer] {
+        for (int i = 0; i < 300; ++i) {
+            if (HWND dialog = FindWindowA("#32770", title.c_str()); dialog && IsWindowVisible(dialog)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                answer(dialog);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ADD_FAILURE() << "no window \"" << title << "\" appeared";
+    });
+}
+
+void Press(HWND dialog, int button) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
+
+TEST(Win32Dialogs, TheSystemsSaveDialogAppendsTheDefaultExtension) {
+    char folder[MAX_PATH] = "";
+    GetTempPathA(sizeof folder, folder);
+    const std::string typed = std::string(folder) + "picked";
+    std::thread user = AnswerWhenShown("Save As", [typed](HWND dialog) {
+        HWND name = GetDlgItem(dialog, 0x47C);  // the file name box (cmb13), or edt1
+        if (name == nullptr) name = GetDlgItem(dialog, 0x480);
+        SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        Press(dialog, IDOK);
+    });
+    Win32Interaction ui;
+    ledgra::SaveDialogRequest request{".txt", "ListLogFile.txt", 6,
+                                      "Text Documents(*.txt)|*.txt; *.txt|All Files (*.*)|*.*||"};
+    std::string path;
+    const int result = ui.SaveDialog(request, path);
+    user.join();
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), -1, (typed + ".txt").c_str(), -1),
+        CSTR_EQUAL)
+        << path;
+}
+
+TEST(Win32Dialogs, MessageBoxesCarryTheirCaptionsAndAnswerWithTheButtonPressed) {
+    Win32Interaction ui;
+    std::thread user = AnswerWhenShown("Server Error", [](HWND dialog) { Press(dialog, IDOK); });
+    EXPECT_EQ(ui.MessageBoxA("Run-time error '1004':\n\nno room", "Server Error", 0x10000), IDOK);
+    user.join();
+
+    char module[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    user = AnswerWhenShown(ProgramTitle(module), [](HWND dialog) { Press(dialog, IDNO); });
+    EXPECT_EQ(
+        ui.AfxMessageBox("Excel not installed in the system.\nDO you want to save as Text file?", 0x124, 0),
+        IDNO);
+    user.join();
+}
+
+}  // namespace
