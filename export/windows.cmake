@@ -31,10 +31,6 @@ set_target_properties(ledgra PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUF
 target_link_libraries(ledgra PRIVATE ${LEDGRA_SYSTEM_LIBS})
 target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledgra.dll
 
-if(HALVO_BUILD_TESTS)
-  add_subdirectory(tests/windows)
-endif()
-
 # The stand-in application as an in-process COM server (ledgra_standin_server.dll,
 # registered with regsvr32 as "Excel.Application"): a test fixture, not shipped.
 if(HALVO_BUILD_TESTS)
@@ -49,4 +45,20 @@ if(HALVO_BUILD_TESTS)
   target_link_libraries(ledgra_standin_server PRIVATE ledgra_standin ledgra_xls ${LEDGRA_PARTS}
     ${LEDGRA_SYSTEM_LIBS} shell32)
   target_link_options(ledgra_standin_server PRIVATE -static)
+endif()
+
+# The Windows package: ledgra.dll, the headers, the import library, the CMake
+# package and ledgra.pc in one zip (./run package copies it out).
+set(LEDGRA_ZIP_NAME ledgra-${LEDGRA_VERSION}-win64)
+set(LEDGRA_ZIP ${CMAKE_BINARY_DIR}/${LEDGRA_ZIP_NAME}.zip)
+set(_stage ${CMAKE_BINARY_DIR}/zip-stage)
+add_custom_target(ledgra_windows_zip ALL
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${_stage}
+  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component ledgra --prefix ${_stage}/${LEDGRA_ZIP_NAME}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${_stage} ${CMAKE_COMMAND} -E tar cf ${LEDGRA_ZIP} --format=zip ${LEDGRA_ZIP_NAME}
+  DEPENDS ledgra
+  COMMENT "Packing ${LEDGRA_ZIP_NAME}.zip")
+
+if(HALVO_BUILD_TESTS)
+  add_subdirectory(tests/windows)
 endif()
