@@ -48,15 +48,17 @@ if(HALVO_BUILD_TESTS)
 endif()
 
 # The Windows package: ledgra.dll, the headers, the import library, the CMake
-# package and ledgra.pc in one zip (./run package copies it out).
+# package and ledgra.pc in one zip (./run package copies it out), with
+# Ardmon.exe in a folder of its own.
 set(LEDGRA_ZIP_NAME ledgra-${LEDGRA_VERSION}-win64)
 set(LEDGRA_ZIP ${CMAKE_BINARY_DIR}/${LEDGRA_ZIP_NAME}.zip)
 set(_stage ${CMAKE_BINARY_DIR}/zip-stage)
 add_custom_target(ledgra_windows_zip ALL
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${_stage}
   COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component ledgra --prefix ${_stage}/${LEDGRA_ZIP_NAME}
+  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component ardmon_windows --prefix ${_stage}/${LEDGRA_ZIP_NAME}
   COMMAND ${CMAKE_COMMAND} -E chdir ${_stage} ${CMAKE_COMMAND} -E tar cf ${LEDGRA_ZIP} --format=zip ${LEDGRA_ZIP_NAME}
-  DEPENDS ledgra
+  DEPENDS ledgra Ardmon
   COMMENT "Packing ${LEDGRA_ZIP_NAME}.zip")
 
 if(HALVO_BUILD_TESTS)

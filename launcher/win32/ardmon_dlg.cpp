@@ -114,7 +114,7 @@ BOOL CArdmonDlg::OnInitDialog()
         return FALSE;
     }
 
-    const std::string display = ReadLastLoadDisplayText(m_strWorkDir);
+    const std::string display = LastLoadDisplayText(ReadLastLoadRecord(m_strWorkDir));
     ::SetDlgItemTextA(m_hWnd, IDC_CURRENT_ENV, display.c_str());
 
     HICON start = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_START_TRADER));
