@@ -4,23 +4,23 @@
 
 namespace ardmon {
 
-bool IsListedProfile(const std::string& name, bool isDirectory)
+bool IsListedProfile(const std::string& name, bool is_directory)
 {
-    return !isDirectory && name.ends_with(".ini");
+    return !is_directory && name.ends_with(".ini");
 }
 
 std::vector<std::string> ListProfiles(const std::string& folder)
 {
     std::vector<std::string> names;
     for (FolderEntry& entry : ReadFolder(folder)) {
-        if (IsListedProfile(entry.name, entry.isDirectory)) {
+        if (IsListedProfile(entry.name, entry.is_directory)) {
             names.push_back(std::move(entry.name));
         }
     }
     return names;
 }
 
-std::optional<std::string> FirstMissingEntryMessage(const std::string& workDir)
+std::optional<std::string> FirstMissingEntryMessage(const std::string& work_dir)
 {
     struct Check {
         const char* name;
@@ -32,7 +32,7 @@ std::optional<std::string> FirstMissingEntryMessage(const std::string& workDir)
         {kTerminalFile, "No file found "},
     };
     for (const Check& check : checks) {
-        const std::string path = JoinPath(workDir, check.name);
+        const std::string path = JoinPath(work_dir, check.name);
         if (!EntryExists(path)) {
             return check.message + path;
         }
@@ -48,12 +48,12 @@ std::string LastLoadDisplayText(const std::string& recorded)
     return LoadedProfileText(recorded);
 }
 
-std::string ReadLastLoadRecord(const std::string& workDir)
+std::string ReadLastLoadRecord(const std::string& work_dir)
 {
     char recorded[kRecordBufferSize] = {};
-    const std::string clientPath = JoinPath(workDir, kClientFile);
+    const std::string client_path = JoinPath(work_dir, kClientFile);
     GetPrivateProfileStringA(kRecordSection, kRecordProfileKey, kNoRecord, recorded, sizeof recorded,
-                             clientPath.c_str());
+                             client_path.c_str());
     recorded[sizeof recorded - 1] = '\0';
     return recorded;
 }
@@ -69,9 +69,9 @@ LaunchOutcome InterpretLaunchResult(std::intptr_t result)
     return {false, "Error occured during start Vovuvavavar"};
 }
 
-IconOrigin MinimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight)
+IconOrigin MinimizedIconOrigin(int client_width, int client_height, int icon_width, int icon_height)
 {
-    return {(clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2};
+    return {(client_width - icon_width + 1) / 2, (client_height - icon_height + 1) / 2};
 }
 
 }  // namespace ardmon

@@ -10,7 +10,7 @@ namespace ardmon {
 
 struct FolderEntry {
     std::string name;  // the name's own bytes
-    bool isDirectory = false;
+    bool is_directory = false;
 };
 
 // The entries of folder in the order the system lists them, without "." and

@@ -23,8 +23,8 @@ std::vector<FolderEntry> ReadFolder(const std::string& folder)
         }
         struct stat st {};
         const std::string path = folder + "/" + entry->d_name;
-        const bool isDirectory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        entries.push_back({entry->d_name, isDirectory});
+        const bool is_directory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        entries.push_back({entry->d_name, is_directory});
     }
     closedir(dir);
     return entries;

@@ -38,8 +38,8 @@ std::FILE* PosixLoadPlatform::OpenForUpdate(const std::string& path)
 
 void PosixLoadPlatform::BeginWrites(const std::string& path)
 {
-    m_batch.reset();  // a batch still alive would take the new one's writes
-    m_batch = std::make_unique<profile::WriteBatch>(path);
+    batch_.reset();  // a batch still alive would take the new one's writes
+    batch_ = std::make_unique<profile::WriteBatch>(path);
 }
 
 BOOL PosixLoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
@@ -49,8 +49,8 @@ BOOL PosixLoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, L
 
 bool PosixLoadPlatform::CommitWrites()
 {
-    const bool committed = m_batch == nullptr || m_batch->Commit();
-    m_batch.reset();
+    const bool committed = batch_ == nullptr || batch_->Commit();
+    batch_.reset();
     return committed;
 }
 
@@ -71,13 +71,13 @@ std::string FormatLoadTime(std::time_t when)
     if (localtime_r(&when, &local) == nullptr) {
         return {};
     }
-    const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    if (cLocale == static_cast<locale_t>(0)) {
+    const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    if (c_locale == static_cast<locale_t>(0)) {
         return {};
     }
     char text[128];
-    const size_t length = strftime_l(text, sizeof text, "%d-%b-%Y %H:%M:%S", &local, cLocale);
-    freelocale(cLocale);
+    const size_t length = strftime_l(text, sizeof text, "%d-%b-%Y %H:%M:%S", &local, c_locale);
+    freelocale(c_locale);
     return std::string(text, length);
 }
 

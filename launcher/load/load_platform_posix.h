@@ -28,7 +28,7 @@ public:
     std::time_t Now() override;
 
 private:
-    std::unique_ptr<profile::WriteBatch> m_batch;
+    std::unique_ptr<profile::WriteBatch> batch_;
 };
 
 }  // namespace ardmon

@@ -12,11 +12,6 @@ int FileOps::Stat(const std::string& path, struct stat& st)
     return ::stat(path.c_str(), &st);
 }
 
-int FileOps::Lstat(const std::string& path, struct stat& st)
-{
-    return ::lstat(path.c_str(), &st);
-}
-
 bool FileOps::ReadLink(const std::string& path, std::string& target)
 {
     std::string buffer(256, '\0');

@@ -17,7 +17,6 @@ class FileOps {
 public:
     virtual ~FileOps() = default;
     virtual int Stat(const std::string& path, struct stat& st);
-    virtual int Lstat(const std::string& path, struct stat& st);
     // The target of a symbolic link; false when path is no link.
     virtual bool ReadLink(const std::string& path, std::string& target);
     virtual int Access(const std::string& path, int mode);

@@ -102,29 +102,29 @@ void ResetSignals()
     sigaction(SIGPIPE, &dfl, nullptr);
 }
 
-[[noreturn]] void ExecIn(const char* dir, char* const argv[], int reportFd)
+[[noreturn]] void ExecIn(const char* dir, char* const argv[], int report_fd)
 {
     int err = kNoFolder;
     if (chdir(dir) == 0) {
         execve(argv[0], argv, environ);
         err = errno;
     }
-    ReportAndExit(reportFd, err);
+    ReportAndExit(report_fd, err);
 }
 
 // Leaves the session and hands the program to a grandchild, so nobody has to
 // wait for it: this child ends at once.
-[[noreturn]] void StartDetached(const char* dir, char* const argv[], int reportFd)
+[[noreturn]] void StartDetached(const char* dir, char* const argv[], int report_fd)
 {
     setsid();
     const pid_t grandchild = fork();
     if (grandchild < 0) {
-        ReportAndExit(reportFd, errno);
+        ReportAndExit(report_fd, errno);
     }
     if (grandchild > 0) {
         _exit(0);
     }
-    const int fd = KeepOnlyReportPipe(reportFd);
+    const int fd = KeepOnlyReportPipe(report_fd);
     if (fd < 0) {
         _exit(127);
     }
@@ -187,7 +187,7 @@ std::string FindWineOnPath()
     }
 }
 
-StartPlan PlanStart(const std::string& path, const std::string& winePath)
+StartPlan PlanStart(const std::string& path, const std::string& wine_path)
 {
     StartPlan plan;
     struct stat st {};
@@ -199,9 +199,9 @@ StartPlan PlanStart(const std::string& path, const std::string& winePath)
         plan.error = SE_ERR_ACCESSDENIED;
         return plan;
     }
-    const bool windowsProgram = S_ISREG(st.st_mode) && StartsWithMZ(path);
-    if (windowsProgram && !winePath.empty()) {
-        plan.program = winePath;
+    const bool windows_program = S_ISREG(st.st_mode) && StartsWithMZ(path);
+    if (windows_program && !wine_path.empty()) {
+        plan.program = wine_path;
         plan.argument = path;
         return plan;
     }
@@ -212,7 +212,7 @@ StartPlan PlanStart(const std::string& path, const std::string& winePath)
     if (access(path.c_str(), X_OK) != 0) {
         // A Windows program with nothing to run it is of the wrong format;
         // any other file lacks the right to run.
-        plan.error = windowsProgram ? ERROR_BAD_FORMAT : SE_ERR_ACCESSDENIED;
+        plan.error = windows_program ? ERROR_BAD_FORMAT : SE_ERR_ACCESSDENIED;
         return plan;
     }
     plan.program = path;

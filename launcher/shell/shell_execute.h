@@ -28,7 +28,7 @@ struct StartPlan {
 
 // Looks at the file: a Windows executable ("MZ" at its start) goes to the
 // given wine when there is one; any other file must be executable itself.
-StartPlan PlanStart(const std::string& path, const std::string& winePath);
+StartPlan PlanStart(const std::string& path, const std::string& wine_path);
 
 // The first executable "wine" on PATH, or "".
 std::string FindWineOnPath();

@@ -9,12 +9,12 @@ CArdmonApp::~CArdmonApp() = default;
 
 ardmon::UserMessages& CArdmonApp::Messages()
 {
-    return m_pMessages != nullptr ? *m_pMessages : m_wxMessages;
+    return messages_ != nullptr ? *messages_ : wx_messages_;
 }
 
 void CArdmonApp::SetMessages(ardmon::UserMessages* messages)
 {
-    m_pMessages = messages;
+    messages_ = messages;
 }
 
 bool CArdmonApp::InitInstance()

@@ -36,8 +36,8 @@ public:
     void SetMessages(ardmon::UserMessages* messages);
 
 private:
-    ardmon::WxUserMessages m_wxMessages;
-    ardmon::UserMessages* m_pMessages = nullptr;
+    ardmon::WxUserMessages wx_messages_;
+    ardmon::UserMessages* messages_ = nullptr;
 };
 
 extern CArdmonApp theApp;

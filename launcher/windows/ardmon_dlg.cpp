@@ -24,11 +24,11 @@ namespace {
 // load and the viewer need the very bytes.
 class ProfileName final : public wxClientData {
 public:
-    explicit ProfileName(std::string bytes) : m_bytes(std::move(bytes)) {}
-    const std::string& Bytes() const { return m_bytes; }
+    explicit ProfileName(std::string bytes) : bytes_(std::move(bytes)) {}
+    const std::string& Bytes() const { return bytes_; }
 
 private:
-    std::string m_bytes;
+    std::string bytes_;
 };
 
 std::string ItemText(wxComboBox& combo, int index)
@@ -42,26 +42,26 @@ std::string ItemText(wxComboBox& combo, int index)
 // The main window as the load sees it.
 class DlgLoadWindow final : public LoadWindow {
 public:
-    DlgLoadWindow(CArdmonDlg& dlg, UserMessages& messages) : m_dlg(dlg), m_messages(messages) {}
+    DlgLoadWindow(CArdmonDlg& dlg, UserMessages& messages) : dlg_(dlg), messages_(messages) {}
 
-    int GetCurSel() override { return m_dlg.m_cmbProfiles->GetSelection(); }
-    std::string GetLBText(int index) override { return ItemText(*m_dlg.m_cmbProfiles, index); }
-    std::string WorkDir() override { return m_dlg.m_strWorkDir; }
+    int GetCurSel() override { return dlg_.m_cmbProfiles->GetSelection(); }
+    std::string GetLBText(int index) override { return ItemText(*dlg_.m_cmbProfiles, index); }
+    std::string WorkDir() override { return dlg_.m_strWorkDir; }
     void SetCurrentEnvironment(const std::string& text) override
     {
-        m_dlg.SetDlgItemText(IDC_CURRENT_ENV, text);
+        dlg_.SetDlgItemText(IDC_CURRENT_ENV, text);
     }
-    void ShowMessage(const std::string& text) override { AfxMessageBox(m_messages, text); }
+    void ShowMessage(const std::string& text) override { AfxMessageBox(messages_, text); }
 
 private:
-    CArdmonDlg& m_dlg;
-    UserMessages& m_messages;
+    CArdmonDlg& dlg_;
+    UserMessages& messages_;
 };
 
 }  // namespace
 
 CArdmonDlg::CArdmonDlg(UserMessages& messages)
-    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_shellOpen(ShellExecuteOpen), m_messages(messages)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), shell_open(ShellExecuteOpen), messages_(messages)
 {
 }
 
@@ -116,7 +116,7 @@ bool CArdmonDlg::OnInitDialog()
     m_cmbProfiles->SetSelection(wxNOT_FOUND);
 
     if (const auto message = FirstMissingEntryMessage(m_strWorkDir)) {
-        AfxMessageBox(m_messages, *message);
+        AfxMessageBox(messages_, *message);
         OnCancel();
         return false;
     }
@@ -146,7 +146,7 @@ void CArdmonDlg::SetDlgItemText(int id, const std::string& text)
 
 void CArdmonDlg::OnBnClickedLoad()
 {
-    DlgLoadWindow window(*this, m_messages);
+    DlgLoadWindow window(*this, messages_);
     RunEnvironmentLoad(window);
 }
 
@@ -160,7 +160,7 @@ void CArdmonDlg::OnBnClickedViewProfile()
 {
     const int selection = m_cmbProfiles->GetSelection();
     if (selection == wxNOT_FOUND) {
-        AfxMessageBox(m_messages, kSelectProfileMessage);
+        AfxMessageBox(messages_, kSelectProfileMessage);
         return;
     }
     theApp.m_strIniFile = JoinPath(kProfileFolder, ItemText(*m_cmbProfiles, selection));
@@ -170,14 +170,14 @@ void CArdmonDlg::OnBnClickedViewProfile()
 void CArdmonDlg::ShowViewer(CIniView*& view)
 {
     if (view == nullptr) {
-        view = new CIniView(m_messages, this);
+        view = new CIniView(messages_, this);
     }
     if (view->GetHandle() == nullptr) {
         view->Create();
     } else {
         // Every click gives a freshly read viewer.
         delete view;
-        view = new CIniView(m_messages, this);
+        view = new CIniView(messages_, this);
         view->Create();
     }
     if (view->GetHandle() != nullptr) {
@@ -188,11 +188,11 @@ void CArdmonDlg::ShowViewer(CIniView*& view)
 void CArdmonDlg::OnBnClickedLaunch()
 {
     const std::string program = JoinPath(m_strWorkDir, kTerminalFile);
-    const LaunchOutcome outcome = InterpretLaunchResult(m_shellOpen(program, m_strWorkDir));
+    const LaunchOutcome outcome = InterpretLaunchResult(shell_open(program, m_strWorkDir));
     if (!outcome.message.empty()) {
-        AfxMessageBox(m_messages, outcome.message);
+        AfxMessageBox(messages_, outcome.message);
     }
-    if (outcome.closeLauncher) {
+    if (outcome.close_launcher) {
         OnCancel();
     }
 }
@@ -204,10 +204,10 @@ void CArdmonDlg::OnBnClickedCancel()
 
 void CArdmonDlg::OnCancel()
 {
-    if (m_bEnded) {
+    if (ended) {
         return;
     }
-    m_bEnded = true;
+    ended = true;
     Hide();
     Destroy();
 }
@@ -218,15 +218,15 @@ void CArdmonDlg::OnPaint(wxPaintEvent&)
     if (!IsIconized() || !m_hIcon.IsOk()) {
         return;
     }
-    int iconWidth = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
-    int iconHeight = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
-    if (iconWidth <= 0 || iconHeight <= 0) {
-        iconWidth = m_hIcon.GetWidth();
-        iconHeight = m_hIcon.GetHeight();
+    int icon_width = wxSystemSettings::GetMetric(wxSYS_ICON_X, this);
+    int icon_height = wxSystemSettings::GetMetric(wxSYS_ICON_Y, this);
+    if (icon_width <= 0 || icon_height <= 0) {
+        icon_width = m_hIcon.GetWidth();
+        icon_height = m_hIcon.GetHeight();
     }
     const wxSize client = GetClientSize();
     const IconOrigin origin =
-        MinimizedIconOrigin(client.GetWidth(), client.GetHeight(), iconWidth, iconHeight);
+        MinimizedIconOrigin(client.GetWidth(), client.GetHeight(), icon_width, icon_height);
     dc.DrawIcon(m_hIcon, origin.x, origin.y);
 }
 

@@ -49,10 +49,10 @@ public:
     CIniView* m_pProfileView = nullptr;
 
     // How the terminal is started; the real shell stand-in unless replaced.
-    ShellOpen m_shellOpen;
+    ShellOpen shell_open;
 
     // True once OnCancel has ended the window.
-    bool m_bEnded = false;
+    bool ended = false;
 
 private:
     void OnPaint(wxPaintEvent& event);
@@ -60,5 +60,5 @@ private:
     void OnClose(wxCloseEvent& event);
     void ShowViewer(CIniView*& view);
 
-    ardmon::UserMessages& m_messages;
+    ardmon::UserMessages& messages_;
 };

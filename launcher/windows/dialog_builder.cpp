@@ -18,9 +18,9 @@ namespace {
 wxRect ToPixels(wxDialog& dlg, const ControlTemplate& c)
 {
     // A Windows template maps the two corners, not origin and size.
-    const wxPoint topLeft = dlg.ConvertDialogToPixels(wxPoint(c.x, c.y));
-    const wxPoint bottomRight = dlg.ConvertDialogToPixels(wxPoint(c.x + c.cx, c.y + c.cy));
-    return wxRect(topLeft, wxSize(bottomRight.x - topLeft.x, bottomRight.y - topLeft.y));
+    const wxPoint top_left = dlg.ConvertDialogToPixels(wxPoint(c.x, c.y));
+    const wxPoint bottom_right = dlg.ConvertDialogToPixels(wxPoint(c.x + c.cx, c.y + c.cy));
+    return wxRect(top_left, wxSize(bottom_right.x - top_left.x, bottom_right.y - top_left.y));
 }
 
 long BorderFlag(const ControlTemplate& c)
@@ -112,9 +112,9 @@ wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
 
 }  // namespace
 
-bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, int templateId)
+bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, int template_id)
 {
-    const DialogTemplate* found = FindDialogTemplate(templateId);
+    const DialogTemplate* found = FindDialogTemplate(template_id);
     if (found == nullptr) {
         return false;
     }

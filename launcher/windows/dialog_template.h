@@ -83,6 +83,6 @@ const DialogTemplate* FindDialogTemplate(int id);
 // dialog-unit rule for the dialog's font, corner by corner as a Windows
 // template's rectangle does. A drop-down combo box gets its natural height:
 // a template's height for it is that of the open list.
-bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, int templateId);
+bool CreateFromTemplate(wxDialog& dlg, wxWindow* parent, int template_id);
 
 }  // namespace ardmon

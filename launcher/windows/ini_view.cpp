@@ -32,15 +32,15 @@ bool CanOpenForReading(const std::string& path)
     }
     // Here a folder opens as a stream too; it is no file to show.
     struct stat st {};
-    const bool isFile = fstat(fileno(stream), &st) == 0 && !S_ISDIR(st.st_mode);
+    const bool is_file = fstat(fileno(stream), &st) == 0 && !S_ISDIR(st.st_mode);
     std::fclose(stream);
-    return isFile;
+    return is_file;
 }
 
 }  // namespace
 
 CIniView::CIniView(UserMessages& messages, wxWindow* pParent)
-    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), m_messages(messages)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), messages_(messages)
 {
 }
 
@@ -74,14 +74,14 @@ bool CIniView::OnInitDialog()
 
     const std::string path = JoinPath(CurrentWorkDir(), theApp.m_strIniFile);
     if (!CanOpenForReading(path)) {
-        AfxMessageBox(m_messages, "Can not open " + theApp.m_strIniFile + " file");
+        AfxMessageBox(messages_, "Can not open " + theApp.m_strIniFile + " file");
         return false;
     }
 
     std::vector<char> names(kNamesBufferSize);
     const DWORD length = GetPrivateProfileSectionNamesA(names.data(), kNamesBufferSize, path.c_str());
     if (length == kNamesOverflow) {
-        AfxMessageBox(m_messages, kTooManySectionsMessage);
+        AfxMessageBox(messages_, kTooManySectionsMessage);
         return false;
     }
     SplitSectionNames(names.data(), length,
@@ -107,14 +107,14 @@ void CIniView::OnBnClickedGetKeys()
 {
     const int selection = m_listSections->GetSelection();
     if (selection == wxNOT_FOUND) {
-        AfxMessageBox(m_messages, "Select any section name,to display the keys");
+        AfxMessageBox(messages_, "Select any section name,to display the keys");
         return;
     }
     const std::string section = ToBytes(m_listSections->GetString(selection));
 
     const std::string path = JoinPath(CurrentWorkDir(), m_strFile);
     if (!CanOpenForReading(path)) {
-        AfxMessageBox(m_messages, "Can not open " + m_strFile + " file");
+        AfxMessageBox(messages_, "Can not open " + m_strFile + " file");
         return;
     }
 
@@ -122,7 +122,7 @@ void CIniView::OnBnClickedGetKeys()
     const DWORD length =
         GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize, path.c_str());
     if (length == kSectionOverflow) {
-        AfxMessageBox(m_messages, TooManyKeysMessage(section));
+        AfxMessageBox(messages_, TooManyKeysMessage(section));
     }
 
     m_listKeys->DeleteAllItems();

@@ -45,5 +45,5 @@ private:
     void OnClose(wxCloseEvent& event);
 
     wxWindow* m_pParentWnd;
-    ardmon::UserMessages& m_messages;
+    ardmon::UserMessages& messages_;
 };

@@ -40,8 +40,8 @@ inline std::string MarkCutCharacter(std::string_view bytes)
     const unsigned char first = static_cast<unsigned char>(bytes[lead]);
     const size_t needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
     const std::string_view rest = bytes.substr(0, lead);
-    const bool restIsUtf8 = rest.empty() || !wxString::FromUTF8(rest.data(), rest.size()).empty();
-    if (first < 0xC2 || first > 0xF4 || bytes.size() - lead >= needed || !restIsUtf8) {
+    const bool rest_is_utf8 = rest.empty() || !wxString::FromUTF8(rest.data(), rest.size()).empty();
+    if (first < 0xC2 || first > 0xF4 || bytes.size() - lead >= needed || !rest_is_utf8) {
         return std::string(bytes);
     }
     return std::string(rest) + "\xEF\xBF\xBD";

@@ -24,7 +24,7 @@ class ShellExecuteTest : public testing::Test {
 protected:
     fs::path Write(const std::string& name, const std::string& content, bool executable)
     {
-        const fs::path p = dir / name;
+        const fs::path p = dir_ / name;
         WriteFile(p, content);
         fs::permissions(p, executable ? fs::perms(0755) : fs::perms(0644));
         return p;
@@ -42,8 +42,8 @@ protected:
         return false;
     }
 
-    TempDir temp;
-    const fs::path& dir = temp.path();
+    TempDir temp_;
+    const fs::path& dir_ = temp_.path();
 };
 
 TEST_F(ShellExecuteTest, StartsDetachedInTheFolderWithOnlyTheStandardDescriptors)
@@ -63,36 +63,36 @@ TEST_F(ShellExecuteTest, StartsDetachedInTheFolderWithOnlyTheStandardDescriptors
                                    "os.rename('report.tmp', 'report')\n",
                                    true);
     ScopedWorkDir elsewhere(fs::temp_directory_path());
-    EXPECT_EQ(ShellExecuteOpen(program.string(), dir.string()), SHELL_STARTED);
+    EXPECT_EQ(ShellExecuteOpen(program.string(), dir_.string()), SHELL_STARTED);
     close(77);
 
-    ASSERT_TRUE(WaitFor(dir / "report"));
-    const std::string report = ReadFile(dir / "report");
-    const std::string expectedStart = dir.string() + "|";
-    EXPECT_EQ(report.rfind(expectedStart, 0), 0u) << report;
+    ASSERT_TRUE(WaitFor(dir_ / "report"));
+    const std::string report = ReadFile(dir_ / "report");
+    const std::string expected_start = dir_.string() + "|";
+    EXPECT_EQ(report.rfind(expected_start, 0), 0u) << report;
     EXPECT_EQ(report.find(std::to_string(getsid(0)) + "|"), std::string::npos) << report;
     EXPECT_EQ(report.find("77"), std::string::npos) << report;
 }
 
 TEST_F(ShellExecuteTest, MissingFileIsFileNotFound)
 {
-    EXPECT_EQ(ShellExecuteOpen((dir / "VovuvAvavar.exe").string(), dir.string()), SE_ERR_FNF);
+    EXPECT_EQ(ShellExecuteOpen((dir_ / "VovuvAvavar.exe").string(), dir_.string()), SE_ERR_FNF);
 }
 
 TEST_F(ShellExecuteTest, FileWithoutExecuteRightIsAccessDenied)
 {
     const fs::path p = Write("VovuvAvavar.exe", "#!/bin/sh\n", false);
-    EXPECT_EQ(ShellExecuteOpen(p.string(), dir.string()), SE_ERR_ACCESSDENIED);
-    fs::create_directory(dir / "folder.exe");
-    EXPECT_EQ(ShellExecuteOpen((dir / "folder.exe").string(), dir.string()), SE_ERR_ACCESSDENIED);
+    EXPECT_EQ(ShellExecuteOpen(p.string(), dir_.string()), SE_ERR_ACCESSDENIED);
+    fs::create_directory(dir_ / "folder.exe");
+    EXPECT_EQ(ShellExecuteOpen((dir_ / "folder.exe").string(), dir_.string()), SE_ERR_ACCESSDENIED);
 }
 
 TEST_F(ShellExecuteTest, ExecutableThatCannotRunIsBadFormat)
 {
     const fs::path garbage = Write("garbage.exe", "\x01\x02\x03 not a program", true);
-    EXPECT_EQ(ShellExecuteOpen(garbage.string(), dir.string()), ERROR_BAD_FORMAT);
-    const fs::path noInterpreter = Write("script.exe", "#!/no/such/interpreter\n", true);
-    EXPECT_EQ(ShellExecuteOpen(noInterpreter.string(), dir.string()), ERROR_BAD_FORMAT);
+    EXPECT_EQ(ShellExecuteOpen(garbage.string(), dir_.string()), ERROR_BAD_FORMAT);
+    const fs::path no_interpreter = Write("script.exe", "#!/no/such/interpreter\n", true);
+    EXPECT_EQ(ShellExecuteOpen(no_interpreter.string(), dir_.string()), ERROR_BAD_FORMAT);
 }
 
 TEST_F(ShellExecuteTest, FileBeingWrittenIsASharingViolation)
@@ -100,19 +100,19 @@ TEST_F(ShellExecuteTest, FileBeingWrittenIsASharingViolation)
     const fs::path p = Write("VovuvAvavar.exe", "#!/bin/sh\nexit 0\n", true);
     const int writer = open(p.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     ASSERT_GE(writer, 0);
-    EXPECT_EQ(ShellExecuteOpen(p.string(), dir.string()), SE_ERR_SHARE);
+    EXPECT_EQ(ShellExecuteOpen(p.string(), dir_.string()), SE_ERR_SHARE);
     close(writer);
 }
 
 TEST_F(ShellExecuteTest, MissingStartFolderIsPathNotFound)
 {
     const fs::path p = Write("VovuvAvavar.exe", "#!/bin/sh\nexit 0\n", true);
-    EXPECT_EQ(ShellExecuteOpen(p.string(), (dir / "gone").string()), SE_ERR_PNF);
+    EXPECT_EQ(ShellExecuteOpen(p.string(), (dir_ / "gone").string()), SE_ERR_PNF);
 }
 
 TEST_F(ShellExecuteTest, WindowsProgramGoesToWineFromThePath)
 {
-    const fs::path bin = dir / "bin";
+    const fs::path bin = dir_ / "bin";
     fs::create_directory(bin);
     std::ofstream(bin / "wine") << "#!/bin/sh\nprintf '%s' \"$1\" > \"$(pwd)/wine-ran.tmp\"\n"
                                    "mv wine-ran.tmp wine-ran\n";
@@ -120,21 +120,21 @@ TEST_F(ShellExecuteTest, WindowsProgramGoesToWineFromThePath)
     const fs::path program = Write("VovuvAvavar.exe", std::string("MZ\x90\0\x03", 5), false);
 
     const char* path = std::getenv("PATH");
-    ScopedEnv withBin("PATH", (bin.string() + ":" + (path ? path : "")).c_str());
+    ScopedEnv with_bin("PATH", (bin.string() + ":" + (path ? path : "")).c_str());
     EXPECT_EQ(FindWineOnPath(), (bin / "wine").string());
-    EXPECT_EQ(ShellExecuteOpen(program.string(), dir.string()), SHELL_STARTED);
-    ASSERT_TRUE(WaitFor(dir / "wine-ran"));
-    EXPECT_EQ(ReadFile(dir / "wine-ran"), program.string());
+    EXPECT_EQ(ShellExecuteOpen(program.string(), dir_.string()), SHELL_STARTED);
+    ASSERT_TRUE(WaitFor(dir_ / "wine-ran"));
+    EXPECT_EQ(ReadFile(dir_ / "wine-ran"), program.string());
 }
 
 TEST_F(ShellExecuteTest, WindowsProgramWithoutWineIsBadFormat)
 {
     const fs::path program = Write("VovuvAvavar.exe", "MZ rest", false);
     EXPECT_EQ(PlanStart(program.string(), "").error, ERROR_BAD_FORMAT);
-    const StartPlan withWine = PlanStart(program.string(), "/opt/wine/bin/wine");
-    EXPECT_EQ(withWine.error, 0);
-    EXPECT_EQ(withWine.program, "/opt/wine/bin/wine");
-    EXPECT_EQ(withWine.argument, program.string());
+    const StartPlan with_wine = PlanStart(program.string(), "/opt/wine/bin/wine");
+    EXPECT_EQ(with_wine.error, 0);
+    EXPECT_EQ(with_wine.program, "/opt/wine/bin/wine");
+    EXPECT_EQ(with_wine.argument, program.string());
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ void PumpOnce()
 
 }  // namespace
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+bool PumpUntil(const std::function<bool()>& done, int timeout_ms)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) {
             return done();
@@ -47,8 +47,8 @@ void Pump(int ms)
 int RecordingMessages::MessageBox(const std::string& text, const std::string& caption, unsigned style)
 {
     shown.push_back({text, caption, style});
-    if (onShow) {
-        onShow(text);
+    if (on_show) {
+        on_show(text);
     }
     return IDOK;
 }

@@ -10,9 +10,9 @@
 
 namespace ardmon::test {
 
-// Handles pending window events until done() holds or timeoutMs passed.
+// Handles pending window events until done() holds or timeout_ms passed.
 // Returns done().
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000);
+bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 3000);
 
 // Handles window events for about ms milliseconds.
 void Pump(int ms = 50);
@@ -29,7 +29,7 @@ public:
     std::vector<std::string> Texts() const;
     std::vector<Shown> shown;
     // Runs inside each message box, while it would be open.
-    std::function<void(const std::string&)> onShow;
+    std::function<void(const std::string&)> on_show;
 };
 
 // The executable's name as wx derives the application title from it.

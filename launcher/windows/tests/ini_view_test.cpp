@@ -22,22 +22,22 @@ protected:
     void StartWith(const std::string& client)
     {
         MakeTerminalFolder(client);
-        WriteFile(dir.path() / "env" / "UAT.ini", "[UAT_ONLY]\nk=uat\n");
-        WriteFile(dir.path() / "env" / "PROD.ini", "[PROD_ONLY]\nk=prod\n");
+        WriteFile(dir_.path() / "env" / "UAT.ini", "[UAT_ONLY]\nk=uat\n");
+        WriteFile(dir_.path() / "env" / "PROD.ini", "[PROD_ONLY]\nk=prod\n");
         ASSERT_TRUE(Start());
     }
 
     CIniView* OpenClientViewer()
     {
-        Click(mainWnd.get(), IDC_VIEW_CLIENT);
-        return mainWnd->m_pClientView;
+        Click(main_wnd_.get(), IDC_VIEW_CLIENT);
+        return main_wnd_->m_pClientView;
     }
 
     CIniView* OpenProfileViewer(const char* profile)
     {
-        mainWnd->m_cmbProfiles->SetStringSelection(profile);
-        Click(mainWnd.get(), IDC_VIEW_PROFILE);
-        return mainWnd->m_pProfileView;
+        main_wnd_->m_cmbProfiles->SetStringSelection(profile);
+        Click(main_wnd_.get(), IDC_VIEW_PROFILE);
+        return main_wnd_->m_pProfileView;
     }
 
     static std::vector<std::string> Sections(CIniView* v)
@@ -94,7 +94,7 @@ TEST_F(ViewerTest, ShowsSectionsInFileOrderAndPairsOfTheChosenOne)
     // A section without pairs empties the list.
     GetKeys(v, "EMPTY");
     EXPECT_TRUE(Rows(v).empty());
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(ViewerTest, GetKeysWithoutSelectionAsks)
@@ -102,8 +102,8 @@ TEST_F(ViewerTest, GetKeysWithoutSelectionAsks)
     StartWith("[A]\nk=v\n");
     CIniView* v = OpenClientViewer();
     Click(v, IDC_GET_KEYS);
-    EXPECT_THAT(messages.Texts(), ElementsAre("Select any section name,to display the keys"));
-    EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Select any section name,to display the keys"));
+    EXPECT_EQ(messages_.shown[0].caption, ExpectedTitle());
 }
 
 TEST_F(ViewerTest, DoubleClickShowsTheSectionToo)
@@ -133,21 +133,21 @@ TEST_F(ViewerTest, EnterShowsTheSectionAndKeepsTheWindow)
     EXPECT_THAT(Rows(v), ElementsAre("k|v"));
     Pump(300);
     EXPECT_TRUE(v->IsShown());
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(ViewerTest, GetKeysReadsTheSectionAfresh)
 {
     StartWith("[A]\nk=v\n");
     CIniView* v = OpenClientViewer();
-    WriteFile(dir.path() / "halvoclient.ini", "[A]\nk=changed\nnew=1\n[B]\n");
+    WriteFile(dir_.path() / "halvoclient.ini", "[A]\nk=changed\nnew=1\n[B]\n");
     GetKeys(v, "A");
     EXPECT_THAT(Rows(v), ElementsAre("k|changed", "new|1"));
     EXPECT_THAT(Sections(v), ElementsAre("A"));  // the list itself is not read again
 
-    std::filesystem::remove(dir.path() / "halvoclient.ini");
+    std::filesystem::remove(dir_.path() / "halvoclient.ini");
     GetKeys(v, "A");
-    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open halvoclient.ini file"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Can not open halvoclient.ini file"));
     EXPECT_THAT(Rows(v), ElementsAre("k|changed", "new|1"));
 }
 
@@ -160,7 +160,7 @@ TEST_F(ViewerTest, OverflowingSectionWarnsAndShowsWhatFits)
     StartWith(client);
     CIniView* v = OpenClientViewer();
     GetKeys(v, "BIG");
-    EXPECT_THAT(messages.Texts(), ElementsAre("more keys are associated with BIG section"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("more keys are associated with BIG section"));
     const auto rows = Rows(v);
     ASSERT_GT(rows.size(), 1000u);
     ASSERT_LT(rows.size(), 2000u);
@@ -182,14 +182,14 @@ TEST_F(ViewerTest, ClientAndProfileViewersReadTheirOwnFiles)
     GetKeys(profile, "UAT_ONLY");
     EXPECT_THAT(Rows(client), ElementsAre("k|client"));
     EXPECT_THAT(Rows(profile), ElementsAre("k|uat"));
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(ViewerTest, TheSameButtonAgainReplacesTheViewer)
 {
     StartWith("[A]\nk=v\n");
     wxWeakRef<CIniView> first(OpenClientViewer());
-    WriteFile(dir.path() / "halvoclient.ini", "[A]\n[B]\n");
+    WriteFile(dir_.path() / "halvoclient.ini", "[A]\n[B]\n");
     CIniView* second = OpenClientViewer();
     EXPECT_EQ(first.get(), nullptr);
     EXPECT_THAT(Sections(second), ElementsAre("A", "B"));
@@ -198,26 +198,26 @@ TEST_F(ViewerTest, TheSameButtonAgainReplacesTheViewer)
     CIniView* prod = OpenProfileViewer("PROD.ini");
     EXPECT_EQ(uat.get(), nullptr);
     EXPECT_THAT(Sections(prod), ElementsAre("PROD_ONLY"));
-    EXPECT_EQ(mainWnd->m_pClientView, second);
+    EXPECT_EQ(main_wnd_->m_pClientView, second);
 }
 
 TEST_F(ViewerTest, ProfileViewWithoutSelectionChangesNothing)
 {
     StartWith("[A]\n");
     CIniView* uat = OpenProfileViewer("UAT.ini");
-    mainWnd->m_cmbProfiles->SetSelection(wxNOT_FOUND);
-    Click(mainWnd.get(), IDC_VIEW_PROFILE);
-    EXPECT_THAT(messages.Texts(), ElementsAre("Please Select any ini file"));
-    EXPECT_EQ(mainWnd->m_pProfileView, uat);
+    main_wnd_->m_cmbProfiles->SetSelection(wxNOT_FOUND);
+    Click(main_wnd_.get(), IDC_VIEW_PROFILE);
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Please Select any ini file"));
+    EXPECT_EQ(main_wnd_->m_pProfileView, uat);
     EXPECT_EQ(theApp.m_strIniFile, "env/UAT.ini");
 }
 
 TEST_F(ViewerTest, MissingFileLeavesAnEmptyWindowThatIgnoresResizing)
 {
     StartWith("[A]\n");
-    std::filesystem::remove(dir.path() / "env" / "UAT.ini");
+    std::filesystem::remove(dir_.path() / "env" / "UAT.ini");
     CIniView* v = OpenProfileViewer("UAT.ini");
-    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open env/UAT.ini file"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Can not open env/UAT.ini file"));
     ASSERT_NE(v, nullptr);
     EXPECT_TRUE(v->IsShown());
     EXPECT_EQ(v->m_listSections->GetCount(), 0u);
@@ -238,7 +238,7 @@ TEST_F(ViewerTest, ResizingMovesTheAnchoredControls)
     ASSERT_TRUE(PumpUntil([&] { return v->IsShownOnScreen(); }));
     const wxSize first = v->GetClientSize();
     auto rect = [&](int id) { return v->FindWindow(id)->GetRect(); };
-    const wxRect sections = rect(IDC_SECTIONS), keys = rect(IDC_KEYS), getKeys = rect(IDC_GET_KEYS),
+    const wxRect sections = rect(IDC_SECTIONS), keys = rect(IDC_KEYS), get_keys = rect(IDC_GET_KEYS),
                  box = rect(IDC_STATIC), name = rect(IDC_FILE_NAME);
 
     auto resize = [&](wxSize client) {
@@ -250,7 +250,7 @@ TEST_F(ViewerTest, ResizingMovesTheAnchoredControls)
     resize(first + wxSize(100, 50));
     EXPECT_EQ(rect(IDC_SECTIONS), wxRect(sections.GetPosition(), sections.GetSize() + wxSize(100, 50)));
     EXPECT_EQ(rect(IDC_KEYS), wxRect(keys.GetPosition() + wxPoint(100, 0), keys.GetSize() + wxSize(0, 50)));
-    EXPECT_EQ(rect(IDC_GET_KEYS), wxRect(getKeys.GetPosition() + wxPoint(0, 50), getKeys.GetSize()));
+    EXPECT_EQ(rect(IDC_GET_KEYS), wxRect(get_keys.GetPosition() + wxPoint(0, 50), get_keys.GetSize()));
     EXPECT_EQ(rect(IDC_STATIC), wxRect(box.GetPosition(), box.GetSize() + wxSize(100, 50)));
     EXPECT_EQ(rect(IDC_FILE_NAME), name);
 
@@ -258,11 +258,11 @@ TEST_F(ViewerTest, ResizingMovesTheAnchoredControls)
     resize(first - wxSize(100, 60));
     EXPECT_EQ(rect(IDC_SECTIONS), sections);
     EXPECT_EQ(rect(IDC_KEYS), keys);
-    EXPECT_EQ(rect(IDC_GET_KEYS), getKeys);
+    EXPECT_EQ(rect(IDC_GET_KEYS), get_keys);
     EXPECT_EQ(rect(IDC_STATIC), box);
     resize(first + wxSize(30, -20));
     EXPECT_EQ(rect(IDC_KEYS), wxRect(keys.GetPosition() + wxPoint(30, 0), keys.GetSize()));
-    EXPECT_EQ(rect(IDC_GET_KEYS), getKeys);
+    EXPECT_EQ(rect(IDC_GET_KEYS), get_keys);
 }
 
 TEST_F(ViewerTest, EscapeAndCloseBoxOnlyHide)
@@ -276,14 +276,14 @@ TEST_F(ViewerTest, EscapeAndCloseBoxOnlyHide)
     v->GetEventHandler()->ProcessEvent(esc);
     Pump(100);
     EXPECT_FALSE(v->IsShown());
-    EXPECT_EQ(mainWnd->m_pClientView, v);
+    EXPECT_EQ(main_wnd_->m_pClientView, v);
     v->Show();
     Pump(300);
     v->Close();
     Pump(300);
     EXPECT_FALSE(v->IsShown());
-    EXPECT_EQ(mainWnd->m_pClientView, v);
-    EXPECT_NE(mainWnd.get(), nullptr);
+    EXPECT_EQ(main_wnd_->m_pClientView, v);
+    EXPECT_NE(main_wnd_.get(), nullptr);
 }
 
 }  // namespace
@@ -292,12 +292,12 @@ namespace {
 
 TEST_F(ViewerTest, AFolderNamedLikeTheFileIsNoFileToShow)
 {
-    std::filesystem::create_directories(dir.path() / "env");
-    std::filesystem::create_directory(dir.path() / "halvoclient.ini");
+    std::filesystem::create_directories(dir_.path() / "env");
+    std::filesystem::create_directory(dir_.path() / "halvoclient.ini");
     WriteTerminal("#!/bin/sh\n");
     ASSERT_TRUE(Start());  // the start-up check takes an entry of any kind
     CIniView* v = OpenClientViewer();
-    EXPECT_THAT(messages.Texts(), ElementsAre("Can not open halvoclient.ini file"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Can not open halvoclient.ini file"));
     EXPECT_EQ(v->m_strFile, "");
 }
 

@@ -29,11 +29,11 @@ std::string Repeat(const std::string& text, int times)
 
 class MainWindowTest : public TerminalFolderTest {
 protected:
-    wxComboBox* Profiles() { return mainWnd->m_cmbProfiles; }
+    wxComboBox* Profiles() { return main_wnd_->m_cmbProfiles; }
 
     std::string CurrentEnvironment()
     {
-        return static_cast<wxTextCtrl*>(mainWnd->FindWindow(IDC_CURRENT_ENV))->GetValue().utf8_string();
+        return static_cast<wxTextCtrl*>(main_wnd_->FindWindow(IDC_CURRENT_ENV))->GetValue().utf8_string();
     }
 
     std::vector<std::string> Items()
@@ -51,47 +51,47 @@ TEST_F(MainWindowTest, ListsTheProfilesSortedWithNothingSelected)
     MakeTerminalFolder();
     for (const char* name :
          {"UAT.ini", "prod.ini", "DR.ini", ".ini", "notes.INI", "a.ini.bak", "ini", "x.ini.txt"}) {
-        WriteFile(dir.path() / "env" / name, "[S]\nk=v\n");
+        WriteFile(dir_.path() / "env" / name, "[S]\nk=v\n");
     }
-    std::filesystem::create_directory(dir.path() / "env" / "folder.ini");
+    std::filesystem::create_directory(dir_.path() / "env" / "folder.ini");
 
     ASSERT_TRUE(Start());
     EXPECT_THAT(Items(), ElementsAre(".ini", "DR.ini", "prod.ini", "UAT.ini"));
     EXPECT_EQ(Profiles()->GetSelection(), wxNOT_FOUND);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(MainWindowTest, MissingFolderAndClientFileReportOnlyTheFolder)
 {
     WriteTerminal("#!/bin/sh\n");
     EXPECT_FALSE(Start());
-    EXPECT_THAT(messages.Texts(), ElementsAre("No folder found " + dir.str() + "/env"));
-    EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
+    EXPECT_THAT(messages_.Texts(), ElementsAre("No folder found " + dir_.str() + "/env"));
+    EXPECT_EQ(messages_.shown[0].caption, ExpectedTitle());
     EXPECT_TRUE(Ended());
 }
 
 TEST_F(MainWindowTest, ChecksTheClientFileThenTheTerminal)
 {
-    std::filesystem::create_directory(dir.path() / "env");
+    std::filesystem::create_directory(dir_.path() / "env");
     EXPECT_FALSE(Start());
-    EXPECT_THAT(messages.Texts(), ElementsAre("No file found " + dir.str() + "/halvoclient.ini"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("No file found " + dir_.str() + "/halvoclient.ini"));
     EXPECT_TRUE(Ended());
 
-    messages.shown.clear();
-    WriteFile(dir.path() / "halvoclient.ini", "");
+    messages_.shown.clear();
+    WriteFile(dir_.path() / "halvoclient.ini", "");
     EXPECT_FALSE(Start());
-    EXPECT_THAT(messages.Texts(), ElementsAre("No file found " + dir.str() + "/VovuvAvavar.exe"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("No file found " + dir_.str() + "/VovuvAvavar.exe"));
     EXPECT_TRUE(Ended());
 }
 
 TEST_F(MainWindowTest, AnEnvFileInsteadOfAFolderPassesWithAnEmptyList)
 {
-    WriteFile(dir.path() / "env", "not a folder");
-    WriteFile(dir.path() / "halvoclient.ini", "");
+    WriteFile(dir_.path() / "env", "not a folder");
+    WriteFile(dir_.path() / "halvoclient.ini", "");
     WriteTerminal("#!/bin/sh\n");
     ASSERT_TRUE(Start());
     EXPECT_EQ(Profiles()->GetCount(), 0u);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(MainWindowTest, ShowsTheRecordedLoad)
@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, ShowsTheRecordedLoad)
         MakeTerminalFolder(c.record);
         ASSERT_TRUE(Start());
         EXPECT_EQ(CurrentEnvironment(), c.shown) << c.record;
-        mainWnd->Destroy();
+        main_wnd_->Destroy();
         ASSERT_TRUE(Ended());
     }
 }
@@ -123,19 +123,19 @@ TEST_F(MainWindowTest, ShowsTheRecordedLoad)
 TEST_F(MainWindowTest, LoadWritesTheClientFileAndShowsTheRecord)
 {
     MakeTerminalFolder("[CONNECTION]\nHost=old\nPort=1\n");
-    WriteFile(dir.path() / "env" / "UAT.ini", "[CONNECTION]\nHost=uat\n");
+    WriteFile(dir_.path() / "env" / "UAT.ini", "[CONNECTION]\nHost=uat\n");
     ASSERT_TRUE(Start());
 
     // The edit box already shows the new text while the message is open.
-    std::string shownDuringMessage;
-    messages.onShow = [&](const std::string&) { shownDuringMessage = CurrentEnvironment(); };
+    std::string shown_during_message;
+    messages_.on_show = [&](const std::string&) { shown_during_message = CurrentEnvironment(); };
     Profiles()->SetSelection(0);
-    Click(mainWnd.get(), IDC_LOAD);
+    Click(main_wnd_.get(), IDC_LOAD);
 
-    EXPECT_THAT(messages.Texts(), ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
-    EXPECT_EQ(messages.shown[0].caption, ExpectedTitle());
-    EXPECT_EQ(shownDuringMessage, "halvoclient.ini<UAT.ini>");
-    const std::string client = ReadFile(dir.path() / "halvoclient.ini");
+    EXPECT_THAT(messages_.Texts(), ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
+    EXPECT_EQ(messages_.shown[0].caption, ExpectedTitle());
+    EXPECT_EQ(shown_during_message, "halvoclient.ini<UAT.ini>");
+    const std::string client = ReadFile(dir_.path() / "halvoclient.ini");
     EXPECT_NE(client.find("Host=uat"), std::string::npos) << client;
     EXPECT_NE(client.find("Port=1"), std::string::npos) << client;
     EXPECT_NE(client.find("Last Loaded File=UAT.ini"), std::string::npos) << client;
@@ -145,15 +145,15 @@ TEST_F(MainWindowTest, AProfileNameThatIsNotUtf8IsLoadedByItsOwnBytes)
 {
     MakeTerminalFolder();
     const std::string name = "caf\xe9.ini";  // Latin-1, as a Windows machine writes it
-    WriteFile(dir.path() / "env" / name, "[S]\nk=v\n");
+    WriteFile(dir_.path() / "env" / name, "[S]\nk=v\n");
     ASSERT_TRUE(Start());
     ASSERT_EQ(Profiles()->GetCount(), 1u);
     EXPECT_EQ(Profiles()->GetString(0), wxString::FromUTF8("caf\xc3\xa9.ini"));
     Profiles()->SetSelection(0);
-    Click(mainWnd.get(), IDC_LOAD);
-    EXPECT_THAT(messages.Texts(),
+    Click(main_wnd_.get(), IDC_LOAD);
+    EXPECT_THAT(messages_.Texts(),
                 ElementsAre("\"" + name + "\" file loaded to halvoclient.ini successfully"));
-    const std::string client = ReadFile(dir.path() / "halvoclient.ini");
+    const std::string client = ReadFile(dir_.path() / "halvoclient.ini");
     EXPECT_NE(client.find("Last Loaded File=" + name), std::string::npos) << client;
     EXPECT_NE(client.find("k=v"), std::string::npos) << client;
 }
@@ -161,32 +161,32 @@ TEST_F(MainWindowTest, AProfileNameThatIsNotUtf8IsLoadedByItsOwnBytes)
 TEST_F(MainWindowTest, LoadWithoutSelectionAsksForOne)
 {
     MakeTerminalFolder();
-    WriteFile(dir.path() / "env" / "UAT.ini", "[S]\nk=v\n");
+    WriteFile(dir_.path() / "env" / "UAT.ini", "[S]\nk=v\n");
     ASSERT_TRUE(Start());
     // Text typed into the field is not a selection.
     Profiles()->SetValue("UAT.ini");
-    Click(mainWnd.get(), IDC_LOAD);
-    EXPECT_THAT(messages.Texts(), ElementsAre("Please Select any ini file"));
+    Click(main_wnd_.get(), IDC_LOAD);
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Please Select any ini file"));
 }
 
 TEST_F(MainWindowTest, EnterLoadsAndKeepsTheWindow)
 {
     MakeTerminalFolder();
-    WriteFile(dir.path() / "env" / "UAT.ini", "[S]\nk=v\n");
+    WriteFile(dir_.path() / "env" / "UAT.ini", "[S]\nk=v\n");
     ASSERT_TRUE(Start());
     Profiles()->SetSelection(0);
-    mainWnd->Raise();
+    main_wnd_->Raise();
     Profiles()->SetFocus();
     wxUIActionSimulator sim;
     sim.MouseMove(Profiles()->GetScreenPosition() + wxPoint(5, 5));
     Pump(100);
     sim.Char(WXK_RETURN);
 
-    ASSERT_TRUE(PumpUntil([&] { return !messages.shown.empty(); }, 5000));
-    EXPECT_THAT(messages.Texts(), ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
+    ASSERT_TRUE(PumpUntil([&] { return !messages_.shown.empty(); }, 5000));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
     Pump(300);
-    ASSERT_NE(mainWnd.get(), nullptr);
-    EXPECT_TRUE(mainWnd->IsShown());
+    ASSERT_NE(main_wnd_.get(), nullptr);
+    EXPECT_TRUE(main_wnd_->IsShown());
 }
 
 TEST_F(MainWindowTest, EscapeEndsTheWindow)
@@ -195,20 +195,20 @@ TEST_F(MainWindowTest, EscapeEndsTheWindow)
     ASSERT_TRUE(Start());
     wxKeyEvent esc(wxEVT_CHAR_HOOK);
     esc.m_keyCode = WXK_ESCAPE;
-    esc.SetEventObject(mainWnd.get());
-    mainWnd->GetEventHandler()->ProcessEvent(esc);
+    esc.SetEventObject(main_wnd_.get());
+    main_wnd_->GetEventHandler()->ProcessEvent(esc);
     EXPECT_TRUE(Ended());
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(MainWindowTest, CloseBoxEndsTheWindowAndTheViewersWithIt)
 {
     MakeTerminalFolder();
     ASSERT_TRUE(Start());
-    Click(mainWnd.get(), IDC_VIEW_CLIENT);
-    wxWeakRef<wxDialog> viewer(mainWnd->m_pClientView);
+    Click(main_wnd_.get(), IDC_VIEW_CLIENT);
+    wxWeakRef<wxDialog> viewer(main_wnd_->m_pClientView);
     ASSERT_NE(viewer.get(), nullptr);
-    mainWnd->Close();
+    main_wnd_->Close();
     EXPECT_TRUE(Ended());
     EXPECT_EQ(viewer.get(), nullptr);
 }
@@ -218,36 +218,36 @@ TEST_F(MainWindowTest, SuccessfulLaunchStartsTheTerminalInTheFolderAndEnds)
     MakeTerminalFolder();
     WriteTerminal("#!/bin/sh\npwd > started.tmp && mv started.tmp started\n");
     ASSERT_TRUE(Start());
-    Click(mainWnd.get(), IDC_LAUNCH);
+    Click(main_wnd_.get(), IDC_LAUNCH);
     EXPECT_TRUE(Ended());
-    EXPECT_TRUE(messages.shown.empty());
-    ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(dir.path() / "started"); }));
-    EXPECT_EQ(ReadFile(dir.path() / "started"), dir.str() + "\n");
+    EXPECT_TRUE(messages_.shown.empty());
+    ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(dir_.path() / "started"); }));
+    EXPECT_EQ(ReadFile(dir_.path() / "started"), dir_.str() + "\n");
 }
 
 TEST_F(MainWindowTest, TerminalBeingWrittenKeepsTheWindowOpen)
 {
     MakeTerminalFolder();
     ASSERT_TRUE(Start());
-    const int writer = open((dir.path() / "VovuvAvavar.exe").c_str(), O_WRONLY | O_CLOEXEC);
+    const int writer = open((dir_.path() / "VovuvAvavar.exe").c_str(), O_WRONLY | O_CLOEXEC);
     ASSERT_GE(writer, 0);
-    Click(mainWnd.get(), IDC_START_TRADER);
+    Click(main_wnd_.get(), IDC_START_TRADER);
     close(writer);
-    EXPECT_THAT(messages.Texts(), ElementsAre("Sharing violation occured"));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Sharing violation occured"));
     Pump(100);
-    ASSERT_NE(mainWnd.get(), nullptr);
-    EXPECT_TRUE(mainWnd->IsShown());
+    ASSERT_NE(main_wnd_.get(), nullptr);
+    EXPECT_TRUE(main_wnd_->IsShown());
 }
 
 TEST_F(MainWindowTest, MissingTerminalReportsAnErrorAndStaysOpen)
 {
     MakeTerminalFolder();
     ASSERT_TRUE(Start());
-    std::filesystem::remove(dir.path() / "VovuvAvavar.exe");
-    Click(mainWnd.get(), IDC_LAUNCH);
-    EXPECT_THAT(messages.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
+    std::filesystem::remove(dir_.path() / "VovuvAvavar.exe");
+    Click(main_wnd_.get(), IDC_LAUNCH);
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
     Pump(100);
-    EXPECT_NE(mainWnd.get(), nullptr);
+    EXPECT_NE(main_wnd_.get(), nullptr);
 }
 
 TEST_F(MainWindowTest, LaunchResultsFollowTheWindowsCodes)
@@ -255,14 +255,14 @@ TEST_F(MainWindowTest, LaunchResultsFollowTheWindowsCodes)
     MakeTerminalFolder();
     ASSERT_TRUE(Start());
     std::vector<std::string> launched;
-    mainWnd->m_shellOpen = [&](const std::string& path, const std::string& workDir) {
-        launched.push_back(path + "|" + workDir);
+    main_wnd_->shell_open = [&](const std::string& path, const std::string& work_dir) {
+        launched.push_back(path + "|" + work_dir);
         return std::intptr_t{32};
     };
-    Click(mainWnd.get(), IDC_LAUNCH);
-    EXPECT_THAT(launched, ElementsAre(dir.str() + "/VovuvAvavar.exe|" + dir.str()));
-    EXPECT_THAT(messages.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
-    EXPECT_NE(mainWnd.get(), nullptr);
+    Click(main_wnd_.get(), IDC_LAUNCH);
+    EXPECT_THAT(launched, ElementsAre(dir_.str() + "/VovuvAvavar.exe|" + dir_.str()));
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Error occured during start Vovuvavavar"));
+    EXPECT_NE(main_wnd_.get(), nullptr);
 }
 
 }  // namespace

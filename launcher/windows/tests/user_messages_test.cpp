@@ -14,22 +14,22 @@ namespace {
 class ExpectMessageBox : public wxExpectModal<wxMessageDialog> {
 public:
     ExpectMessageBox(std::string text, std::string caption)
-        : wxExpectModal<wxMessageDialog>(wxID_OK), m_text(std::move(text)), m_caption(std::move(caption))
+        : wxExpectModal<wxMessageDialog>(wxID_OK), text_(std::move(text)), caption_(std::move(caption))
     {
     }
 
 protected:
     int OnInvoked(wxMessageDialog* dlg) const override
     {
-        EXPECT_EQ(dlg->GetMessage().ToStdString(), m_text);
-        EXPECT_EQ(dlg->GetTitle().ToStdString(), m_caption);
+        EXPECT_EQ(dlg->GetMessage().ToStdString(), text_);
+        EXPECT_EQ(dlg->GetTitle().ToStdString(), caption_);
         EXPECT_EQ(dlg->GetMessageDialogStyle() & (wxOK | wxCANCEL | wxYES_NO), wxOK);
         return wxExpectModal<wxMessageDialog>::OnInvoked(dlg);
     }
 
 private:
-    std::string m_text;
-    std::string m_caption;
+    std::string text_;
+    std::string caption_;
 };
 
 TEST(WxMessages, ShowsAModalOkBoxCaptionedWithTheProgramName)

@@ -16,16 +16,16 @@ namespace ardmon::test {
 
 class TerminalFolderTest : public testing::Test {
 protected:
-    TerminalFolderTest() : workDir(dir.path()) {}
+    TerminalFolderTest() : work_dir_(dir_.path()) {}
 
-    void SetUp() override { theApp.SetMessages(&messages); }
+    void SetUp() override { theApp.SetMessages(&messages_); }
 
     void TearDown() override
     {
-        if (CArdmonDlg* dlg = mainWnd.get()) {
+        if (CArdmonDlg* dlg = main_wnd_.get()) {
             dlg->Destroy();
         }
-        PumpUntil([&] { return mainWnd.get() == nullptr; });
+        PumpUntil([&] { return main_wnd_.get() == nullptr; });
         theApp.SetMessages(nullptr);
         theApp.m_strIniFile.clear();
     }
@@ -34,14 +34,14 @@ protected:
     // an executable terminal.
     void MakeTerminalFolder(const std::string& client = "[CONNECTION]\nHost=a\n")
     {
-        std::filesystem::create_directory(dir.path() / "env");
-        WriteFile(dir.path() / "halvoclient.ini", client);
+        std::filesystem::create_directory(dir_.path() / "env");
+        WriteFile(dir_.path() / "halvoclient.ini", client);
         WriteTerminal("#!/bin/sh\nexit 0\n");
     }
 
     void WriteTerminal(const std::string& script)
     {
-        const auto path = dir.path() / "VovuvAvavar.exe";
+        const auto path = dir_.path() / "VovuvAvavar.exe";
         WriteFile(path, script);
         std::filesystem::permissions(path, std::filesystem::perms(0755));
     }
@@ -50,16 +50,16 @@ protected:
     bool Start()
     {
         const bool shown = theApp.InitInstance();
-        mainWnd = theApp.m_pMainWnd;
+        main_wnd_ = theApp.m_pMainWnd;
         if (shown) {
-            PumpUntil([&] { return mainWnd->IsShownOnScreen(); });
+            PumpUntil([&] { return main_wnd_->IsShownOnScreen(); });
         }
         return shown;
     }
 
     bool Ended()
     {
-        return PumpUntil([&] { return mainWnd.get() == nullptr; });
+        return PumpUntil([&] { return main_wnd_.get() == nullptr; });
     }
 
     // Presses a button of window w the way a click does.
@@ -70,10 +70,10 @@ protected:
         w->GetEventHandler()->ProcessEvent(click);
     }
 
-    TempDir dir;
-    ScopedWorkDir workDir;
-    RecordingMessages messages;
-    wxWeakRef<CArdmonDlg> mainWnd;
+    TempDir dir_;
+    ScopedWorkDir work_dir_;
+    RecordingMessages messages_;
+    wxWeakRef<CArdmonDlg> main_wnd_;
 };
 
 }  // namespace ardmon::test
