@@ -33,7 +33,7 @@ target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledg
 
 # The stand-in application as an in-process COM server (ledgra_standin_server.dll,
 # registered with regsvr32 as "Excel.Application"): a test fixture, not shipped.
-if(HALVO_BUILD_TESTS)
+if(HALVO_BUILD_TESTS OR HALVO_BUILD_BENCH)
   add_library(ledgra_standin OBJECT
     standin/Application.cpp standin/SheetRules.cpp standin/TextFile.cpp
     standin/win32/Desktop.cpp standin/win32/ReplaceFile.cpp)
@@ -63,4 +63,15 @@ add_custom_target(ledgra_windows_zip ALL
 
 if(HALVO_BUILD_TESTS)
   add_subdirectory(tests/windows)
+endif()
+
+if(HALVO_BUILD_BENCH)
+  # bench_workbook_com.exe: WriteToExcel in-process and through COM (./run bench workbook).
+  add_executable(bench_workbook_com ${PROJECT_SOURCE_DIR}/bench/workbook/bench_workbook_com.cpp)
+  target_link_libraries(bench_workbook_com PRIVATE ${LEDGRA_PARTS} ledgra_standin ledgra_xls ${LEDGRA_SYSTEM_LIBS})
+  target_include_directories(bench_workbook_com PRIVATE ${LEDGRA_INCLUDE_DIR} ${PROJECT_SOURCE_DIR}/export)
+  target_compile_definitions(bench_workbook_com PRIVATE LEDGRA_BUILDING)
+  target_link_options(bench_workbook_com PRIVATE -static)
+  set_target_properties(bench_workbook_com PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  add_dependencies(bench_workbook_com ledgra_standin_server)
 endif()

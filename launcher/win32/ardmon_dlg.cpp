@@ -211,7 +211,7 @@ void CArdmonDlg::OnBnClickedLaunch()
     const LaunchOutcome outcome =
         InterpretLaunchResult(m_shellOpen(JoinPath(m_strWorkDir, kTerminalFile), m_strWorkDir));
     if (!outcome.message.empty()) theApp.AfxMessageBox(m_hWnd, outcome.message);
-    if (outcome.closeLauncher) OnCancel();
+    if (outcome.close_launcher) OnCancel();
 }
 
 void CArdmonDlg::OnBnClickedCancel()

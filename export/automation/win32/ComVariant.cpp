@@ -6,6 +6,37 @@
 
 namespace ledgra::win32 {
 
+namespace {
+
+bool Ascii(const char* p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
+    return true;
+}
+
+bool Ascii(const wchar_t* p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] >= 0x80) return false;
+    return true;
+}
+
+// text as a new BSTR; ASCII (the common cell) without the code page tables.
+BSTR NewBstr(const std::string& text, unsigned codePage) {
+    const auto n = static_cast<UINT>(text.size());
+    if (Ascii(text.data(), text.size())) {
+        BSTR out = SysAllocStringLen(nullptr, n);
+        if (out)
+            for (UINT i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(text[i]);
+        return out;
+    }
+    const int wide = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(n), nullptr, 0);
+    BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(wide));
+    if (out) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(n), out, wide);
+    return out;
+}
+
+}  // namespace
+
 std::wstring Widen(const std::string& text, unsigned codePage) {
     if (text.empty()) return {};
     const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -16,6 +47,7 @@ std::wstring Widen(const std::string& text, unsigned codePage) {
 
 std::string Narrow(const wchar_t* text, std::size_t length, unsigned codePage) {
     if (text == nullptr || length == 0) return {};
+    if (Ascii(text, length)) return std::string(text, text + length);
     const int n =
         WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     std::string narrow(static_cast<std::size_t>(n), '\0');
@@ -27,22 +59,19 @@ std::string Narrow(BSTR text, unsigned codePage) { return Narrow(text, SysString
 
 namespace {
 
+// The elements of a SAFEARRAY lie with the first index varying fastest:
+// element (row, column) of a rows x columns array is at row + column * rows.
 HRESULT ArrayToVariant(const SafeArray& array, ::VARIANT& out, const VariantBridge& bridge) {
     SAFEARRAYBOUND bounds[2] = {{array.Rows(), 0}, {array.Columns(), 0}};
     ::SAFEARRAY* sa = SafeArrayCreate(::VT_VARIANT, 2, bounds);
     if (sa == nullptr) return E_OUTOFMEMORY;
-    HRESULT hr = SafeArrayLock(sa);
-    for (LONG row = 0; SUCCEEDED(hr) && row < static_cast<LONG>(array.Rows()); ++row) {
-        for (LONG column = 0; SUCCEEDED(hr) && column < static_cast<LONG>(array.Columns()); ++column) {
-            LONG index[2] = {row, column};
-            void* element = nullptr;
-            hr = SafeArrayPtrOfIndex(sa, index, &element);
-            if (SUCCEEDED(hr))
-                hr = ToVariant(array.At(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column)),
-                               *static_cast<::VARIANT*>(element), bridge);
-        }
-    }
-    SafeArrayUnlock(sa);
+    ::VARIANT* data = nullptr;
+    HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
+    const std::size_t rows = array.Rows();
+    for (std::uint32_t row = 0; SUCCEEDED(hr) && row < array.Rows(); ++row)
+        for (std::uint32_t column = 0; SUCCEEDED(hr) && column < array.Columns(); ++column)
+            hr = ToVariant(array.At(row, column), data[row + column * rows], bridge);
+    if (data) SafeArrayUnaccessData(sa);
     if (FAILED(hr)) {
         SafeArrayDestroy(sa);
         return hr;
@@ -53,7 +82,8 @@ HRESULT ArrayToVariant(const SafeArray& array, ::VARIANT& out, const VariantBrid
 }
 
 HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBridge& bridge) {
-    if (sa == nullptr || SafeArrayGetDim(sa) != 2) return DISP_E_TYPEMISMATCH;
+    if (sa == nullptr || SafeArrayGetDim(sa) != 2 || SafeArrayGetElemsize(sa) != sizeof(::VARIANT))
+        return DISP_E_TYPEMISMATCH;
     LONG low[2], high[2];
     for (UINT d = 0; d < 2; ++d) {
         SafeArrayGetLBound(sa, d + 1, &low[d]);
@@ -61,17 +91,13 @@ HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBri
     }
     SafeArray array(static_cast<std::uint32_t>(high[0] - low[0] + 1),
                     static_cast<std::uint32_t>(high[1] - low[1] + 1));
-    HRESULT hr = SafeArrayLock(sa);
-    for (std::uint32_t row = 0; SUCCEEDED(hr) && row < array.Rows(); ++row) {
-        for (std::uint32_t column = 0; SUCCEEDED(hr) && column < array.Columns(); ++column) {
-            LONG index[2] = {low[0] + static_cast<LONG>(row), low[1] + static_cast<LONG>(column)};
-            void* element = nullptr;
-            hr = SafeArrayPtrOfIndex(sa, index, &element);
-            if (SUCCEEDED(hr))
-                hr = FromVariant(*static_cast<::VARIANT*>(element), array.At(row, column), bridge);
-        }
-    }
-    SafeArrayUnlock(sa);
+    ::VARIANT* data = nullptr;
+    HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
+    const std::size_t rows = array.Rows();
+    for (std::uint32_t row = 0; SUCCEEDED(hr) && row < array.Rows(); ++row)
+        for (std::uint32_t column = 0; SUCCEEDED(hr) && column < array.Columns(); ++column)
+            hr = FromVariant(data[row + column * rows], array.At(row, column), bridge);
+    if (data) SafeArrayUnaccessData(sa);
     if (SUCCEEDED(hr)) out.SetArray(std::move(array));
     return hr;
 }
@@ -108,8 +134,7 @@ HRESULT ToVariant(const ledgra::Variant& value, ::VARIANT& out, const VariantBri
             out.scode = value.scode();
             return S_OK;
         case ledgra::VT_BSTR: {
-            const std::wstring wide = Widen(value.bstrVal(), bridge.codePage);
-            out.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+            out.bstrVal = NewBstr(value.bstrVal(), bridge.codePage);
             if (out.bstrVal == nullptr) return E_OUTOFMEMORY;
             out.vt = ::VT_BSTR;
             return S_OK;

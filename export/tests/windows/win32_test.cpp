@@ -3,6 +3,7 @@
 // answered by a thread that finds them and presses their buttons.
 #include <ledgra/LedgraInterface.h>
 
+#include "automation/win32/ComVariant.h"
 #include "interaction/win32/Win32Interaction.h"
 #include "registry/ClassRegistry.h"
 
@@ -45,6 +46,41 @@ TEST(Win32Seams, ProgIDExistsOpensTheKeyUnderHkeyClassesRoot) {
     EXPECT_EQ(table.ProgIDExists("ledgra.win32seamtest", message), 1);
     EXPECT_EQ(message, ledgra::SystemMessageText(ERROR_SUCCESS));
     RegDeleteKeyA(HKEY_CLASSES_ROOT, progId);
+}
+
+TEST(Win32Variants, BlocksLieInTheSafeArrayAsTheSystemIndexesThem) {
+    const ledgra::win32::VariantBridge utf8{CP_UTF8, nullptr, nullptr};
+    ledgra::SafeArray block(2, 3);
+    for (std::uint32_t r = 0; r < 2; ++r)
+        for (std::uint32_t c = 0; c < 3; ++c) block.At(r, c).SetI4(static_cast<std::int32_t>(r * 10 + c));
+    block.At(1, 2).SetString(std::string("caf\xC3\xA9 \xE2\x82\xAC"));
+    ledgra::Variant value;
+    value.SetArray(std::move(block));
+
+    ::VARIANT sent;
+    VariantInit(&sent);
+    ASSERT_EQ(ledgra::win32::ToVariant(value, sent, utf8), S_OK);
+    ASSERT_EQ(sent.vt, ::VT_ARRAY | ::VT_VARIANT);
+    for (LONG r = 0; r < 2; ++r) {
+        for (LONG c = 0; c < 3; ++c) {
+            LONG index[2] = {r, c};
+            ::VARIANT element;
+            VariantInit(&element);
+            ASSERT_EQ(SafeArrayGetElement(sent.parray, index, &element), S_OK);
+            if (r == 1 && c == 2)
+                EXPECT_EQ(std::wstring(element.bstrVal, SysStringLen(element.bstrVal)), L"caf\u00e9 \u20ac");
+            else
+                EXPECT_EQ(element.lVal, r * 10 + c);
+            VariantClear(&element);
+        }
+    }
+    ledgra::Variant back;
+    ASSERT_EQ(ledgra::win32::FromVariant(sent, back, utf8), S_OK);
+    ASSERT_NE(back.parray(), nullptr);
+    EXPECT_EQ(back.parray()->At(0, 1).lVal(), 1);
+    EXPECT_EQ(back.parray()->At(1, 0).lVal(), 10);
+    EXPECT_EQ(back.parray()->At(1, 2).bstrVal(), "caf\xC3\xA9 \xE2\x82\xAC");
+    VariantClear(&sent);
 }
 
 // Waits for a top-level dialog of this process with the given title and hands
