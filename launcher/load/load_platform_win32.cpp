@@ -31,10 +31,10 @@ Win32LoadPlatform::~Win32LoadPlatform()
 
 void Win32LoadPlatform::DiscardCopy()
 {
-    if (!m_strCopy.empty()) {
-        ::DeleteFileA(m_strCopy.c_str());
+    if (!copy_.empty()) {
+        ::DeleteFileA(copy_.c_str());
     }
-    m_strCopy.clear();
+    copy_.clear();
 }
 
 DWORD Win32LoadPlatform::GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file)
@@ -61,35 +61,34 @@ std::FILE* Win32LoadPlatform::OpenForUpdate(const std::string& path)
 void Win32LoadPlatform::BeginWrites(const std::string& path)
 {
     DiscardCopy();
-    m_strClient = path;
-    m_strCopy = MakeUniqueFile(FolderOf(path));
-    if (!m_strCopy.empty() && !::CopyFileA(path.c_str(), m_strCopy.c_str(), FALSE)) {
+    client_ = path;
+    copy_ = MakeUniqueFile(FolderOf(path));
+    if (!copy_.empty() && !::CopyFileA(path.c_str(), copy_.c_str(), FALSE)) {
         DiscardCopy();
     }
 }
 
 BOOL Win32LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
 {
-    if (m_strClient != file) {
+    if (client_ != file) {
         return ::WritePrivateProfileStringA(section, key, value, file);
     }
-    if (m_strCopy.empty()) {
+    if (copy_.empty()) {
         return FALSE;  // the copy could not be made: nothing may reach the file itself
     }
-    return ::WritePrivateProfileStringA(section, key, value, m_strCopy.c_str());
+    return ::WritePrivateProfileStringA(section, key, value, copy_.c_str());
 }
 
 bool Win32LoadPlatform::CommitWrites()
 {
-    if (m_strCopy.empty()) {
+    if (copy_.empty()) {
         return false;
     }
-    if (!::MoveFileExA(m_strCopy.c_str(), m_strClient.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExA(copy_.c_str(), client_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DiscardCopy();
         return false;
     }
-    m_strCopy.clear();
+    copy_.clear();
     return true;
 }
 

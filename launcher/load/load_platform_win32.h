@@ -40,8 +40,8 @@ public:
 private:
     void DiscardCopy();
 
-    std::string m_strClient;  // the file of BeginWrites
-    std::string m_strCopy;    // its copy beside it, empty when none could be made
+    std::string client_;  // the file of BeginWrites
+    std::string copy_;    // its copy beside it, empty when none could be made
 };
 
 }  // namespace ardmon

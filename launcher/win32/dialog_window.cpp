@@ -27,7 +27,7 @@ bool CDialogWnd::CreateHidden()
 {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
     HRSRC found =
-        ::FindResourceA(instance, MAKEINTRESOURCEA(m_nTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+        ::FindResourceA(instance, MAKEINTRESOURCEA(template_id_), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
     HGLOBAL loaded = found != nullptr ? ::LoadResource(instance, found) : nullptr;
     const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
     const DWORD size = found != nullptr ? ::SizeofResource(instance, found) : 0;
@@ -38,13 +38,13 @@ bool CDialogWnd::CreateHidden()
     std::memcpy(copy.data(), bytes, size);
     WORD head[2];
     std::memcpy(head, copy.data(), sizeof head);
-    const size_t styleOffset = (head[0] == 1 && head[1] == 0xFFFF) ? kExStyleOffset : kClassicStyleOffset;
+    const size_t style_offset = (head[0] == 1 && head[1] == 0xFFFF) ? kExStyleOffset : kClassicStyleOffset;
     DWORD style;
-    std::memcpy(&style, reinterpret_cast<char*>(copy.data()) + styleOffset, sizeof style);
+    std::memcpy(&style, reinterpret_cast<char*>(copy.data()) + style_offset, sizeof style);
     style &= ~static_cast<DWORD>(WS_VISIBLE);
-    std::memcpy(reinterpret_cast<char*>(copy.data()) + styleOffset, &style, sizeof style);
+    std::memcpy(reinterpret_cast<char*>(copy.data()) + style_offset, &style, sizeof style);
 
-    return ::CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), m_hOwner,
+    return ::CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), owner_,
                                         DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 

@@ -96,10 +96,10 @@ TEST_F(MainWindowTest, ShowsTheRecordedLoad)
     ASSERT_TRUE(Start());
     EXPECT_EQ(CurrentEnvironment(), "halvoclient.ini<>");
 
-    const std::string longName(120, 'x');
-    MakeWorkstation("[HALVO_LAUNCHER]\r\nLast Loaded File=" + longName + "\r\n");
+    const std::string long_name(120, 'x');
+    MakeWorkstation("[HALVO_LAUNCHER]\r\nLast Loaded File=" + long_name + "\r\n");
     ASSERT_TRUE(Start());
-    EXPECT_EQ(CurrentEnvironment(), "halvoclient.ini<" + longName.substr(0, 99) + ">");
+    EXPECT_EQ(CurrentEnvironment(), "halvoclient.ini<" + long_name.substr(0, 99) + ">");
 }
 
 TEST_F(MainWindowTest, LoadMergesTheProfileRecordsItAndShowsIt)

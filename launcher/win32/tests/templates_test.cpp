@@ -26,21 +26,21 @@ public:
         HINSTANCE instance = ::GetModuleHandleA(nullptr);
         HRSRC found = ::FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
         if (found != nullptr) {
-            m_bytes = static_cast<const unsigned char*>(::LockResource(::LoadResource(instance, found)));
-            m_size = ::SizeofResource(instance, found);
+            bytes_ = static_cast<const unsigned char*>(::LockResource(::LoadResource(instance, found)));
+            size_ = ::SizeofResource(instance, found);
         }
     }
 
     std::vector<std::string> Lines()
     {
         std::vector<std::string> lines;
-        if (m_bytes == nullptr || Word() != 1 || Word() != 0xFFFF) return lines;
+        if (bytes_ == nullptr || Word() != 1 || Word() != 0xFFFF) return lines;
         Dword();  // help id
-        const DWORD exStyle = Dword();
+        const DWORD ex_style = Dword();
         const DWORD style = Dword();
         const int items = Word();
         std::ostringstream dialog;
-        dialog << Rect() << " style " << std::hex << style << " ex " << exStyle << std::dec;
+        dialog << Rect() << " style " << std::hex << style << " ex " << ex_style << std::dec;
         SzOrOrd();  // menu
         SzOrOrd();  // class
         dialog << " \"" << Sz() << "\"";
@@ -52,16 +52,16 @@ public:
         font << "font " << points << " " << weight << " \"" << Sz() << "\"";
         lines.push_back(font.str());
         for (int i = 0; i < items; ++i) {
-            m_pos = (m_pos + 3) & ~size_t{3};
+            pos_ = (pos_ + 3) & ~size_t{3};
             Dword();  // help id
-            const DWORD itemEx = Dword();
-            const DWORD itemStyle = Dword();
+            const DWORD item_ex = Dword();
+            const DWORD item_style = Dword();
             const std::string rect = Rect();
-            const auto itemId = static_cast<int>(Dword());
+            const auto item_id = static_cast<int>(Dword());
             std::ostringstream item;
-            item << itemId << " " << ClassName() << " \"" << SzOrOrd() << "\" " << rect << " style "
-                 << std::hex << itemStyle << " ex " << itemEx;
-            m_pos += Word();  // creation data
+            item << item_id << " " << ClassName() << " \"" << SzOrOrd() << "\" " << rect << " style "
+                 << std::hex << item_style << " ex " << item_ex;
+            pos_ += Word();  // creation data
             lines.push_back(item.str());
         }
         return lines;
@@ -71,8 +71,8 @@ private:
     unsigned Word()
     {
         WORD w = 0;
-        if (m_pos + 2 <= m_size) std::memcpy(&w, m_bytes + m_pos, 2);
-        m_pos += 2;
+        if (pos_ + 2 <= size_) std::memcpy(&w, bytes_ + pos_, 2);
+        pos_ += 2;
         return w;
     }
     DWORD Dword()
@@ -101,7 +101,7 @@ private:
         const unsigned first = Word();
         if (first == 0) return std::string();
         if (first == 0xFFFF) return "#" + std::to_string(Word());
-        m_pos -= 2;
+        pos_ -= 2;
         return Sz();
     }
     // A class name; windres writes it in capitals, and window classes are
@@ -114,9 +114,9 @@ private:
         return name;
     }
 
-    const unsigned char* m_bytes = nullptr;
-    size_t m_size = 0;
-    size_t m_pos = 0;
+    const unsigned char* bytes_ = nullptr;
+    size_t size_ = 0;
+    size_t pos_ = 0;
 };
 
 std::string Hex(DWORD value)

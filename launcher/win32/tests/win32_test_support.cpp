@@ -115,7 +115,7 @@ void PressKey(HWND control, WPARAM key)
     theApp.PumpWaitingMessages();
 }
 
-WorkstationTest::WorkstationTest() : m_previous(fs::current_path())
+WorkstationTest::WorkstationTest() : previous_(fs::current_path())
 {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
     dir = fs::temp_directory_path() / ("ardmon-" + std::to_string(::GetCurrentProcessId()) + "-" +
@@ -133,7 +133,7 @@ WorkstationTest::~WorkstationTest()
     theApp.m_strIniFile.clear();
     theApp.SetInteraction(nullptr);
     theApp.PumpWaitingMessages();
-    fs::current_path(m_previous);
+    fs::current_path(previous_);
     std::error_code ignored;
     fs::remove_all(dir, ignored);
 }

@@ -69,7 +69,7 @@ protected:
     std::unique_ptr<CArdmonDlg> dlg;
 
 private:
-    std::filesystem::path m_previous;
+    std::filesystem::path previous_;
 };
 
 }  // namespace ardmon::win32::test
