@@ -65,8 +65,11 @@ int Win32Interaction::AfxMessageBox(const std::string& text, unsigned type, unsi
     return ::MessageBoxA(GetActiveWindow(), text.c_str(), ProgramTitle(module).c_str(), type);
 }
 
+// Owned by the host's active window (rather than by none), so the host's
+// windows take no input while the box is up and an export cannot be started
+// again from under it.
 int Win32Interaction::MessageBoxA(const std::string& text, const std::string& caption, unsigned type) {
-    return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+    return ::MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), type);
 }
 
 }  // namespace ledgra::win32

@@ -1,6 +1,6 @@
 // The system's own dialogs: GetSaveFileNameA for the save dialog, MessageBoxA
-// for message boxes. AfxMessageBox boxes are owned by the host's active window
-// and captioned with the host's title (its executable's name without
+// for message boxes, both owned by the host's active window. AfxMessageBox
+// boxes are captioned with the host's title (its executable's name without
 // extension), with the icon the framework adds when the type has none.
 #pragma once
 

@@ -126,10 +126,25 @@ TEST(Win32Dialogs, TheSystemsSaveDialogAppendsTheDefaultExtension) {
 }
 
 TEST(Win32Dialogs, MessageBoxesCarryTheirCaptionsAndAnswerWithTheButtonPressed) {
+    // The host's window: boxes are owned by it and it takes no input meanwhile.
+    HWND host = CreateWindowExA(0, "STATIC", "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(host, nullptr);
+    SetForegroundWindow(host);
+    SetActiveWindow(host);
+    bool owned = false, hostDisabled = false;
     Win32Interaction ui;
-    std::thread user = AnswerWhenShown("Server Error", [](HWND dialog) { Press(dialog, IDOK); });
+    std::thread user = AnswerWhenShown("Server Error", [&](HWND dialog) {
+        owned = GetWindow(dialog, GW_OWNER) == host;
+        hostDisabled = !IsWindowEnabled(host);
+        Press(dialog, IDOK);
+    });
     EXPECT_EQ(ui.MessageBoxA("Run-time error '1004':\n\nno room", "Server Error", 0x10000), IDOK);
     user.join();
+    EXPECT_TRUE(owned);
+    EXPECT_TRUE(hostDisabled);
+    EXPECT_TRUE(IsWindowEnabled(host));
+    DestroyWindow(host);
 
     char module[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, module, sizeof module);
