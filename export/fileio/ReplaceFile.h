@@ -9,14 +9,20 @@
 // No process-wide state (umask, locale, working directory) is touched.
 #pragma once
 
-#include <sys/types.h>
-
 #include <memory>
 #include <string>
 #include <string_view>
 
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
+
 namespace ledgra::fileio {
 
+// Replaces path's content with content in one step.
+bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& error);
+
+#ifndef _WIN32
 class FileReplacement {
 public:
     // Starts replacing path: null with error set when it cannot be written.
@@ -53,9 +59,6 @@ private:
     off_t length_ = 0;
 };
 
-// Replaces path's content with content in one step.
-bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& error);
-
 // The system calls the replacement makes, replaceable by tests (the members
 // left null use the real ones).
 struct SystemCalls {
@@ -68,5 +71,6 @@ struct SystemCalls {
 };
 // Installs calls for a test; a default-constructed SystemCalls restores the real ones.
 void SetSystemCallsForTesting(const SystemCalls& calls);
+#endif
 
 }  // namespace ledgra::fileio

@@ -1,6 +1,10 @@
 #include "object/TextExport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -18,6 +22,17 @@ constexpr std::size_t kHugePage = std::size_t{1} << 21;
 constexpr std::size_t kFirstBlock = kHugePage;
 constexpr std::size_t kLargestBlock = std::size_t{1} << 24;  // 16 MiB
 
+#ifdef _WIN32
+// Windows commits the block's pages as they are first touched; large pages
+// need a privilege a user rarely has, so they are not asked for.
+char* MapBlock(std::size_t capacity) {
+    void* p = ::VirtualAlloc(nullptr, capacity, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (p == nullptr) throw std::bad_alloc();
+    return static_cast<char*>(p);
+}
+
+void UnmapBlock(char* block, std::size_t) { ::VirtualFree(block, 0, MEM_RELEASE); }
+#else
 char* MapBlock(std::size_t capacity) {
     const std::size_t length = capacity + kHugePage;
     void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -34,6 +49,9 @@ char* MapBlock(std::size_t capacity) {
     return block;
 }
 
+void UnmapBlock(char* block, std::size_t capacity) { ::munmap(block, capacity); }
+#endif
+
 }  // namespace
 
 bool NeedsQuotes(std::string_view text) {
@@ -45,7 +63,7 @@ bool NeedsQuotes(std::string_view text) {
 }
 
 TextBuffer::~TextBuffer() {
-    for (const Block& b : blocks_) ::munmap(b.data, b.capacity);
+    for (const Block& b : blocks_) UnmapBlock(b.data, b.capacity);
 }
 
 void TextBuffer::CloseBlock() {

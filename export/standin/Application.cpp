@@ -70,7 +70,11 @@ bool Stat(const std::string& path, FileStamp& stamp) {
     stamp.device = st.st_dev;
     stamp.inode = st.st_ino;
     stamp.size = st.st_size;
+#ifdef _WIN32
+    stamp.mtimeNs = std::int64_t{st.st_mtime} * 1000000000;
+#else
     stamp.mtimeNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+#endif
     return true;
 }
 

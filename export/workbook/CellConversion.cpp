@@ -7,6 +7,18 @@
 #include <limits>
 #include <string>
 
+#ifdef _WIN32
+// The C runtime's spellings of the POSIX per-locale calls.
+using locale_t = _locale_t;
+#define LC_ALL_MASK LC_ALL
+static locale_t newlocale(int category, const char* name, locale_t) {
+    return ::_create_locale(category, name);
+}
+static double strtod_l(const char* text, char** end, locale_t locale) {
+    return ::_strtod_l(text, end, locale);
+}
+#endif
+
 namespace ledgra::workbook {
 
 namespace {

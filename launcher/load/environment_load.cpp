@@ -1,5 +1,6 @@
 #include "environment_load.h"
 
+#include <memory>
 #include <vector>
 
 #include "parse_rules.h"
@@ -9,15 +10,8 @@ namespace ardmon {
 namespace {
 
 // Closes the client stream on every way out of the load.
-class StreamCloser {
-public:
-    explicit StreamCloser(std::FILE* stream) : stream_(stream) {}
-    ~StreamCloser() { std::fclose(stream_); }
-    StreamCloser(const StreamCloser&) = delete;
-    StreamCloser& operator=(const StreamCloser&) = delete;
-
-private:
-    std::FILE* stream_;
+struct StreamCloser {
+    void operator()(std::FILE* stream) const { std::fclose(stream); }
 };
 
 }  // namespace
@@ -34,12 +28,11 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
     const std::string profile_path = JoinPath(JoinPath(work_dir, kProfileFolder), profile_name);
     const std::string client_path = JoinPath(work_dir, kClientFile);
 
-    std::FILE* client = platform.OpenForUpdate(client_path);
+    std::unique_ptr<std::FILE, StreamCloser> client(platform.OpenForUpdate(client_path));
     if (client == nullptr) {
         window.ShowMessage("can not open halvoclient.ini in this directory");
         return;
     }
-    StreamCloser closer(client);
 
     std::vector<char> names(kNamesBufferSize);
     std::vector<char> content(kSectionBufferSize);
@@ -78,6 +71,9 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
                                         client_path.c_str());
     platform.WritePrivateProfileStringA(kRecordSection, kRecordTimeKey, time_text.c_str(),
                                         client_path.c_str());
+    // The stream is closed first: Windows does not replace a file that is
+    // still open.
+    client.reset();
     if (!platform.CommitWrites()) {
         // The client file is as it was before the load: say so rather than
         // report a success that did not happen.

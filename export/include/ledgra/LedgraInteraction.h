@@ -10,7 +10,12 @@
 namespace ledgra {
 
 // Windows dialog results and message box types, with their Windows values.
+// Where <windows.h> (or <commdlg.h>) came first, its macros of the same names
+// and values stand in for them (write IDOK, not ledgra::IDOK, there).
+#ifndef IDOK
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+#endif
+#ifndef MB_OK
 enum : unsigned {
     MB_OK = 0x0,
     MB_YESNO = 0x4,
@@ -18,7 +23,10 @@ enum : unsigned {
     MB_DEFBUTTON2 = 0x100,
     MB_SETFOREGROUND = 0x10000,
 };
+#endif
+#ifndef OFN_OVERWRITEPROMPT
 enum : unsigned { OFN_OVERWRITEPROMPT = 0x2, OFN_HIDEREADONLY = 0x4 };
+#endif
 
 // A save dialog as the export asks for it, in the terms of the Windows one.
 struct SaveDialogRequest {

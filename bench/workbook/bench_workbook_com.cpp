@@ -1,0 +1,104 @@
+// WriteToExcel on Windows (run under wine): the 131070 x 10 table of
+// bench_workbook exported once to the stand-in application linked into this
+// program (the in-process path) and once to the same stand-in as a COM server
+// registered as "Excel.Application" (the COM path: CoCreateInstance and
+// IDispatch::Invoke with VARIANTs), in the same run. Prints both times; the
+// last line is
+//   windows-inprocess-seconds=A windows-com-seconds=B com-overhead-percent=P
+//
+//   bench_workbook_com.exe SERVER_DLL [ROWS]
+#include <ledgra/LedgraInteraction.h>
+#include <ledgra/LedgraInterface.h>
+
+#include "BenchTable.h"
+#include "registry/ClassRegistry.h"
+#include "standin/Standin.h"
+#include "workbook/WorkbookExport.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using namespace ledgra::bench;
+
+class ScriptedSave : public ledgra::Interaction {
+public:
+    explicit ScriptedSave(std::string path) : path_(std::move(path)) {}
+    int SaveDialog(const ledgra::SaveDialogRequest&, std::string& pathOut) override {
+        pathOut = path_;
+        return IDOK;
+    }
+    int AfxMessageBox(const std::string& text, unsigned, unsigned) override {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        return IDOK;
+    }
+    int MessageBoxA(const std::string& text, const std::string& caption, unsigned) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return IDOK;
+    }
+
+private:
+    std::string path_;
+};
+
+// Seconds of one export, or a negative number when it failed.
+double Export(int rows, const std::string& path, const char* progId) {
+    CLedgraInterface table(rows, kColumns);
+    table.InitColumnTextRtn(&CellText);
+    table.m_pUserData = &table;
+    ScriptedSave ui(path);
+    ledgra::SetInteraction(&ui);
+    const auto start = std::chrono::steady_clock::now();
+    const int result = progId ? ledgra::workbook::WriteToExcelWith(table, progId) : table.WriteToExcel();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ledgra::SetInteraction(nullptr);
+    return result == 1 ? seconds : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const int rows = argc > 2 ? std::atoi(argv[2]) : 131070;
+    HMODULE server = LoadLibraryA(argv[1]);
+    auto registerServer = server ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+                                       reinterpret_cast<void*>(GetProcAddress(server, "DllRegisterServer")))
+                                 : nullptr;
+    if (!registerServer || FAILED(registerServer())) {
+        std::fprintf(stderr, "cannot register %s\n", argv[1]);
+        return 1;
+    }
+    ledgra::ClassRegistry::Instance().Register("Ledgra.InProcess",
+                                               [] { return ledgra::standin::NewApplication(); });
+
+    char folder[MAX_PATH] = "";
+    GetTempPathA(sizeof folder, folder);
+    const std::string inProcessPath = std::string(folder) + "bench-inprocess.xls";
+    const std::string comPath = std::string(folder) + "bench-com.xls";
+    // Alternating, best of two each, so neither path pays for a cold start alone.
+    double inProcess = 1e9, com = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        const double a = Export(rows, inProcessPath, "Ledgra.InProcess");
+        const double b = Export(rows, comPath, nullptr);
+        if (a < 0 || b < 0) {
+            std::fprintf(stderr, "WriteToExcel failed\n");
+            return 1;
+        }
+        inProcess = a < inProcess ? a : inProcess;
+        com = b < com ? b : com;
+    }
+    DeleteFileA(inProcessPath.c_str());
+    DeleteFileA(comPath.c_str());
+    const double cells = static_cast<double>(rows) * kColumns;
+    std::printf("Windows (wine), %d rows x %d columns:\n", rows, kColumns);
+    std::printf("  in-process stand-in: %.3f s  %.0f cells/s\n", inProcess, cells / inProcess);
+    std::printf("  through COM:         %.3f s  %.0f cells/s\n", com, cells / com);
+    std::printf("windows-inprocess-seconds=%.3f windows-com-seconds=%.3f com-overhead-percent=%.1f\n",
+                inProcess, com, (com / inProcess - 1) * 100);
+    return 0;
+}

@@ -1,0 +1,148 @@
+// WriteToExcel through the system's COM under wine. ComRegistered runs where
+// the stand-in server is registered as "Excel.Application" (regsvr32) and
+// leaves workbooks for check_com_xls.py; ComNotRegistered runs where nothing
+// is registered under that ProgID.
+#include <ledgra/LedgraInteraction.h>
+#include <ledgra/LedgraInterface.h>
+
+#include "workbook/WorkbookExport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Shown {
+    std::string text, caption;
+    unsigned type;
+};
+
+// Answers the dialogs from a script and notes what was asked.
+class Script final : public ledgra::Interaction {
+public:
+    std::vector<std::string> saves;  // paths for the save dialogs, in order
+    int answer = ledgra::IDNO;       // for questions
+    std::vector<ledgra::SaveDialogRequest> requests;
+    std::vector<Shown> shown;
+
+    int SaveDialog(const ledgra::SaveDialogRequest& request, std::string& path) override {
+        requests.push_back(request);
+        if (requests.size() > saves.size()) return ledgra::IDCANCEL;
+        path = saves[requests.size() - 1];
+        return ledgra::IDOK;
+    }
+    int AfxMessageBox(const std::string& text, unsigned type, unsigned) override {
+        shown.push_back({text, "", type});
+        return (type & 0xF) == ledgra::MB_YESNO ? answer : ledgra::IDOK;
+    }
+    int MessageBoxA(const std::string& text, const std::string& caption, unsigned type) override {
+        shown.push_back({text, caption, type});
+        return ledgra::IDOK;
+    }
+};
+
+// Header codes 1 int, 2 double, 3 text, 4 long, 10 general; data from the row number.
+int Cell(void*, int row, int column, std::string& text, int* type) {
+    static const char* const titles[] = {"Id", "Price", "Code", "Volume", "Note"};
+    static const int codes[] = {1, 2, 3, 4, 10};
+    if (row == 0) {
+        text = titles[column];
+        *type = codes[column];
+        return 0;
+    }
+    switch (column) {
+        case 0:
+            text = std::to_string(row);
+            break;
+        case 1:
+            text = std::to_string(row) + ".25";
+            break;
+        case 2:
+            text = "007";
+            break;
+        case 3:
+            text = std::to_string(row * 1000L);
+            break;
+        default:
+            text = row == 1 ? std::string(40000, 'x') : "n" + std::to_string(row);
+            break;
+    }
+    return 0;
+}
+
+int Export(Script& ui, int rows, int columns, bool workbook = true) {
+    CLedgraInterface table(rows, columns);
+    table.InitColumnTextRtn(&Cell);
+    table.m_pUserData = &table;
+    ledgra::SetInteraction(&ui);
+    const int result = workbook ? table.WriteToExcel() : table.WriteToTextFile();
+    ledgra::SetInteraction(nullptr);
+    return result;
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const std::string kOut = LEDGRA_COM_OUT;
+
+TEST(ComRegistered, TheRegistryAnswersAndTheWorkbookIsWrittenThroughCom) {
+    CLedgraInterface probe(1, 1);
+    std::string message;
+    EXPECT_EQ(probe.ProgIDExists("Excel.Application", message), 1);
+
+    Script ui;
+    ui.saves = {kOut + "/Trades.xls"};
+    ASSERT_EQ(Export(ui, 65536, 4), 1);  // 65,535 data rows: two sheets
+    ASSERT_EQ(ui.requests.size(), 1u);
+    EXPECT_EQ(ui.requests[0].filter, ledgra::workbook::kWorkbookFilter);
+    for (const Shown& s : ui.shown) ADD_FAILURE() << s.caption << ": " << s.text;
+}
+
+TEST(ComRegistered, ASaveStepErrorOfTheServerIsShownOncePerSheetAndTheExportGoesOn) {
+    Script ui;
+    ui.saves = {kOut + "/TooLong.xls"};  // row 1 holds a text too long for the file format
+    ASSERT_EQ(Export(ui, 65536, 5), 1);
+    ASSERT_GE(ui.shown.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(ui.shown[i].caption, "Server Error");
+        EXPECT_EQ(ui.shown[i].type, 0x10000u);
+        EXPECT_EQ(ui.shown[i].text.rfind("Run-time error '1004':\n\n", 0), 0u) << ui.shown[i].text;
+    }
+    for (std::size_t i = 2; i < ui.shown.size(); ++i)
+        ADD_FAILURE() << ui.shown[i].caption << ": " << ui.shown[i].text;
+}
+
+TEST(ComNotRegistered, TheUserIsOfferedATextExportInstead) {
+    CLedgraInterface probe(1, 1);
+    std::string message;
+    EXPECT_EQ(probe.ProgIDExists("Excel.Application", message), 0);
+    EXPECT_FALSE(message.empty());  // the system's text for ERROR_FILE_NOT_FOUND
+
+    const std::string question = "Excel not installed in the system.\nDO you want to save as Text file?";
+    Script no;
+    no.saves = {kOut + "/No.xls"};
+    EXPECT_EQ(Export(no, 3, 2), 0);
+    ASSERT_EQ(no.requests.size(), 1u);
+    EXPECT_EQ(no.requests[0].filter, ledgra::workbook::kTextOnlyFilter);
+    ASSERT_EQ(no.shown.size(), 1u);
+    EXPECT_EQ(no.shown[0].text, question);
+    EXPECT_EQ(no.shown[0].type, 0x124u);
+
+    Script yes;
+    yes.answer = ledgra::IDYES;
+    yes.saves = {kOut + "/Yes.xls", kOut + "/Yes.txt"};
+    EXPECT_EQ(Export(yes, 3, 2), 1);
+    ASSERT_EQ(yes.requests.size(), 2u);  // the text export asks again
+    EXPECT_EQ(Read(kOut + "/Yes.txt"), "1,1.25\r\n2,2.25\r\n3,3.25\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+#!/bin/sh
+# consume_zip.sh ZIP CONSUMER_SOURCE TOOLCHAIN_FILE
+# Unpacks the Windows package, builds the consumer example against it with
+# MinGW-w64 (find_package and pkg-config) and runs it under wine.
+set -eu
+zip=$1 consumer=$2 toolchain=$3
+work=$(mktemp -d "${TMPDIR:-/tmp}/ledgra-zip-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+(cd "$work" && cmake -E tar xf "$zip")
+prefix=$(echo "$work"/ledgra-*-win64)
+for f in bin/ledgra.dll lib/libledgra.dll.a include/ledgra/LedgraInterface.h \
+         lib/cmake/Ledgra/LedgraConfig.cmake lib/pkgconfig/ledgra.pc; do
+  test -f "$prefix/$f" || { echo "missing $f" >&2; exit 1; }
+done
+
+printf 'HALV,100,12.50\r\nARDM,-5,3.25\r\nVOVU,"1,000",Note "B"\r\n' > "$work/expected.csv"
+
+echo "== find_package(Ledgra)"
+cmake -S "$consumer" -B "$work/cmake-build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" \
+      -DCMAKE_EXE_LINKER_FLAGS=-static  # the C++ runtime linked in, as ledgra.dll has it
+cmake --build "$work/cmake-build"
+cp "$prefix/bin/ledgra.dll" "$work/cmake-build/"
+wine "$work/cmake-build/ledgra_consumer.exe" "Z:$work/cmake.csv"
+cmp "$work/expected.csv" "$work/cmake.csv"
+
+echo "== pkg-config ledgra"
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig" PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
+test "$(pkg-config --modversion ledgra)" = 1.0.0
+mkdir "$work/pc"
+# shellcheck disable=SC2046
+x86_64-w64-mingw32-g++-posix -std=c++17 $(pkg-config --cflags ledgra) "$consumer/main.cpp" \
+    -o "$work/pc/consumer.exe" $(pkg-config --libs ledgra)
+# This one uses the MinGW runtime DLLs, which ship beside it.
+cp "$prefix/bin/ledgra.dll" "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)" \
+   "$(x86_64-w64-mingw32-g++-posix -print-file-name=libgcc_s_seh-1.dll)" \
+   /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$work/pc/"
+wine "$work/pc/consumer.exe" "Z:$work/pc.csv"
+cmp "$work/expected.csv" "$work/pc.csv"
+echo "the Windows package works from $zip"

@@ -1,0 +1,158 @@
+// The Windows seams against the system itself: the registry, the system texts,
+// the filter list, and the real Save dialog and message boxes (under Xvfb),
+// answered by a thread that finds them and presses their buttons.
+#include <ledgra/LedgraInterface.h>
+
+#include "automation/win32/ComVariant.h"
+#include "interaction/win32/Win32Interaction.h"
+#include "registry/ClassRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+using ledgra::win32::ProgramTitle;
+using ledgra::win32::SystemFilter;
+using ledgra::win32::Win32Interaction;
+
+TEST(Win32Seams, TheFilterListAndTheProgramTitleInTheSystemsTerms) {
+    EXPECT_EQ(SystemFilter("CSV Files(*.csv)|*.csv|All Files (*.*)|*.*||"),
+              std::string("CSV Files(*.csv)\0*.csv\0All Files (*.*)\0*.*\0\0\0\0", 46));
+    EXPECT_EQ(SystemFilter("A|*.a"), std::string("A\0*.a\0\0", 7));
+    EXPECT_EQ(ProgramTitle("C:\\Apps\\Blotter.exe"), "Blotter");
+    EXPECT_EQ(ProgramTitle("Z:/x.y/Blotter.v2.exe"), "Blotter.v2");
+    EXPECT_EQ(ProgramTitle("NoExtension"), "NoExtension");
+}
+
+TEST(Win32Seams, ProgIDExistsOpensTheKeyUnderHkeyClassesRoot) {
+    const char* progId = "Ledgra.Win32SeamTest";
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, progId);
+    CLedgraInterface table(1, 1);
+    std::string message;
+    EXPECT_EQ(table.ProgIDExists(progId, message), 0);
+    EXPECT_EQ(message, ledgra::SystemMessageText(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(message.empty());
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, progId, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(table.ProgIDExists("ledgra.win32seamtest", message), 1);
+    EXPECT_EQ(message, ledgra::SystemMessageText(ERROR_SUCCESS));
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, progId);
+}
+
+TEST(Win32Variants, BlocksLieInTheSafeArrayAsTheSystemIndexesThem) {
+    const ledgra::win32::VariantBridge utf8{CP_UTF8, nullptr, nullptr};
+    ledgra::SafeArray block(2, 3);
+    for (std::uint32_t r = 0; r < 2; ++r)
+        for (std::uint32_t c = 0; c < 3; ++c) block.At(r, c).SetI4(static_cast<std::int32_t>(r * 10 + c));
+    block.At(1, 2).SetString(std::string("caf\xC3\xA9 \xE2\x82\xAC"));
+    ledgra::Variant value;
+    value.SetArray(std::move(block));
+
+    ::VARIANT sent;
+    VariantInit(&sent);
+    ASSERT_EQ(ledgra::win32::ToVariant(value, sent, utf8), S_OK);
+    ASSERT_EQ(sent.vt, ::VT_ARRAY | ::VT_VARIANT);
+    for (LONG r = 0; r < 2; ++r) {
+        for (LONG c = 0; c < 3; ++c) {
+            LONG index[2] = {r, c};
+            ::VARIANT element;
+            VariantInit(&element);
+            ASSERT_EQ(SafeArrayGetElement(sent.parray, index, &element), S_OK);
+            if (r == 1 && c == 2)
+                EXPECT_EQ(std::wstring(element.bstrVal, SysStringLen(element.bstrVal)), L"caf\u00e9 \u20ac");
+            else
+                EXPECT_EQ(element.lVal, r * 10 + c);
+            VariantClear(&element);
+        }
+    }
+    ledgra::Variant back;
+    ASSERT_EQ(ledgra::win32::FromVariant(sent, back, utf8), S_OK);
+    ASSERT_NE(back.parray(), nullptr);
+    EXPECT_EQ(back.parray()->At(0, 1).lVal(), 1);
+    EXPECT_EQ(back.parray()->At(1, 0).lVal(), 10);
+    EXPECT_EQ(back.parray()->At(1, 2).bstrVal(), "caf\xC3\xA9 \xE2\x82\xAC");
+    VariantClear(&sent);
+}
+
+// Waits for a top-level dialog of this process with the given title and hands
+// it to answer; false when none appeared in time.
+template <class Answer>
+std::thread AnswerWhenShown(const std::string& title, Answer answer) {
+    return std::thread([title, answer] {
+        for (int i = 0; i < 300; ++i) {
+            if (HWND dialog = FindWindowA("#32770", title.c_str()); dialog && IsWindowVisible(dialog)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                answer(dialog);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ADD_FAILURE() << "no window \"" << title << "\" appeared";
+    });
+}
+
+void Press(HWND dialog, int button) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
+
+TEST(Win32Dialogs, TheSystemsSaveDialogAppendsTheDefaultExtension) {
+    char folder[MAX_PATH] = "";
+    GetTempPathA(sizeof folder, folder);
+    const std::string typed = std::string(folder) + "picked";
+    std::thread user = AnswerWhenShown("Save As", [typed](HWND dialog) {
+        HWND name = GetDlgItem(dialog, 0x47C);  // the file name box (cmb13), or edt1
+        if (name == nullptr) name = GetDlgItem(dialog, 0x480);
+        SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        Press(dialog, IDOK);
+    });
+    Win32Interaction ui;
+    ledgra::SaveDialogRequest request{".txt", "ListLogFile.txt", 6,
+                                      "Text Documents(*.txt)|*.txt; *.txt|All Files (*.*)|*.*||"};
+    std::string path;
+    const int result = ui.SaveDialog(request, path);
+    user.join();
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), -1, (typed + ".txt").c_str(), -1),
+        CSTR_EQUAL)
+        << path;
+}
+
+TEST(Win32Dialogs, MessageBoxesCarryTheirCaptionsAndAnswerWithTheButtonPressed) {
+    // The host's window: boxes are owned by it and it takes no input meanwhile.
+    HWND host = CreateWindowExA(0, "STATIC", "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(host, nullptr);
+    SetForegroundWindow(host);
+    SetActiveWindow(host);
+    bool owned = false, hostDisabled = false;
+    Win32Interaction ui;
+    std::thread user = AnswerWhenShown("Server Error", [&](HWND dialog) {
+        owned = GetWindow(dialog, GW_OWNER) == host;
+        hostDisabled = !IsWindowEnabled(host);
+        Press(dialog, IDOK);
+    });
+    EXPECT_EQ(ui.MessageBoxA("Run-time error '1004':\n\nno room", "Server Error", 0x10000), IDOK);
+    user.join();
+    EXPECT_TRUE(owned);
+    EXPECT_TRUE(hostDisabled);
+    EXPECT_TRUE(IsWindowEnabled(host));
+    DestroyWindow(host);
+
+    char module[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    user = AnswerWhenShown(ProgramTitle(module), [](HWND dialog) { Press(dialog, IDNO); });
+    EXPECT_EQ(
+        ui.AfxMessageBox("Excel not installed in the system.\nDO you want to save as Text file?", 0x124, 0),
+        IDNO);
+    user.join();
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+# Ledgra on Windows (MinGW-w64): ledgra.dll from the parts that are the same on
+# both platforms, with the system's own registry, COM and dialogs where a part
+# meets the operating system (the win32 folders). The stand-in application is
+# not part of the library here: the real application registered as
+# "Excel.Application" is driven through COM.
+set(_a automation)
+ledgra_part(registry registry/win32/ClassRegistry.cpp)
+ledgra_part(interaction interaction/win32/Interaction.cpp interaction/win32/Win32Interaction.cpp)
+ledgra_part(object object/LedgraInterface.cpp object/TextExport.cpp)
+ledgra_part(automation
+  ${_a}/Variant.cpp ${_a}/Exceptions.cpp ${_a}/Dispatch.cpp ${_a}/DispatchDriver.cpp
+  ${_a}/ErrorReport.cpp ${_a}/ExcelOperations.cpp
+  ${_a}/win32/Ole.cpp ${_a}/win32/ComVariant.cpp ${_a}/win32/ComDispatch.cpp)
+ledgra_part(workbook workbook/WorkbookExport.cpp workbook/CellConversion.cpp)
+set(LEDGRA_SYSTEM_LIBS ole32 oleaut32 uuid comdlg32 user32 advapi32 shell32)
+
+get_property(LEDGRA_PARTS GLOBAL PROPERTY LEDGRA_PARTS)
+set(LEDGRA_PARTS ${LEDGRA_PARTS} CACHE INTERNAL "Ledgra's object libraries")
+
+# The .xls writer belongs to the stand-in application, a test fixture here:
+# not part of the library.
+add_library(ledgra_xls OBJECT
+  xls/Model.cpp xls/Text.cpp xls/Biff8.cpp xls/PlainCompoundFile.cpp xls/win32/Save.cpp)
+target_include_directories(ledgra_xls PUBLIC ${PROJECT_SOURCE_DIR}/export)
+
+# ledgra.dll with its import library libledgra.dll.a, installed as on Linux
+# (CMake package and ledgra.pc); no wxWidgets on Windows.
+add_library(halvo_wx INTERFACE)
+include(${CMAKE_CURRENT_SOURCE_DIR}/library.cmake)
+set_target_properties(ledgra PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
+target_link_libraries(ledgra PRIVATE ${LEDGRA_SYSTEM_LIBS})
+target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledgra.dll
+
+# The stand-in application as an in-process COM server (ledgra_standin_server.dll,
+# registered with regsvr32 as "Excel.Application"): a test fixture, not shipped.
+if(HALVO_BUILD_TESTS OR HALVO_BUILD_BENCH)
+  add_library(ledgra_standin OBJECT
+    standin/Application.cpp standin/SheetRules.cpp standin/TextFile.cpp
+    standin/win32/Desktop.cpp fileio/win32/ReplaceFile.cpp)
+  target_include_directories(ledgra_standin PUBLIC ${PROJECT_SOURCE_DIR}/export ${LEDGRA_INCLUDE_DIR})
+  target_compile_definitions(ledgra_standin PRIVATE LEDGRA_BUILDING)
+  add_library(ledgra_standin_server MODULE standin/comserver/Server.cpp)
+  set_target_properties(ledgra_standin_server PROPERTIES PREFIX "")
+  target_compile_definitions(ledgra_standin_server PRIVATE LEDGRA_BUILDING)
+  target_link_libraries(ledgra_standin_server PRIVATE ledgra_standin ledgra_xls ${LEDGRA_PARTS}
+    ${LEDGRA_SYSTEM_LIBS} shell32)
+  target_link_options(ledgra_standin_server PRIVATE -static)
+endif()
+
+# The Windows package: ledgra.dll, the headers, the import library, the CMake
+# package and ledgra.pc in one zip (./run package copies it out), with
+# Ardmon.exe in a folder of its own.
+set(LEDGRA_ZIP_NAME ledgra-${LEDGRA_VERSION}-win64)
+set(LEDGRA_ZIP ${CMAKE_BINARY_DIR}/${LEDGRA_ZIP_NAME}.zip)
+set(_stage ${CMAKE_BINARY_DIR}/zip-stage)
+add_custom_target(ledgra_windows_zip ALL
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${_stage}
+  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component ledgra --prefix ${_stage}/${LEDGRA_ZIP_NAME}
+  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component ardmon_windows --prefix ${_stage}/${LEDGRA_ZIP_NAME}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${_stage} ${CMAKE_COMMAND} -E tar cf ${LEDGRA_ZIP} --format=zip ${LEDGRA_ZIP_NAME}
+  DEPENDS ledgra Ardmon
+  COMMENT "Packing ${LEDGRA_ZIP_NAME}.zip")
+
+if(HALVO_BUILD_TESTS)
+  add_subdirectory(tests/windows)
+endif()
+
+if(HALVO_BUILD_BENCH)
+  # bench_workbook_com.exe: WriteToExcel in-process and through COM (./run bench workbook).
+  add_executable(bench_workbook_com ${PROJECT_SOURCE_DIR}/bench/workbook/bench_workbook_com.cpp)
+  target_link_libraries(bench_workbook_com PRIVATE ${LEDGRA_PARTS} ledgra_standin ledgra_xls ${LEDGRA_SYSTEM_LIBS})
+  target_include_directories(bench_workbook_com PRIVATE ${LEDGRA_INCLUDE_DIR} ${PROJECT_SOURCE_DIR}/export)
+  target_compile_definitions(bench_workbook_com PRIVATE LEDGRA_BUILDING)
+  target_link_options(bench_workbook_com PRIVATE -static)
+  set_target_properties(bench_workbook_com PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  add_dependencies(bench_workbook_com ledgra_standin_server)
+endif()

@@ -1,0 +1,34 @@
+// A compound file (OLE2, version 3, 512-byte sectors) holding the one
+// "Workbook" stream, written straight to an open file without any library:
+// a header placeholder, the stream's sectors as they come, then the directory,
+// the allocation table (FAT) and its extension (DIFAT), then the real header.
+// Used where libgsf is not available (the Windows build).
+#pragma once
+
+#include "xls/Biff8.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace ledgra::xls::detail {
+
+class PlainCompoundFile final : public StreamSink {
+public:
+    // file: opened for binary writing, empty, seekable; the caller closes it.
+    explicit PlainCompoundFile(std::FILE* file);
+
+    bool Write(const void* data, std::size_t size) override;
+    // Writes everything after the stream and the header; false on a write error
+    // (errno tells why).
+    bool Finish();
+
+private:
+    bool Put(const void* data, std::size_t size);
+    bool PutSector(const std::uint32_t (&words)[128]);
+
+    std::FILE* file_;
+    std::uint64_t written_ = 0;  // bytes of the stream
+    bool failed_ = false;
+};
+
+}  // namespace ledgra::xls::detail

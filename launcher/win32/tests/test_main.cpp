@@ -1,0 +1,15 @@
+// main() of the Win32 window tests: the common controls the templates use,
+// then every test.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
