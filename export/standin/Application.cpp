@@ -448,11 +448,17 @@ HRESULT WorkbooksObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Varian
     }
 }
 
+#ifdef _WIN32
+constexpr int kOpenFlags = O_RDONLY | O_BINARY;
+#else
+constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;  // a pipe must not block the open
+#endif
+
 // Reads the file Workbooks.Open names: a regular file of at most
 // kMaxOpenBytes. A folder, a device or a pipe is refused, not read.
 bool ReadOpenedFile(const std::string& path, std::string& content, std::string& problem) {
     const std::string quoted = "'" + path + "'";
-    const int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = path.empty() ? -1 : ::open(path.c_str(), kOpenFlags);
     if (fd < 0) {
         problem = path.empty() || errno == ENOENT || errno == ENOTDIR
                       ? quoted +

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     if (argc != 2) return 2;
     const std::string dir = argv[1];
 
-    auto small = NewWorkbook();  // smaller than the 4096 bytes a stream is padded to
+    auto small = std::make_unique<Workbook>();  // smaller than the 4096 bytes a stream is padded to
     Worksheet& a = small->InsertSheet(0, "Data-Sheet1");
     a.SetText(0, 0, "Name");
     a.SetText(0, 1, "Price");
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     a.SetNumberFormat(1, 1, 0, NumberFormat::Text);
     small->InsertSheet(1, "Data-Sheet2").SetNumber(0, 0, -3);
 
-    auto large = NewWorkbook();  // about 14 MB: more FAT sectors than the header lists
+    auto large = std::make_unique<Workbook>();  // about 14 MB: more FAT sectors than the header lists
     Worksheet& b = large->InsertSheet(0, "Big");
     for (std::uint32_t row = 0; row < 65535; ++row)
         for (std::uint32_t column = 0; column < 10; ++column) b.SetNumber(row, column, row * 10.0 + column);

@@ -81,10 +81,7 @@ private:
 }  // namespace
 
 SaveResult SaveBiff8(const Workbook& workbook, const std::string& path) {
-    const auto* book = dynamic_cast<const detail::WorkbookImpl*>(&workbook);
-    if (!book) return {SaveStatus::WriteFailed, "The workbook was not made by NewWorkbook()."};
-
-    detail::Biff8Writer writer(*book);
+    detail::Biff8Writer writer(workbook);
     if (SaveResult planned = writer.Plan(); !planned) return planned;
 
     const DWORD attributes = GetFileAttributesA(path.c_str());
