@@ -43,6 +43,9 @@ bool StoreBstr(const std::string& text, unsigned codePage, BSTR& slot) {
 // Whether clearing v has anything to release (numbers own nothing).
 bool Owns(const ::VARIANT& v) { return v.vt == ::VT_BSTR || v.vt == ::VT_DISPATCH || (v.vt & ::VT_ARRAY); }
 
+// The number of elements of a two-dimensional array.
+ULONG Cells(const ::SAFEARRAY* sa) { return sa->rgsabound[0].cElements * sa->rgsabound[1].cElements; }
+
 // The block this thread sent last, kept for the next one (see KeepSentArray).
 thread_local ::SAFEARRAY* t_spare = nullptr;
 
@@ -248,10 +251,13 @@ HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantB
 void KeepSentArray(::VARIANT& sent) {
     if (sent.vt != (::VT_ARRAY | ::VT_VARIANT) || sent.parray == nullptr || SafeArrayGetDim(sent.parray) != 2)
         return;
+    // The larger block stays: a table's last, shorter block is followed by
+    // the next sheet's full ones.
+    if (t_spare && Cells(t_spare) > Cells(sent.parray)) return;
     // Only texts are kept: an interface is not held beyond its request.
     ::VARIANT* data = nullptr;
     if (FAILED(SafeArrayAccessData(sent.parray, reinterpret_cast<void**>(&data)))) return;
-    const ULONG count = sent.parray->rgsabound[0].cElements * sent.parray->rgsabound[1].cElements;
+    const ULONG count = Cells(sent.parray);
     for (ULONG i = 0; i < count; ++i)
         if (data[i].vt != ::VT_BSTR && Owns(data[i])) VariantClear(&data[i]);
     SafeArrayUnaccessData(sent.parray);

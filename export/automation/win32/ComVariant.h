@@ -35,11 +35,11 @@ HRESULT ToVariant(const ledgra::Variant& value, ::VARIANT& out, const VariantBri
 HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge);
 
 // A block (VT_ARRAY | VT_VARIANT) this side sent is its own again once the
-// request returns. KeepSentArray takes it out of sent (left VT_EMPTY) and keeps
-// it for this thread: ToVariant fills the next block of the same shape into it,
-// writing texts into the earlier texts' storage, which spares the system one
-// array and one string allocation per text for each block. DropSentArray
-// frees the kept block.
+// request returns. KeepSentArray takes it out of sent (left VT_EMPTY) and
+// keeps it for this thread, unless the one kept is larger: ToVariant fills the
+// next block of the same shape into it, writing texts into the earlier texts'
+// storage, which spares the system one array and one string allocation per
+// text for each block. DropSentArray frees the kept block.
 void KeepSentArray(::VARIANT& sent);
 void DropSentArray();
 

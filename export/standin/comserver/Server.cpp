@@ -31,10 +31,15 @@ constexpr IID kIidInner = {0x0e4b7c19, 0x8d2a, 0x4b5e, {0xa3, 0xf6, 0x7c, 0x1d, 
 HMODULE g_module = nullptr;
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
-// The block of the last request, kept with its storage for the next block of
-// the same shape (a fresh block of that size costs the system far more than
-// filling it).
+// The largest block of the requests so far, kept with its storage for the
+// next block of the same shape (a fresh block of that size costs the system
+// far more than filling it).
 thread_local ledgra::Variant t_spareBlock;
+
+std::size_t Cells(const ledgra::Variant& block) {
+    const ledgra::SafeArray* array = block.parray();
+    return array ? std::size_t{array->Rows()} * array->Columns() : 0;
+}
 
 class ServerDispatch final : public ::IDispatch {
 public:
@@ -131,7 +136,7 @@ HRESULT ServerDispatch::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARA
         hr = RPC_E_SERVERFAULT;
     }
     for (ledgra::Variant& value : values)
-        if (value.parray()) t_spareBlock = std::move(value);
+        if (value.parray() && Cells(value) >= Cells(t_spareBlock)) t_spareBlock = std::move(value);
     if (hr == DISP_E_EXCEPTION) {
         if (excepInfo) {
             *excepInfo = EXCEPINFO{};
