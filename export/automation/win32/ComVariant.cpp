@@ -85,6 +85,19 @@ std::string Narrow(BSTR text, unsigned codePage) { return Narrow(text, SysString
 
 namespace {
 
+// out as the text of a BSTR; ASCII straight into out's own string storage.
+void SetText(BSTR text, ledgra::Variant& out, unsigned codePage) {
+    const UINT n = SysStringLen(text);
+    if (!Ascii(text, n)) {
+        out.SetString(Narrow(text, n, codePage));
+        return;
+    }
+    out.SetString(std::string_view());
+    std::string& narrow = out.bstrVal();
+    narrow.resize(n);
+    for (UINT i = 0; i < n; ++i) narrow[i] = static_cast<char>(text[i]);
+}
+
 // value into slot, an element of a block that may hold the value of an
 // earlier block: a text reuses the earlier text's storage.
 HRESULT StoreElement(const ledgra::Variant& value, ::VARIANT& slot, const VariantBridge& bridge) {
@@ -224,7 +237,7 @@ HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantB
             out.SetError(value.scode);
             return S_OK;
         case ::VT_BSTR:
-            out.SetString(Narrow(value.bstrVal, bridge.codePage));
+            SetText(value.bstrVal, out, bridge.codePage);
             return S_OK;
         case ::VT_DISPATCH:
             if (value.pdispVal == nullptr) {
