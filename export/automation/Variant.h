@@ -75,6 +75,8 @@ public:
     SCODE scode() const noexcept { return vt_ == VT_ERROR ? u_.scode : 0; }
     IDispatch* pdispVal() const noexcept { return vt_ == VT_DISPATCH ? u_.dispatch : nullptr; }
     const SafeArray* parray() const noexcept { return vt_ == (VT_ARRAY | VT_VARIANT) ? u_.array : nullptr; }
+    // The array for filling it in place; null unless VT_ARRAY | VT_VARIANT.
+    SafeArray* parray() noexcept { return vt_ == (VT_ARRAY | VT_VARIANT) ? u_.array : nullptr; }
     const std::string& bstrVal() const noexcept { return str_; }  // "" unless VT_BSTR
     // The string for moving it out; only meaningful for VT_BSTR.
     std::string& bstrVal() noexcept { return str_; }

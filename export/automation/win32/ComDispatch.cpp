@@ -7,20 +7,28 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <atomic>
 #include <vector>
 
 namespace ledgra::win32 {
 namespace {
 
+// The application's objects alive in this process; when the last goes, so
+// does the block kept for the next request.
+std::atomic<long> g_live{0};
+
 class ComDispatch final : public DispatchObject {
 public:
-    explicit ComDispatch(::IDispatch* com) : com_(com) {}  // takes over one reference
+    explicit ComDispatch(::IDispatch* com) : com_(com) { ++g_live; }  // takes over one reference
     ::IDispatch* Com() const { return com_; }
 
     HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* excepInfo) override;
 
 private:
-    ~ComDispatch() override { com_->Release(); }
+    ~ComDispatch() override {
+        com_->Release();
+        if (--g_live == 0) DropSentArray();
+    }
     ::IDispatch* com_;
 };
 
@@ -42,14 +50,18 @@ const VariantBridge& ClientBridge() {
     return bridge;
 }
 
-// The arguments in DISPPARAMS order (last first), cleared when done.
+// The arguments in DISPPARAMS order (last first), cleared when done; a block
+// among them is kept for the next request.
 class Arguments {
 public:
     explicit Arguments(std::size_t count) : values_(count) {
         for (::VARIANT& v : values_) VariantInit(&v);
     }
     ~Arguments() {
-        for (::VARIANT& v : values_) VariantClear(&v);
+        for (::VARIANT& v : values_) {
+            KeepSentArray(v);
+            VariantClear(&v);
+        }
     }
     ::VARIANT* data() { return values_.data(); }
     ::VARIANT& operator[](std::size_t i) { return values_[i]; }

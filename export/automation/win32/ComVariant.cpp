@@ -20,19 +20,45 @@ bool Ascii(const wchar_t* p, std::size_t n) {
     return true;
 }
 
-// text as a new BSTR; ASCII (the common cell) without the code page tables.
-BSTR NewBstr(const std::string& text, unsigned codePage) {
-    const auto n = static_cast<UINT>(text.size());
-    if (Ascii(text.data(), text.size())) {
-        BSTR out = SysAllocStringLen(nullptr, n);
-        if (out)
-            for (UINT i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(text[i]);
-        return out;
-    }
-    const int wide = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(n), nullptr, 0);
-    BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(wide));
-    if (out) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(n), out, wide);
-    return out;
+// text into slot: a new BSTR when slot is null, else slot's own storage,
+// resized only when the length differs. ASCII (the common cell) goes without
+// the code page tables. False when out of memory (slot is then unchanged).
+bool StoreBstr(const std::string& text, unsigned codePage, BSTR& slot) {
+    const auto n = static_cast<int>(text.size());
+    const bool ascii = Ascii(text.data(), text.size());
+    const auto wide =
+        static_cast<UINT>(ascii ? n : MultiByteToWideChar(codePage, 0, text.data(), n, nullptr, 0));
+    if (slot == nullptr)
+        slot = SysAllocStringLen(nullptr, wide);
+    else if (SysStringLen(slot) != wide && !SysReAllocStringLen(&slot, nullptr, wide))
+        return false;
+    if (slot == nullptr) return false;
+    if (ascii)
+        for (int i = 0; i < n; ++i) slot[i] = static_cast<unsigned char>(text[i]);
+    else
+        MultiByteToWideChar(codePage, 0, text.data(), n, slot, static_cast<int>(wide));
+    return true;
+}
+
+// Whether clearing v has anything to release (numbers own nothing).
+bool Owns(const ::VARIANT& v) { return v.vt == ::VT_BSTR || v.vt == ::VT_DISPATCH || (v.vt & ::VT_ARRAY); }
+
+// The number of elements of a two-dimensional array.
+ULONG Cells(const ::SAFEARRAY* sa) { return sa->rgsabound[0].cElements * sa->rgsabound[1].cElements; }
+
+// The block this thread sent last, kept for the next one (see KeepSentArray).
+thread_local ::SAFEARRAY* t_spare = nullptr;
+
+// The kept block when it has the shape rows x columns (then no longer kept), else null.
+::SAFEARRAY* TakeSpare(std::uint32_t rows, std::uint32_t columns) {
+    ::SAFEARRAY* sa = t_spare;
+    LONG high[2] = {-1, -1};
+    if (sa == nullptr || SafeArrayGetUBound(sa, 1, &high[0]) != S_OK ||
+        SafeArrayGetUBound(sa, 2, &high[1]) != S_OK || high[0] + 1 != static_cast<LONG>(rows) ||
+        high[1] + 1 != static_cast<LONG>(columns))
+        return nullptr;
+    t_spare = nullptr;
+    return sa;
 }
 
 }  // namespace
@@ -59,18 +85,45 @@ std::string Narrow(BSTR text, unsigned codePage) { return Narrow(text, SysString
 
 namespace {
 
+// out as the text of a BSTR; ASCII straight into out's own string storage.
+void SetText(BSTR text, ledgra::Variant& out, unsigned codePage) {
+    const UINT n = SysStringLen(text);
+    if (!Ascii(text, n)) {
+        out.SetString(Narrow(text, n, codePage));
+        return;
+    }
+    out.SetString(std::string_view());
+    std::string& narrow = out.bstrVal();
+    narrow.resize(n);
+    for (UINT i = 0; i < n; ++i) narrow[i] = static_cast<char>(text[i]);
+}
+
+// value into slot, an element of a block that may hold the value of an
+// earlier block: a text reuses the earlier text's storage.
+HRESULT StoreElement(const ledgra::Variant& value, ::VARIANT& slot, const VariantBridge& bridge) {
+    if (value.vt() == ledgra::VT_BSTR && slot.vt == ::VT_BSTR)
+        return StoreBstr(value.bstrVal(), bridge.codePage, slot.bstrVal) ? S_OK : E_OUTOFMEMORY;
+    if (Owns(slot)) VariantClear(&slot);
+    slot.vt = ::VT_EMPTY;
+    return ToVariant(value, slot, bridge);
+}
+
 // The elements of a SAFEARRAY lie with the first index varying fastest:
 // element (row, column) of a rows x columns array is at row + column * rows.
+// The array is the kept one of the same shape when there is one.
 HRESULT ArrayToVariant(const SafeArray& array, ::VARIANT& out, const VariantBridge& bridge) {
-    SAFEARRAYBOUND bounds[2] = {{array.Rows(), 0}, {array.Columns(), 0}};
-    ::SAFEARRAY* sa = SafeArrayCreate(::VT_VARIANT, 2, bounds);
+    ::SAFEARRAY* sa = TakeSpare(array.Rows(), array.Columns());
+    if (sa == nullptr) {
+        SAFEARRAYBOUND bounds[2] = {{array.Rows(), 0}, {array.Columns(), 0}};
+        sa = SafeArrayCreate(::VT_VARIANT, 2, bounds);
+    }
     if (sa == nullptr) return E_OUTOFMEMORY;
     ::VARIANT* data = nullptr;
     HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
     const std::size_t rows = array.Rows();
     for (std::uint32_t row = 0; SUCCEEDED(hr) && row < array.Rows(); ++row)
         for (std::uint32_t column = 0; SUCCEEDED(hr) && column < array.Columns(); ++column)
-            hr = ToVariant(array.At(row, column), data[row + column * rows], bridge);
+            hr = StoreElement(array.At(row, column), data[row + column * rows], bridge);
     if (data) SafeArrayUnaccessData(sa);
     if (FAILED(hr)) {
         SafeArrayDestroy(sa);
@@ -81,6 +134,8 @@ HRESULT ArrayToVariant(const SafeArray& array, ::VARIANT& out, const VariantBrid
     return S_OK;
 }
 
+// Fills out with the block; into out's own array when it has the same shape,
+// so a block kept from an earlier request costs no new storage.
 HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBridge& bridge) {
     if (sa == nullptr || SafeArrayGetDim(sa) != 2 || SafeArrayGetElemsize(sa) != sizeof(::VARIANT))
         return DISP_E_TYPEMISMATCH;
@@ -89,16 +144,20 @@ HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBri
         SafeArrayGetLBound(sa, d + 1, &low[d]);
         SafeArrayGetUBound(sa, d + 1, &high[d]);
     }
-    SafeArray array(static_cast<std::uint32_t>(high[0] - low[0] + 1),
-                    static_cast<std::uint32_t>(high[1] - low[1] + 1));
+    const auto rows = static_cast<std::uint32_t>(high[0] - low[0] + 1);
+    const auto columns = static_cast<std::uint32_t>(high[1] - low[1] + 1);
+    SafeArray* array = out.parray();
+    if (array == nullptr || array->Rows() != rows || array->Columns() != columns) {
+        out.SetArray(SafeArray(rows, columns));
+        array = out.parray();
+    }
     ::VARIANT* data = nullptr;
     HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
-    const std::size_t rows = array.Rows();
-    for (std::uint32_t row = 0; SUCCEEDED(hr) && row < array.Rows(); ++row)
-        for (std::uint32_t column = 0; SUCCEEDED(hr) && column < array.Columns(); ++column)
-            hr = FromVariant(data[row + column * rows], array.At(row, column), bridge);
+    for (std::uint32_t row = 0; SUCCEEDED(hr) && row < rows; ++row)
+        for (std::uint32_t column = 0; SUCCEEDED(hr) && column < columns; ++column)
+            hr = FromVariant(data[row + std::size_t{column} * rows], array->At(row, column), bridge);
     if (data) SafeArrayUnaccessData(sa);
-    if (SUCCEEDED(hr)) out.SetArray(std::move(array));
+    if (FAILED(hr)) out.Clear();
     return hr;
 }
 
@@ -133,12 +192,11 @@ HRESULT ToVariant(const ledgra::Variant& value, ::VARIANT& out, const VariantBri
             out.vt = ::VT_ERROR;
             out.scode = value.scode();
             return S_OK;
-        case ledgra::VT_BSTR: {
-            out.bstrVal = NewBstr(value.bstrVal(), bridge.codePage);
-            if (out.bstrVal == nullptr) return E_OUTOFMEMORY;
+        case ledgra::VT_BSTR:
+            out.bstrVal = nullptr;
+            if (!StoreBstr(value.bstrVal(), bridge.codePage, out.bstrVal)) return E_OUTOFMEMORY;
             out.vt = ::VT_BSTR;
             return S_OK;
-        }
         case ledgra::VT_DISPATCH:
             out.pdispVal = value.pdispVal() ? bridge.Export(value.pdispVal()) : nullptr;
             if (value.pdispVal() && !out.pdispVal) return DISP_E_TYPEMISMATCH;
@@ -152,6 +210,7 @@ HRESULT ToVariant(const ledgra::Variant& value, ::VARIANT& out, const VariantBri
 }
 
 HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge) {
+    if (value.vt == (::VT_ARRAY | ::VT_VARIANT)) return ArrayFromVariant(value.parray, out, bridge);
     out.Clear();
     if (value.vt == (::VT_BYREF | ::VT_VARIANT))
         return value.pvarVal ? FromVariant(*value.pvarVal, out, bridge) : E_POINTER;
@@ -178,7 +237,7 @@ HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantB
             out.SetError(value.scode);
             return S_OK;
         case ::VT_BSTR:
-            out.SetString(Narrow(value.bstrVal, bridge.codePage));
+            SetText(value.bstrVal, out, bridge.codePage);
             return S_OK;
         case ::VT_DISPATCH:
             if (value.pdispVal == nullptr) {
@@ -190,8 +249,6 @@ HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantB
                 return S_OK;
             }
             return DISP_E_TYPEMISMATCH;
-        case ::VT_ARRAY | ::VT_VARIANT:
-            return ArrayFromVariant(value.parray, out, bridge);
         default: {  // anything else as the nearest type Ledgra knows
             ::VARIANT copy;
             VariantInit(&copy);
@@ -202,6 +259,30 @@ HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantB
             return hr;
         }
     }
+}
+
+void KeepSentArray(::VARIANT& sent) {
+    if (sent.vt != (::VT_ARRAY | ::VT_VARIANT) || sent.parray == nullptr || SafeArrayGetDim(sent.parray) != 2)
+        return;
+    // The larger block stays: a table's last, shorter block is followed by
+    // the next sheet's full ones.
+    if (t_spare && Cells(t_spare) > Cells(sent.parray)) return;
+    // Only texts are kept: an interface is not held beyond its request.
+    ::VARIANT* data = nullptr;
+    if (FAILED(SafeArrayAccessData(sent.parray, reinterpret_cast<void**>(&data)))) return;
+    const ULONG count = Cells(sent.parray);
+    for (ULONG i = 0; i < count; ++i)
+        if (data[i].vt != ::VT_BSTR && Owns(data[i])) VariantClear(&data[i]);
+    SafeArrayUnaccessData(sent.parray);
+    DropSentArray();
+    t_spare = sent.parray;
+    sent.vt = ::VT_EMPTY;
+    sent.parray = nullptr;
+}
+
+void DropSentArray() {
+    if (t_spare) SafeArrayDestroy(t_spare);
+    t_spare = nullptr;
 }
 
 }  // namespace ledgra::win32

@@ -30,7 +30,17 @@ std::string Narrow(BSTR text, unsigned codePage);
 
 // Fills out (initialised, empty) from value; S_OK or a failure status.
 HRESULT ToVariant(const ledgra::Variant& value, ::VARIANT& out, const VariantBridge& bridge);
-// Fills out from value (by-reference values are read through); S_OK or a failure status.
+// Fills out from value (by-reference values are read through); S_OK or a
+// failure status. A block goes into out's own array when that has its shape.
 HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge);
+
+// A block (VT_ARRAY | VT_VARIANT) this side sent is its own again once the
+// request returns. KeepSentArray takes it out of sent (left VT_EMPTY) and
+// keeps it for this thread, unless the one kept is larger: ToVariant fills the
+// next block of the same shape into it, writing texts into the earlier texts'
+// storage, which spares the system one array and one string allocation per
+// text for each block. DropSentArray frees the kept block.
+void KeepSentArray(::VARIANT& sent);
+void DropSentArray();
 
 }  // namespace ledgra::win32

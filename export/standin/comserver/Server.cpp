@@ -31,6 +31,15 @@ constexpr IID kIidInner = {0x0e4b7c19, 0x8d2a, 0x4b5e, {0xa3, 0xf6, 0x7c, 0x1d, 
 HMODULE g_module = nullptr;
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
+// The largest block of the requests so far, kept with its storage for the
+// next block of the same shape (a fresh block of that size costs the system
+// far more than filling it).
+thread_local ledgra::Variant t_spareBlock;
+
+std::size_t Cells(const ledgra::Variant& block) {
+    const ledgra::SafeArray* array = block.parray();
+    return array ? std::size_t{array->Rows()} * array->Columns() : 0;
+}
 
 class ServerDispatch final : public ::IDispatch {
 public:
@@ -67,7 +76,7 @@ public:
 private:
     ~ServerDispatch() {
         inner_->Release();
-        --g_objects;
+        if (--g_objects == 0) t_spareBlock.Clear();
     }
     std::atomic<ULONG> refs_{1};
     ledgra::IDispatch* inner_;
@@ -106,7 +115,9 @@ HRESULT ServerDispatch::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARA
     std::vector<ledgra::Variant> values(count);
     std::vector<const ledgra::Variant*> args(count);
     for (UINT i = 0; i < count; ++i) {  // DISPPARAMS hold the last argument first
-        const HRESULT hr = FromVariant(params->rgvarg[count - 1 - i], values[i], kBridge);
+        const VARIANT& arg = params->rgvarg[count - 1 - i];
+        if (arg.vt == (VT_ARRAY | VT_VARIANT)) values[i] = std::move(t_spareBlock);
+        const HRESULT hr = FromVariant(arg, values[i], kBridge);
         if (FAILED(hr)) {
             if (argError) *argError = count - 1 - i;
             return hr;
@@ -124,6 +135,8 @@ HRESULT ServerDispatch::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARA
     } catch (...) {
         hr = RPC_E_SERVERFAULT;
     }
+    for (ledgra::Variant& value : values)
+        if (value.parray() && Cells(value) >= Cells(t_spareBlock)) t_spareBlock = std::move(value);
     if (hr == DISP_E_EXCEPTION) {
         if (excepInfo) {
             *excepInfo = EXCEPINFO{};

@@ -83,6 +83,68 @@ TEST(Win32Variants, BlocksLieInTheSafeArrayAsTheSystemIndexesThem) {
     VariantClear(&sent);
 }
 
+ledgra::Variant Block2x2(ledgra::Variant a, ledgra::Variant b, ledgra::Variant c, ledgra::Variant d) {
+    ledgra::SafeArray block(2, 2);
+    block.At(0, 0) = std::move(a);
+    block.At(0, 1) = std::move(b);
+    block.At(1, 0) = std::move(c);
+    block.At(1, 1) = std::move(d);
+    ledgra::Variant value;
+    value.SetArray(std::move(block));
+    return value;
+}
+
+std::wstring Text(::SAFEARRAY* sa, LONG row, LONG column) {
+    LONG index[2] = {row, column};
+    ::VARIANT element;
+    VariantInit(&element);
+    if (SafeArrayGetElement(sa, index, &element) != S_OK || element.vt != ::VT_BSTR) return L"(not a text)";
+    std::wstring text(element.bstrVal, SysStringLen(element.bstrVal));
+    VariantClear(&element);
+    return text;
+}
+
+TEST(Win32Variants, AKeptBlockCarriesTheNextBlocksValuesOnly) {
+    const ledgra::win32::VariantBridge utf8{CP_UTF8, nullptr, nullptr};
+    using ledgra::Variant;
+    ::VARIANT sent;
+    VariantInit(&sent);
+    ASSERT_EQ(ledgra::win32::ToVariant(Block2x2(Variant::String("a longer text"), Variant::String("abc"),
+                                                Variant::I4(5), Variant::String("x")),
+                                       sent, utf8),
+              S_OK);
+    ::SAFEARRAY* first = sent.parray;
+    ledgra::win32::KeepSentArray(sent);
+    EXPECT_EQ(sent.vt, ::VT_EMPTY);
+
+    // Same shape: the kept array again, each element the new value (shorter,
+    // non-ASCII, a text where a number was, a number where a text was).
+    const Variant next = Block2x2(Variant::String("short"), Variant::String("caf\xC3\xA9"),
+                                  Variant::String("now text"), Variant::R8(2.5));
+    ASSERT_EQ(ledgra::win32::ToVariant(next, sent, utf8), S_OK);
+    EXPECT_EQ(sent.parray, first);
+    EXPECT_EQ(Text(sent.parray, 0, 0), L"short");
+    EXPECT_EQ(Text(sent.parray, 0, 1), L"caf\u00e9");
+    EXPECT_EQ(Text(sent.parray, 1, 0), L"now text");
+    LONG index[2] = {1, 1};
+    ::VARIANT number;
+    ASSERT_EQ(SafeArrayGetElement(sent.parray, index, &number), S_OK);
+    EXPECT_EQ(number.vt, ::VT_R8);
+    EXPECT_EQ(number.dblVal, 2.5);
+
+    // The receiving side fills a block it holds of that shape in place.
+    Variant back = Block2x2(Variant::I4(1), Variant::String("old"), Variant::I4(3), Variant::String("old"));
+    ASSERT_EQ(ledgra::win32::FromVariant(sent, back, utf8), S_OK);
+    ASSERT_NE(back.parray(), nullptr);
+    EXPECT_EQ(back.parray()->At(0, 0).bstrVal(), "short");
+    EXPECT_EQ(back.parray()->At(0, 1).bstrVal(), "caf\xC3\xA9");
+    EXPECT_EQ(back.parray()->At(1, 0).bstrVal(), "now text");
+    EXPECT_EQ(back.parray()->At(1, 1).vt(), ledgra::VT_R8);
+    EXPECT_EQ(back.parray()->At(1, 1).dblVal(), 2.5);
+    VariantClear(&sent);
+    ledgra::win32::DropSentArray();
+}
+
 // Waits for a top-level dialog of this process with the given title and hands
 // it to answer; false when none appeared in time.
 template <class Answer>
