@@ -5,7 +5,7 @@
 # "Excel.Application" is driven through COM.
 set(_a automation)
 ledgra_part(registry registry/win32/ClassRegistry.cpp)
-ledgra_part(interaction interaction/win32/Interaction.cpp interaction/win32/Win32Interaction.cpp)
+ledgra_part(interaction interaction/Interaction.cpp interaction/win32/Win32Interaction.cpp)
 ledgra_part(object object/LedgraInterface.cpp object/TextExport.cpp)
 ledgra_part(automation
   ${_a}/Variant.cpp ${_a}/Exceptions.cpp ${_a}/Dispatch.cpp ${_a}/DispatchDriver.cpp
