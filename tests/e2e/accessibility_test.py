@@ -18,36 +18,16 @@ import subprocess
 import sys
 import time
 
-SKIP = 77
+import harness
+from harness import SKIP, Failure, check, log, missing_tool
+
 SESSION_MARK = "HALVO_ACCESSIBILITY_SESSION"
 CLIENT_SECTION = "CONNECTION"
 
 
-class Failure(Exception):
-    pass
-
-
-def log(msg):
-    print(msg, flush=True)
-
-
-def check(cond, msg):
-    if not cond:
-        raise Failure(msg)
-
-
-def wait_for(what, probe, timeout=20.0, interval=0.2):
-    end = time.monotonic() + timeout
-    while True:
-        try:
-            value = probe()
-        except Exception:  # the tree changes under us while windows come up
-            value = None
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(interval)
+def wait_for(what, probe, timeout=20.0):
+    # The tree changes under us while windows come up: an error is "not yet".
+    return harness.wait_for(what, probe, timeout, interval=0.2, tolerate=Exception)
 
 
 def children(acc):
@@ -188,14 +168,9 @@ def main():
     if not os.environ.get("DISPLAY"):
         log("SKIP: no X display")
         return SKIP
-    for tool in ("xdotool", "dbus-run-session"):
-        if not shutil.which(tool):
-            log(f"SKIP: {tool} is not installed")
-            return SKIP
-    try:
-        import pyatspi  # noqa: F401
-    except ImportError:
-        log("SKIP: python3-pyatspi is not installed")
+    missing = missing_tool(("xdotool", "dbus-run-session"), module="pyatspi")
+    if missing:
+        log(f"SKIP: {missing} is not installed")
         return SKIP
     if not os.environ.get(SESSION_MARK):
         # A private session bus, so the accessibility bus is ours alone and ends with the test.

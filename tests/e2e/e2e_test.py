@@ -24,7 +24,8 @@ import subprocess
 import sys
 import time
 
-SKIP = 77
+from harness import SKIP, Failure, check, log, missing_tool, wait_for
+
 LAUNCHER_TITLE = "Halvo Launcher"
 TERMINAL_TITLE = "Halvo Trader (demo)"
 # Template 102 is 278 x 121 dialog units; control rectangles in dialog units.
@@ -37,32 +38,8 @@ COLUMNS = ["Instrument", "Side", "Quantity", "Price", "Value", "Status", "Time"]
 FORMATS = {0: "@", 1: "General", 3: "0.00", 4: "0.00", 5: "General", 6: "@"}
 
 
-class Failure(Exception):
-    pass
-
-
-def log(msg):
-    print(msg, flush=True)
-
-
-def check(cond, msg):
-    if not cond:
-        raise Failure(msg)
-
-
 def run(*cmd, **kw):
     return subprocess.run(cmd, check=True, capture_output=True, text=True, timeout=30, **kw).stdout
-
-
-def wait_for(what, probe, timeout=20.0, interval=0.1):
-    end = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(interval)
 
 
 def find_window(title):
@@ -328,14 +305,9 @@ def main():
     if not os.environ.get("DISPLAY"):
         log("SKIP: no X display")
         return SKIP
-    for tool in ("xdotool", "xclip"):
-        if not shutil.which(tool):
-            log(f"SKIP: {tool} is not installed")
-            return SKIP
-    try:
-        import xlrd  # noqa: F401
-    except ImportError:
-        log("SKIP: python3-xlrd is not installed")
+    missing = missing_tool(("xdotool", "xclip"), module="xlrd")
+    if missing:
+        log(f"SKIP: {missing} is not installed")
         return SKIP
 
     shutil.rmtree(args.scratch, ignore_errors=True)
