@@ -20,7 +20,8 @@ set(LEDGRA_PARTS ${LEDGRA_PARTS} CACHE INTERNAL "Ledgra's object libraries")
 # The .xls writer belongs to the stand-in application, a test fixture here:
 # not part of the library.
 add_library(ledgra_xls OBJECT
-  xls/Model.cpp xls/Text.cpp xls/Biff8.cpp xls/PlainCompoundFile.cpp xls/win32/Save.cpp)
+  xls/Model.cpp xls/Text.cpp xls/Biff8.cpp xls/PlainCompoundFile.cpp xls/win32/Save.cpp
+  fileio/win32/ReplaceFile.cpp)
 target_include_directories(ledgra_xls PUBLIC ${PROJECT_SOURCE_DIR}/export)
 
 # ledgra.dll with its import library libledgra.dll.a, installed as on Linux
@@ -36,7 +37,7 @@ target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledg
 if(HALVO_BUILD_TESTS OR HALVO_BUILD_BENCH)
   add_library(ledgra_standin OBJECT
     standin/Application.cpp standin/SheetRules.cpp standin/TextFile.cpp
-    standin/win32/Desktop.cpp fileio/win32/ReplaceFile.cpp)
+    standin/win32/Desktop.cpp)
   target_include_directories(ledgra_standin PUBLIC ${PROJECT_SOURCE_DIR}/export ${LEDGRA_INCLUDE_DIR})
   target_compile_definitions(ledgra_standin PRIVATE LEDGRA_BUILDING)
   add_library(ledgra_standin_server MODULE standin/comserver/Server.cpp)

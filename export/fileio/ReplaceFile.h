@@ -17,12 +17,32 @@
 #include <sys/types.h>
 #endif
 
+#include <cstdio>
+
 namespace ledgra::fileio {
 
 // Replaces path's content with content in one step.
 bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& error);
 
-#ifndef _WIN32
+#ifdef _WIN32
+// On Windows: a new file beside the target, removed unless Commit flushed it
+// to the disk and moved it over the target. Statuses are Windows error codes.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    unsigned long Create(const std::string& target);
+    std::FILE* File() const { return file_; }
+    unsigned long Commit(const std::string& target);
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
+#else
 class FileReplacement {
 public:
     // Starts replacing path: null with error set when it cannot be written.
