@@ -29,29 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace ledgra::bench;
 
-class ScriptedSave : public ledgra::Interaction {
-public:
-    explicit ScriptedSave(std::string path) : path_(std::move(path)) {}
-    int SaveDialog(const ledgra::SaveDialogRequest&, std::string& pathOut) override {
-        pathOut = path_;
-        return ledgra::IDOK;
-    }
-    int AfxMessageBox(const std::string& text, unsigned, unsigned) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        ++messages;
-        return ledgra::IDOK;
-    }
-    int MessageBoxA(const std::string& text, const std::string& caption, unsigned) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        ++messages;
-        return ledgra::IDOK;
-    }
-    int messages = 0;
-
-private:
-    std::string path_;
-};
-
 long CurrentRssKb() {
     std::ifstream status("/proc/self/status");
     std::string line;

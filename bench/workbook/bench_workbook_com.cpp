@@ -26,26 +26,6 @@ namespace {
 
 using namespace ledgra::bench;
 
-class ScriptedSave : public ledgra::Interaction {
-public:
-    explicit ScriptedSave(std::string path) : path_(std::move(path)) {}
-    int SaveDialog(const ledgra::SaveDialogRequest&, std::string& pathOut) override {
-        pathOut = path_;
-        return IDOK;
-    }
-    int AfxMessageBox(const std::string& text, unsigned, unsigned) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        return IDOK;
-    }
-    int MessageBoxA(const std::string& text, const std::string& caption, unsigned) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return IDOK;
-    }
-
-private:
-    std::string path_;
-};
-
 // Seconds of one export, or a negative number when it failed.
 double Export(int rows, const std::string& path, const char* progId) {
     CLedgraInterface table(rows, kColumns);
