@@ -37,4 +37,4 @@ install -m 0755 "$BUILD/examples/terminal/halvo-terminal" "$demo/VovuvAvavar.exe
 
 log "starting Ardmon (the copy stays in $demo)"
 cd "$demo"
-exec "$BUILD/launcher/windows/ardmon"
+exec "$BUILD/launcher/wx/ardmon"

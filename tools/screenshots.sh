@@ -58,7 +58,7 @@ shot() {
 }
 
 cd "$ws"
-"$BUILD/launcher/windows/ardmon" >"$scratch/ardmon.log" 2>&1 &
+"$BUILD/launcher/wx/ardmon" >"$scratch/ardmon.log" 2>&1 &
 ardmon=$!
 trap 'kill $ardmon 2>/dev/null || true' EXIT
 

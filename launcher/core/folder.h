@@ -1,6 +1,6 @@
 // The calls that the main window's rules make to the file system.
-// folder_posix.cpp has them for POSIX systems; a Windows build supplies its
-// own (FindFirstFileA, _getcwd).
+// posix/folder.cpp has them for POSIX systems, win32/folder.cpp for Windows
+// (FindFirstFileA, _getcwd).
 #pragma once
 
 #include <string>

@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "names_and_messages.h"
 #include "parse_rules.h"
-#include "terminal_folder.h"
 
 namespace ardmon {
 namespace {

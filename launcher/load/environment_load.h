@@ -53,12 +53,12 @@ public:
 // OnBnClickedLoad's whole logic.
 void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform);
 
-// The same with this host's platform (load_platform_posix.cpp here).
+// The same with this host's platform (posix/ or win32/load_platform.cpp).
 void RunEnvironmentLoad(LoadWindow& window);
 
 // The "Time" value of the load record: "%d-%b-%Y %H:%M:%S" in local time,
 // always in the C locale (English month names) whatever locale the process
-// runs in. Made by the host's time functions (load_platform_posix.cpp here).
+// runs in. Made by the host's time functions (posix/ or win32/load_platform.cpp).
 std::string FormatLoadTime(std::time_t when);
 
 }  // namespace ardmon

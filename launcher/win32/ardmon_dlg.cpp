@@ -3,11 +3,11 @@
 #include <shellapi.h>
 
 #include "ardmon_app.h"
-#include "ardmon_logic.h"
 #include "environment_load.h"
 #include "ini_view.h"
+#include "main_window_rules.h"
+#include "names_and_messages.h"
 #include "resource.h"
-#include "terminal_folder.h"
 
 namespace ardmon::win32 {
 

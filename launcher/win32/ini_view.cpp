@@ -8,9 +8,9 @@
 #include "anchor_delta.h"
 #include "ardmon_app.h"
 #include "folder.h"
+#include "names_and_messages.h"
 #include "parse_rules.h"
 #include "resource.h"
-#include "terminal_folder.h"
 
 namespace ardmon::win32 {
 

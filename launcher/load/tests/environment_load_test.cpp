@@ -11,7 +11,7 @@
 
 #include "environment_load.h"
 #include "file_ops.h"
-#include "load_platform_posix.h"
+#include "posix/load_platform.h"
 #include "test_files.h"
 
 using namespace ardmon::test;

@@ -1,4 +1,4 @@
-#include "load_platform_posix.h"
+#include "load_platform.h"
 
 #include <locale.h>
 #include <sys/stat.h>

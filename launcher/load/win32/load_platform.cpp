@@ -1,4 +1,4 @@
-#include "load_platform_win32.h"
+#include "load_platform.h"
 
 #include <ctime>
 

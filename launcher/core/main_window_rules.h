@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "folder.h"
-#include "terminal_folder.h"
+#include "names_and_messages.h"
 
 namespace ardmon {
 

@@ -7,11 +7,11 @@
 #include <wx/textctrl.h>
 
 #include "ardmon_app.h"
-#include "ardmon_logic.h"
 #include "ardmon_resources.h"
 #include "dialog_template.h"
 #include "environment_load.h"
 #include "ini_view.h"
+#include "main_window_rules.h"
 #include "resource.h"
 #include "shell_execute.h"
 #include "text_conv.h"

@@ -9,13 +9,13 @@
 #include <wx/textctrl.h>
 
 #include "ardmon_app.h"
-#include "ardmon_logic.h"
 #include "ardmon_resources.h"
 #include "dialog_template.h"
+#include "main_window_rules.h"
+#include "names_and_messages.h"
 #include "parse_rules.h"
 #include "private_profile.h"
 #include "resource.h"
-#include "terminal_folder.h"
 #include "text_conv.h"
 
 using namespace ardmon;

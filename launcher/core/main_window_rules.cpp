@@ -1,4 +1,4 @@
-#include "ardmon_logic.h"
+#include "main_window_rules.h"
 
 #include "private_profile.h"
 

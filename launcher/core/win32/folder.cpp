@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "folder.h"
-#include "terminal_folder.h"
+#include "names_and_messages.h"
 
 namespace ardmon {
 
