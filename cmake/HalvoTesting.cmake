@@ -15,7 +15,7 @@ function(halvo_add_gtest target)
     set(ARG_TIMEOUT 300)
   endif()
   set(props TIMEOUT ${ARG_TIMEOUT}
-            ENVIRONMENT "GSETTINGS_BACKEND=memory;NO_AT_BRIDGE=1;LEDGRA_OPEN_WORKBOOK=0")
+            ENVIRONMENT "${HALVO_TEST_ENVIRONMENT}")
   if(ARG_GUI)
     list(APPEND props RESOURCE_LOCK x11-display)
   endif()

@@ -3,15 +3,6 @@
 # meets the operating system (the win32 folders). The stand-in application is
 # not part of the library here: the real application registered as
 # "Excel.Application" is driven through COM.
-set(_a automation)
-ledgra_part(registry registry/win32/ClassRegistry.cpp)
-ledgra_part(interaction interaction/Interaction.cpp interaction/win32/Win32Interaction.cpp)
-ledgra_part(object object/LedgraInterface.cpp object/TextExport.cpp)
-ledgra_part(automation
-  ${_a}/Variant.cpp ${_a}/Exceptions.cpp ${_a}/Dispatch.cpp ${_a}/DispatchDriver.cpp
-  ${_a}/ErrorReport.cpp ${_a}/ExcelOperations.cpp
-  ${_a}/win32/Ole.cpp ${_a}/win32/ComVariant.cpp ${_a}/win32/ComDispatch.cpp)
-ledgra_part(workbook workbook/WorkbookExport.cpp workbook/CellConversion.cpp)
 set(LEDGRA_SYSTEM_LIBS ole32 oleaut32 uuid comdlg32 user32 advapi32 shell32)
 
 get_property(LEDGRA_PARTS GLOBAL PROPERTY LEDGRA_PARTS)
@@ -27,7 +18,7 @@ target_include_directories(ledgra_xls PUBLIC ${PROJECT_SOURCE_DIR}/export)
 # ledgra.dll with its import library libledgra.dll.a, installed as on Linux
 # (CMake package and ledgra.pc); no wxWidgets on Windows.
 add_library(halvo_wx INTERFACE)
-include(${CMAKE_CURRENT_SOURCE_DIR}/library.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/packaging/library.cmake)
 set_target_properties(ledgra PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
 target_link_libraries(ledgra PRIVATE ${LEDGRA_SYSTEM_LIBS})
 target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledgra.dll
@@ -63,7 +54,7 @@ add_custom_target(ledgra_windows_zip ALL
   COMMENT "Packing ${LEDGRA_ZIP_NAME}.zip")
 
 if(HALVO_BUILD_TESTS)
-  add_subdirectory(tests/windows)
+  add_subdirectory(windows_tests)
 endif()
 
 if(HALVO_BUILD_BENCH)

@@ -5,7 +5,7 @@
 #include "interaction/win32/Win32Interaction.h"
 using SystemInteraction = ledgra::win32::Win32Interaction;
 #else
-#include "interaction/WxInteraction.h"
+#include "interaction/posix/WxInteraction.h"
 using SystemInteraction = ledgra::WxInteraction;
 #endif
 

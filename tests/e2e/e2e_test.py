@@ -143,7 +143,7 @@ def process_alive(pid):
 
 
 # Ledgra's workbook reader (xlrd underneath), the one its own tests use.
-READER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "export", "tests", "xls",
+READER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "export", "test_support",
                       "check_xls.py")
 
 

@@ -2,8 +2,8 @@
 // program itself, so these also show the library bringing wx up on demand in
 // such a host. Each step waits until the dialog's window is on the display
 // (found by its title), then types.
-#include "../object/TestTable.h"
-#include "interaction/WxInteraction.h"
+#include "interaction/posix/WxInteraction.h"
+#include "test_support/TestTable.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>

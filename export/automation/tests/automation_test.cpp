@@ -6,7 +6,7 @@
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
 #include "registry/ClassRegistry.h"
-#include "tests/support/ScriptedInteraction.h"
+#include "test_support/ScriptedInteraction.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 
 #include "automation/Ole.h"
 #include "fileio/ReplaceFile.h"
-#include "tests/object/TestTable.h"
-#include "tests/support/ScriptedInteraction.h"
-#include "tests/workbook/WorkbookTable.h"
+#include "test_support/ScriptedInteraction.h"
+#include "test_support/TestTable.h"
+#include "workbook/tests/WorkbookTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The toolkit-free half of the wx dialogs, and what they do without a display.
 #include "interaction/DialogLogic.h"
-#include "interaction/WxInteraction.h"
-#include "tests/support/ScopedEnv.h"
+#include "interaction/posix/WxInteraction.h"
+#include "test_support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 #include <wx/defs.h>

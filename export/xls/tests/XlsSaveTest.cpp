@@ -3,7 +3,7 @@
 #include "xls/CompoundFile.h"
 #include "xls/Workbook.h"
 
-#include "TestSupport.h"
+#include "test_support/CheckXls.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "automation/Ole.h"
 #include "fileio/ReplaceFile.h"
 #include "standin/SheetRules.h"
-#include "tests/object/TestTable.h"
-#include "tests/support/ScopedEnv.h"
+#include "test_support/ScopedEnv.h"
+#include "test_support/TestTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The one file replacement, through its system-call seam, for both savers
 // that use it: the stand-in's text save and the workbook save.
 #include "fileio/ReplaceFile.h"
-#include "tests/object/TestTable.h"
+#include "test_support/TestTable.h"
 #include "xls/Workbook.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // and every way it can end. The save dialog and the message boxes are scripted.
 #include <ledgra/LedgraInterface.h>
 
-#include "TestTable.h"
 #include "object/TextExport.h"
-#include "tests/support/ScriptedInteraction.h"
+#include "test_support/ScriptedInteraction.h"
+#include "test_support/TestTable.h"
 
 #include <gtest/gtest.h>
 

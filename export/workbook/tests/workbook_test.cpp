@@ -4,13 +4,13 @@
 #include <ledgra/LedgraInterface.h>
 
 #include "automation/Ole.h"
-#include "tests/object/TestTable.h"
-#include "tests/support/ScopedEnv.h"
-#include "tests/support/ScriptedInteraction.h"
-#include "tests/workbook/RecordingApplication.h"
-#include "tests/workbook/WorkbookTable.h"
+#include "test_support/ScopedEnv.h"
+#include "test_support/ScriptedInteraction.h"
+#include "test_support/TestTable.h"
 #include "workbook/CellConversion.h"
 #include "workbook/WorkbookExport.h"
+#include "workbook/tests/RecordingApplication.h"
+#include "workbook/tests/WorkbookTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "interaction/WxInteraction.h"
+#include "interaction/posix/WxInteraction.h"
 
 #include "interaction/DialogLogic.h"
 

@@ -2,7 +2,7 @@
 // files helpers all of Ledgra's tests share.
 #pragma once
 
-#include "tests/support/TestFiles.h"
+#include "test_support/TestFiles.h"
 
 #include <cstdio>
 #include <string>

@@ -1,8 +1,8 @@
 // The export object's own operations and the class registry behind ProgIDExists.
 #include <ledgra/LedgraInterface.h>
 
-#include "TestTable.h"
 #include "registry/ClassRegistry.h"
+#include "test_support/TestTable.h"
 
 #include <gtest/gtest.h>
 

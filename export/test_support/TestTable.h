@@ -2,7 +2,7 @@
 // callback call with the values the writer passed in.
 #pragma once
 
-#include "tests/support/TestFiles.h"
+#include "test_support/TestFiles.h"
 
 #include <filesystem>
 #include <string>
