@@ -6,9 +6,14 @@
 #include "ini_view.h"
 
 using ardmon::win32::CArdmonDlg;
-using ardmon::win32::UserInteraction;
 
 CArdmonApp theApp;
+
+CArdmonApp::CArdmonApp()
+    : m_systemMessages(
+          [this] { return m_pMainWnd != nullptr ? m_pMainWnd->LauncherWindows() : std::vector<HWND>(); })
+{
+}
 
 BOOL CArdmonApp::InitInstance()
 {
@@ -57,17 +62,12 @@ void CArdmonApp::PumpWaitingMessages()
     }
 }
 
-UserInteraction& CArdmonApp::Interaction()
+ardmon::MessageBoxes& CArdmonApp::Messages()
 {
-    return m_pInteraction != nullptr ? *m_pInteraction : m_system;
+    return m_pMessages != nullptr ? *m_pMessages : m_systemMessages;
 }
 
-void CArdmonApp::SetInteraction(UserInteraction* interaction)
+void CArdmonApp::SetMessages(ardmon::MessageBoxes* messages)
 {
-    m_pInteraction = interaction;
-}
-
-int CArdmonApp::AfxMessageBox(HWND owner, const std::string& text)
-{
-    return Interaction().MessageBox(owner, text, ardmon::win32::ApplicationTitle(), MB_OK);
+    m_pMessages = messages;
 }

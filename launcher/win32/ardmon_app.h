@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "user_interaction.h"
+#include "win32_message_boxes.h"
 
 namespace ardmon::win32 {
 class CArdmonDlg;
@@ -16,6 +16,10 @@ class CArdmonDlg;
 
 class CArdmonApp {
 public:
+    CArdmonApp();
+    CArdmonApp(const CArdmonApp&) = delete;
+    CArdmonApp& operator=(const CArdmonApp&) = delete;
+
     // Common controls, the main window run to its end; FALSE always, so no
     // further loop runs and the process ends.
     BOOL InitInstance();
@@ -26,13 +30,10 @@ public:
     // Handles the messages already waiting, without blocking.
     void PumpWaitingMessages();
 
-    // The messages every window of the launcher shows; tests install their
-    // own, null restores the system's.
-    ardmon::win32::UserInteraction& Interaction();
-    void SetInteraction(ardmon::win32::UserInteraction* interaction);
-
-    // Shows text with OK under the program's title, owned by owner.
-    int AfxMessageBox(HWND owner, const std::string& text);
+    // The message boxes every window of the launcher shows; tests install
+    // their own, null restores the system's.
+    ardmon::MessageBoxes& Messages();
+    void SetMessages(ardmon::MessageBoxes* messages);
 
     // The file, relative to the working directory, that the next viewer
     // shows.
@@ -44,8 +45,8 @@ public:
 private:
     bool PreTranslateMessage(MSG& msg);
 
-    ardmon::win32::SystemInteraction m_system;
-    ardmon::win32::UserInteraction* m_pInteraction = nullptr;
+    ardmon::win32::Win32MessageBoxes m_systemMessages;
+    ardmon::MessageBoxes* m_pMessages = nullptr;
 };
 
 extern CArdmonApp theApp;

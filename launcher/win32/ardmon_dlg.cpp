@@ -38,11 +38,25 @@ public:
     {
         ::SetDlgItemTextA(dlg_.m_hWnd, IDC_CURRENT_ENV, text.c_str());
     }
-    void ShowMessage(const std::string& text) override { theApp.AfxMessageBox(dlg_.m_hWnd, text); }
+    void ShowMessage(const std::string& text) override { AfxMessageBox(theApp.Messages(), text); }
 
 private:
     CArdmonDlg& dlg_;
 };
+
+// Centres window on the work area of its screen, as the wx build opens.
+void CentreOnScreen(HWND window)
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoA(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+    RECT frame;
+    ::GetWindowRect(window, &frame);
+    const RECT& work = monitor.rcWork;
+    const int x = work.left + ((work.right - work.left) - (frame.right - frame.left)) / 2;
+    const int y = work.top + ((work.bottom - work.top) - (frame.bottom - frame.top)) / 2;
+    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 }  // namespace
 
@@ -72,6 +86,7 @@ CArdmonDlg::~CArdmonDlg()
 bool CArdmonDlg::Create()
 {
     if (!CreateHidden() || m_bEnded) return false;
+    CentreOnScreen(m_hWnd);
     ::ShowWindow(m_hWnd, SW_SHOW);
     return true;
 }
@@ -109,7 +124,7 @@ BOOL CArdmonDlg::OnInitDialog()
     }
 
     if (const auto message = FirstMissingEntryMessage(m_strWorkDir)) {
-        theApp.AfxMessageBox(m_hWnd, *message);
+        AfxMessageBox(theApp.Messages(), *message);
         OnCancel();
         return FALSE;
     }
@@ -187,7 +202,7 @@ void CArdmonDlg::OnBnClickedViewProfile()
 {
     const int selection = static_cast<int>(::SendMessageA(m_cmbProfiles, CB_GETCURSEL, 0, 0));
     if (selection == CB_ERR) {
-        theApp.AfxMessageBox(m_hWnd, kSelectProfileMessage);
+        AfxMessageBox(theApp.Messages(), kSelectProfileMessage);
         return;
     }
     theApp.m_strIniFile = JoinPath(kProfileFolder, ComboText(m_cmbProfiles, selection));
@@ -210,7 +225,7 @@ void CArdmonDlg::OnBnClickedLaunch()
 {
     const LaunchOutcome outcome =
         InterpretLaunchResult(m_shellOpen(JoinPath(m_strWorkDir, kTerminalFile), m_strWorkDir));
-    if (!outcome.message.empty()) theApp.AfxMessageBox(m_hWnd, outcome.message);
+    if (!outcome.message.empty()) AfxMessageBox(theApp.Messages(), outcome.message);
     if (outcome.close_launcher) OnCancel();
 }
 

@@ -61,7 +61,7 @@ CIniView::CIniView(HWND hParent)
 
 void CIniView::ShowMessage(const std::string& text)
 {
-    theApp.AfxMessageBox(m_hWnd, text);
+    AfxMessageBox(theApp.Messages(), text);
 }
 
 BOOL CIniView::OnInitDialog()

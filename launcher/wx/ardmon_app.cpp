@@ -7,12 +7,12 @@ CArdmonApp theApp;
 CArdmonApp::CArdmonApp() = default;
 CArdmonApp::~CArdmonApp() = default;
 
-ardmon::UserMessages& CArdmonApp::Messages()
+ardmon::MessageBoxes& CArdmonApp::Messages()
 {
     return messages_ != nullptr ? *messages_ : wx_messages_;
 }
 
-void CArdmonApp::SetMessages(ardmon::UserMessages* messages)
+void CArdmonApp::SetMessages(ardmon::MessageBoxes* messages)
 {
     messages_ = messages;
 }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "user_messages.h"
+#include "wx_message_boxes.h"
 
 class CArdmonDlg;
 
@@ -23,7 +23,7 @@ public:
     bool InitInstance();
 
     // The messages every window of the launcher shows.
-    ardmon::UserMessages& Messages();
+    ardmon::MessageBoxes& Messages();
 
     // The file, relative to the working directory, that the next viewer
     // shows.
@@ -33,11 +33,11 @@ public:
     CArdmonDlg* m_pMainWnd = nullptr;
 
     // Tests replace the message boxes; null restores them.
-    void SetMessages(ardmon::UserMessages* messages);
+    void SetMessages(ardmon::MessageBoxes* messages);
 
 private:
-    ardmon::WxUserMessages wx_messages_;
-    ardmon::UserMessages* messages_ = nullptr;
+    ardmon::WxMessageBoxes wx_messages_;
+    ardmon::MessageBoxes* messages_ = nullptr;
 };
 
 extern CArdmonApp theApp;

@@ -23,7 +23,7 @@ namespace {
 // The main window as the load sees it.
 class DlgLoadWindow final : public LoadWindow {
 public:
-    DlgLoadWindow(CArdmonDlg& dlg, UserMessages& messages) : dlg_(dlg), messages_(messages) {}
+    DlgLoadWindow(CArdmonDlg& dlg, MessageBoxes& messages) : dlg_(dlg), messages_(messages) {}
 
     int GetCurSel() override { return dlg_.m_cmbProfiles->GetSelection(); }
     std::string GetLBText(int index) override { return ItemText(*dlg_.m_cmbProfiles, index); }
@@ -36,12 +36,12 @@ public:
 
 private:
     CArdmonDlg& dlg_;
-    UserMessages& messages_;
+    MessageBoxes& messages_;
 };
 
 }  // namespace
 
-CArdmonDlg::CArdmonDlg(UserMessages& messages)
+CArdmonDlg::CArdmonDlg(MessageBoxes& messages)
     : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), shell_open(ShellExecuteOpen), messages_(messages)
 {
 }

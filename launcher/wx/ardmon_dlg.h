@@ -9,7 +9,7 @@
 #include <wx/dialog.h>
 #include <wx/icon.h>
 
-#include "user_messages.h"
+#include "message_boxes.h"
 
 class wxComboBox;
 class CIniView;
@@ -20,7 +20,7 @@ public:
     // Windows result code.
     using ShellOpen = std::function<std::intptr_t(const std::string& path, const std::string& dir)>;
 
-    explicit CArdmonDlg(ardmon::UserMessages& messages);
+    explicit CArdmonDlg(ardmon::MessageBoxes& messages);
     ~CArdmonDlg() override;
 
     // Makes the window from template 102, hidden.
@@ -60,5 +60,5 @@ private:
     void OnClose(wxCloseEvent& event);
     void ShowViewer(CIniView*& view);
 
-    ardmon::UserMessages& messages_;
+    ardmon::MessageBoxes& messages_;
 };

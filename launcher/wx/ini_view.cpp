@@ -39,7 +39,7 @@ bool CanOpenForReading(const std::string& path)
 
 }  // namespace
 
-CIniView::CIniView(UserMessages& messages, wxWindow* pParent)
+CIniView::CIniView(MessageBoxes& messages, wxWindow* pParent)
     : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), messages_(messages)
 {
 }

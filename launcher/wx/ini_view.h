@@ -9,7 +9,7 @@
 #include <wx/icon.h>
 
 #include "control_pos.h"
-#include "user_messages.h"
+#include "message_boxes.h"
 
 class wxListBox;
 class wxDataViewListCtrl;
@@ -17,7 +17,7 @@ class wxDataViewListCtrl;
 class CIniView : public wxDialog {
 public:
     // Makes no window yet.
-    CIniView(ardmon::UserMessages& messages, wxWindow* pParent);
+    CIniView(ardmon::MessageBoxes& messages, wxWindow* pParent);
     ~CIniView() override;
 
     // Makes the window from template 130, hidden, and fills it from the
@@ -45,5 +45,5 @@ private:
     void OnClose(wxCloseEvent& event);
 
     wxWindow* m_pParentWnd;
-    ardmon::UserMessages& messages_;
+    ardmon::MessageBoxes& messages_;
 };

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include <gmock/gmock.h>
 
 #include "ini_view.h"
@@ -153,6 +155,60 @@ TEST_F(IniViewTest, ControlsFollowTheWindowAboveItsFirstSize)
         EXPECT_EQ(moved(i), (D{0, 0, 0, 0})) << ids[i];
     resize(width + 30, height);
     EXPECT_EQ(moved(1), (D{30, 0, 30, 0}));
+}
+
+// While the system's box about a long section is up, a click on View cannot
+// reach the main window and free the viewer that Get Keys is still using:
+// the box holds every window of the launcher, as the framework's do.
+struct BoxWatch {
+    std::vector<HWND> launcher;
+    bool box_seen = false;
+    bool any_enabled = false;
+};
+BoxWatch* g_watch = nullptr;
+
+BOOL CALLBACK CloseBox(HWND window, LPARAM)
+{
+    const auto& launcher = g_watch->launcher;
+    if (!::IsWindowVisible(window) || std::find(launcher.begin(), launcher.end(), window) != launcher.end())
+        return TRUE;
+    g_watch->box_seen = true;
+    for (HWND w : launcher)
+        g_watch->any_enabled |= ::IsWindowEnabled(w) != FALSE;
+    // A click reaches only a window that takes input.
+    if (::IsWindowEnabled(launcher.front())) Click(launcher.front(), IDC_VIEW_CLIENT);
+    ::PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!g_watch->box_seen) ::EnumThreadWindows(::GetCurrentThreadId(), CloseBox, 0);
+}
+
+TEST_F(IniViewTest, AViewersMessageBoxHoldsEveryWindowOfTheLauncher)
+{
+    std::string client = "[BIG]\r\n";
+    for (int i = 0; i < 40; ++i)
+        client += "key" + std::to_string(i) + "=" + std::string(500, 'v') + "\r\n";
+    WriteFile(dir / "halvoclient.ini", client);
+    Click(Main(), IDC_VIEW_CLIENT);
+    CIniView* view = dlg->m_pClientView;
+    SelectSection(view, 0);
+
+    BoxWatch watch{{Main(), view->m_hWnd}};
+    g_watch = &watch;
+    theApp.SetMessages(nullptr);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, OnTimer);
+    Click(view->m_hWnd, IDC_GET_KEYS);
+    ::KillTimer(nullptr, timer);
+    g_watch = nullptr;
+
+    EXPECT_TRUE(watch.box_seen);
+    EXPECT_FALSE(watch.any_enabled);
+    EXPECT_EQ(dlg->m_pClientView, view);
+    EXPECT_TRUE(::IsWindowEnabled(Main()) && ::IsWindowEnabled(view->m_hWnd));
+    EXPECT_EQ(ListViewRows(view->m_listKeys).size(), 31u);  // what fits
 }
 
 }  // namespace

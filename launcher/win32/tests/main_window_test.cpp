@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "ini_view.h"
@@ -43,8 +44,8 @@ TEST_F(MainWindowTest, StartUpChecksReportTheFirstMissingEntryAndNeverShowTheWin
     WriteFile(dir / "VovuvAvavar.exe", "");
     EXPECT_FALSE(Start());
     EXPECT_THAT(messages.Texts(), ElementsAre("No folder found " + Folder() + "\\env"));
-    EXPECT_EQ(messages.shown[0].caption, ApplicationTitle());
-    EXPECT_EQ(messages.shown[0].style, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(messages.shown[0].caption, ardmon::ApplicationTitle());
+    EXPECT_EQ(messages.shown[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_TRUE(dlg->m_bEnded);
     EXPECT_FALSE(::IsWindowVisible(Main()));
 
@@ -66,6 +67,20 @@ TEST_F(MainWindowTest, StartUpChecksReportTheFirstMissingEntryAndNeverShowTheWin
     EXPECT_TRUE(::IsWindowVisible(Main()));
     EXPECT_EQ(WindowText(Main()), "Halvo Launcher");
     EXPECT_THAT(ComboItems(Profiles()), ElementsAre());
+}
+
+TEST_F(MainWindowTest, OpensCentredOnTheScreen)
+{
+    MakeWorkstation();
+    ASSERT_TRUE(Start());
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(::GetMonitorInfoA(::MonitorFromWindow(Main(), MONITOR_DEFAULTTOPRIMARY), &monitor));
+    RECT frame;
+    ::GetWindowRect(Main(), &frame);
+    const RECT& work = monitor.rcWork;
+    EXPECT_LE(std::abs((frame.left - work.left) - (work.right - frame.right)), 1);
+    EXPECT_LE(std::abs((frame.top - work.top) - (work.bottom - frame.bottom)), 1);
 }
 
 TEST_F(MainWindowTest, ListsTheProfilesEndingInDotIniExactlySortedWithNothingSelected)

@@ -9,20 +9,6 @@ namespace fs = std::filesystem;
 
 namespace ardmon::win32::test {
 
-int RecordingInteraction::MessageBox(HWND, const std::string& text, const std::string& caption, UINT style)
-{
-    shown.push_back({text, caption, style});
-    return IDOK;
-}
-
-std::vector<std::string> RecordingInteraction::Texts() const
-{
-    std::vector<std::string> texts;
-    for (const Shown& s : shown)
-        texts.push_back(s.text);
-    return texts;
-}
-
 void WriteFile(const fs::path& path, const std::string& content)
 {
     std::ofstream(path, std::ios::binary) << content;
@@ -123,7 +109,7 @@ WorkstationTest::WorkstationTest() : previous_(fs::current_path())
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::current_path(dir);
-    theApp.SetInteraction(&messages);
+    theApp.SetMessages(&messages);
 }
 
 WorkstationTest::~WorkstationTest()
@@ -131,7 +117,7 @@ WorkstationTest::~WorkstationTest()
     dlg.reset();
     theApp.m_pMainWnd = nullptr;
     theApp.m_strIniFile.clear();
-    theApp.SetInteraction(nullptr);
+    theApp.SetMessages(nullptr);
     theApp.PumpWaitingMessages();
     fs::current_path(previous_);
     std::error_code ignored;

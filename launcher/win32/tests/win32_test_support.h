@@ -13,22 +13,9 @@
 
 #include "ardmon_app.h"
 #include "ardmon_dlg.h"
-#include "user_interaction.h"
+#include "recording_message_boxes.h"
 
 namespace ardmon::win32::test {
-
-// Message boxes that answer OK at once and remember what they showed.
-class RecordingInteraction final : public UserInteraction {
-public:
-    struct Shown {
-        std::string text;
-        std::string caption;
-        UINT style;
-    };
-    int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT style) override;
-    std::vector<std::string> Texts() const;
-    std::vector<Shown> shown;
-};
 
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 std::string ReadFile(const std::filesystem::path& path);
@@ -65,7 +52,7 @@ protected:
     std::string Folder() const;
 
     std::filesystem::path dir;
-    RecordingInteraction messages;
+    ardmon::test::RecordingMessageBoxes messages;
     std::unique_ptr<CArdmonDlg> dlg;
 
 private:

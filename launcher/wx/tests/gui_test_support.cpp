@@ -44,24 +44,6 @@ void Pump(int ms)
     } while (std::chrono::steady_clock::now() < end);
 }
 
-int RecordingMessages::MessageBox(const std::string& text, const std::string& caption, unsigned style)
-{
-    shown.push_back({text, caption, style});
-    if (on_show) {
-        on_show(text);
-    }
-    return IDOK;
-}
-
-std::vector<std::string> RecordingMessages::Texts() const
-{
-    std::vector<std::string> texts;
-    for (const Shown& s : shown) {
-        texts.push_back(s.text);
-    }
-    return texts;
-}
-
 std::string ExpectedTitle()
 {
     return std::filesystem::read_symlink("/proc/self/exe").stem().string();

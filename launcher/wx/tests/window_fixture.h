@@ -72,7 +72,7 @@ protected:
 
     TempDir dir_;
     ScopedWorkDir work_dir_;
-    RecordingMessages messages_;
+    RecordingMessageBoxes messages_;
     wxWeakRef<CArdmonDlg> main_wnd_;
 };
 

@@ -1,11 +1,12 @@
-// The wx message box: modal, OK, captioned with the application title.
+// The wx message box: modal, OK with the exclamation icon, captioned with the
+// application title.
 #include <gtest/gtest.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/testing.h>
 
 #include "gui_test_support.h"
-#include "user_messages.h"
+#include "wx_message_boxes.h"
 
 using namespace ardmon;
 
@@ -24,6 +25,7 @@ protected:
         EXPECT_EQ(dlg->GetMessage().ToStdString(), text_);
         EXPECT_EQ(dlg->GetTitle().ToStdString(), caption_);
         EXPECT_EQ(dlg->GetMessageDialogStyle() & (wxOK | wxCANCEL | wxYES_NO), wxOK);
+        EXPECT_EQ(dlg->GetMessageDialogStyle() & wxICON_MASK, wxICON_EXCLAMATION);
         return wxExpectModal<wxMessageDialog>::OnInvoked(dlg);
     }
 
@@ -35,11 +37,11 @@ private:
 TEST(WxMessages, ShowsAModalOkBoxCaptionedWithTheProgramName)
 {
     EXPECT_EQ(ApplicationTitle(), test::ExpectedTitle());
-    WxUserMessages messages;
+    WxMessageBoxes messages;
     int result = 0;
     wxTEST_DIALOG(result = AfxMessageBox(messages, "No folder found /home/u/term/env"),
                   ExpectMessageBox("No folder found /home/u/term/env", test::ExpectedTitle()));
-    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(result, kAnswerOk);
 }
 
 }  // namespace
