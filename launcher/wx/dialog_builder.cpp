@@ -29,76 +29,97 @@ long BorderFlag(const ControlTemplate& c)
     return (c.style & CS_BORDER) ? wxBORDER_THEME : wxBORDER_DEFAULT;
 }
 
-wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
+// A push button; one showing an icon keeps its text as label, tooltip and
+// the name that assistive technology reads.
+wxWindow* MakeButton(wxDialog& dlg, wxWindowID id, const wxString& text, const wxRect& r,
+                     const ControlTemplate& c)
+{
+    long style = 0;
+    if (c.style & CS_FLAT) {
+        style |= wxBORDER_NONE;
+    }
+    if (c.style & CS_ICON) {
+        style |= wxBU_NOTEXT;
+    }
+    auto* button = new wxButton(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
+    if (c.style & CS_ICON) {
+        button->SetLabel(text);
+        button->SetToolTip(wxStripMenuCodes(text));
+        SetAccessibleName(*button, wxStripMenuCodes(text));
+    }
+    if (c.style & CS_DEFAULT) {
+        button->SetDefault();
+    }
+    return button;
+}
+
+wxWindow* MakeEdit(wxDialog& dlg, wxWindowID id, const wxString& text, const wxRect& r,
+                   const ControlTemplate& c)
+{
+    long style = BorderFlag(c);
+    if (c.style & CS_READONLY) {
+        style |= wxTE_READONLY;
+    }
+    return new wxTextCtrl(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
+}
+
+wxWindow* MakeComboBox(wxDialog& dlg, wxWindowID id, const wxString& text, const wxRect& r,
+                       const ControlTemplate& c)
+{
+    long style = wxCB_DROPDOWN;
+    if (c.style & CS_SORT) {
+        style |= wxCB_SORT;
+    }
+    return new wxComboBox(&dlg, id, text, r.GetPosition(), wxSize(r.GetWidth(), -1), 0, nullptr, style);
+}
+
+wxWindow* MakeListBox(wxDialog& dlg, wxWindowID id, const wxRect& r, const ControlTemplate& c)
+{
+    long style = wxLB_SINGLE | BorderFlag(c);
+    if (c.style & CS_SORT) {
+        style |= wxLB_SORT;
+    }
+    if (c.style & CS_HSCROLL) {
+        style |= wxLB_HSCROLL;
+    }
+    return new wxListBox(&dlg, id, r.GetPosition(), r.GetSize(), 0, nullptr, style);
+}
+
+// Always a report, rows selectable several at a time as in a list view
+// without single selection; GTK's own tree view, which assistive technology
+// reads row by row and cell by cell.
+wxWindow* MakeListView(wxDialog& dlg, wxWindowID id, const wxRect& r, const ControlTemplate& c)
+{
+    return new wxDataViewListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), wxDV_MULTIPLE | BorderFlag(c));
+}
+
+wxWindow* MakeControlOfKind(wxDialog& dlg, wxWindowID id, const ControlTemplate& c)
 {
     const wxRect r = ToPixels(dlg, c);
-    // Controls without an id get one from wx first and take -1 afterwards.
-    const wxWindowID id = c.id == IDC_STATIC ? wxID_ANY : c.id;
     const wxString text = ToWx(c.text);
-    wxWindow* w = nullptr;
     switch (c.kind) {
-        case ControlKind::PushButton: {
-            long style = 0;
-            if (c.style & CS_FLAT) {
-                style |= wxBORDER_NONE;
-            }
-            if (c.style & CS_ICON) {
-                style |= wxBU_NOTEXT;
-            }
-            auto* button = new wxButton(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
-            if (c.style & CS_ICON) {
-                // The text stays the button's label and becomes its tooltip
-                // and the name that assistive technology reads.
-                button->SetLabel(text);
-                button->SetToolTip(wxStripMenuCodes(text));
-                SetAccessibleName(*button, wxStripMenuCodes(text));
-            }
-            if (c.style & CS_DEFAULT) {
-                button->SetDefault();
-            }
-            w = button;
-            break;
-        }
+        case ControlKind::PushButton:
+            return MakeButton(dlg, id, text, r, c);
         case ControlKind::GroupBox:
-            w = new wxStaticBox(&dlg, id, text, r.GetPosition(), r.GetSize());
-            break;
+            return new wxStaticBox(&dlg, id, text, r.GetPosition(), r.GetSize());
         case ControlKind::StaticText:
-            w = new wxStaticText(&dlg, id, text, r.GetPosition(), r.GetSize(), wxST_NO_AUTORESIZE);
-            break;
-        case ControlKind::Edit: {
-            long style = BorderFlag(c);
-            if (c.style & CS_READONLY) {
-                style |= wxTE_READONLY;
-            }
-            w = new wxTextCtrl(&dlg, id, text, r.GetPosition(), r.GetSize(), style);
-            break;
-        }
-        case ControlKind::ComboBox: {
-            long style = wxCB_DROPDOWN;
-            if (c.style & CS_SORT) {
-                style |= wxCB_SORT;
-            }
-            w = new wxComboBox(&dlg, id, text, r.GetPosition(), wxSize(r.GetWidth(), -1), 0, nullptr, style);
-            break;
-        }
-        case ControlKind::ListBox: {
-            long style = wxLB_SINGLE | BorderFlag(c);
-            if (c.style & CS_SORT) {
-                style |= wxLB_SORT;
-            }
-            if (c.style & CS_HSCROLL) {
-                style |= wxLB_HSCROLL;
-            }
-            w = new wxListBox(&dlg, id, r.GetPosition(), r.GetSize(), 0, nullptr, style);
-            break;
-        }
+            return new wxStaticText(&dlg, id, text, r.GetPosition(), r.GetSize(), wxST_NO_AUTORESIZE);
+        case ControlKind::Edit:
+            return MakeEdit(dlg, id, text, r, c);
+        case ControlKind::ComboBox:
+            return MakeComboBox(dlg, id, text, r, c);
+        case ControlKind::ListBox:
+            return MakeListBox(dlg, id, r, c);
         case ControlKind::ListView:
-            // Always a report, rows selectable several at a time as in a list
-            // view without single selection; GTK's own tree view, which
-            // assistive technology reads row by row and cell by cell.
-            w = new wxDataViewListCtrl(&dlg, id, r.GetPosition(), r.GetSize(), wxDV_MULTIPLE | BorderFlag(c));
-            break;
+            return MakeListView(dlg, id, r, c);
     }
+    return nullptr;
+}
+
+wxWindow* MakeControl(wxDialog& dlg, const ControlTemplate& c)
+{
+    // Controls without an id get one from wx first and take -1 afterwards.
+    wxWindow* w = MakeControlOfKind(dlg, c.id == IDC_STATIC ? wxID_ANY : c.id, c);
     if (c.id == IDC_STATIC) {
         w->SetId(IDC_STATIC);
     }
