@@ -26,22 +26,22 @@ std::string ComboText(HWND combo, int index)
 // The main window as the load sees it.
 class DlgLoadWindow final : public LoadWindow {
 public:
-    explicit DlgLoadWindow(CArdmonDlg& dlg) : dlg_(dlg) {}
+    explicit DlgLoadWindow(CArdmonDlg& dlg) : m_dlg(dlg) {}
 
     int GetCurSel() override
     {
-        return static_cast<int>(::SendMessageA(dlg_.m_cmbProfiles, CB_GETCURSEL, 0, 0));
+        return static_cast<int>(::SendMessageA(m_dlg.m_cmbProfiles, CB_GETCURSEL, 0, 0));
     }
-    std::string GetLBText(int index) override { return ComboText(dlg_.m_cmbProfiles, index); }
-    std::string WorkDir() override { return dlg_.m_strWorkDir; }
+    std::string GetLBText(int index) override { return ComboText(m_dlg.m_cmbProfiles, index); }
+    std::string WorkDir() override { return m_dlg.m_strWorkDir; }
     void SetCurrentEnvironment(const std::string& text) override
     {
-        ::SetDlgItemTextA(dlg_.m_hWnd, IDC_CURRENT_ENV, text.c_str());
+        ::SetDlgItemTextA(m_dlg.m_hWnd, IDC_CURRENT_ENV, text.c_str());
     }
     void ShowMessage(const std::string& text) override { AfxMessageBox(theApp.Messages(), text); }
 
 private:
-    CArdmonDlg& dlg_;
+    CArdmonDlg& m_dlg;
 };
 
 // Centres window on the work area of its screen, as the wx build opens.

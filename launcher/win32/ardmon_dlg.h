@@ -62,7 +62,6 @@ protected:
 private:
     bool OnPaint();
     void ShowViewer(CIniView*& view);
-    std::string SelectedProfile(int index) const;
 };
 
 // ShellExecuteA with the verb "open", no parameters, the given directory and

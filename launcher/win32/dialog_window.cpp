@@ -27,7 +27,7 @@ bool CDialogWnd::CreateHidden()
 {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
     HRSRC found =
-        ::FindResourceA(instance, MAKEINTRESOURCEA(template_id_), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+        ::FindResourceA(instance, MAKEINTRESOURCEA(m_nTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
     HGLOBAL loaded = found != nullptr ? ::LoadResource(instance, found) : nullptr;
     const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
     const DWORD size = found != nullptr ? ::SizeofResource(instance, found) : 0;
@@ -44,7 +44,7 @@ bool CDialogWnd::CreateHidden()
     style &= ~static_cast<DWORD>(WS_VISIBLE);
     std::memcpy(reinterpret_cast<char*>(copy.data()) + style_offset, &style, sizeof style);
 
-    return ::CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), owner_,
+    return ::CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), m_hOwner,
                                         DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 

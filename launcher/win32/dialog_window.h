@@ -9,7 +9,7 @@ namespace ardmon::win32 {
 
 class CDialogWnd {
 public:
-    CDialogWnd(int template_id, HWND owner) : template_id_(template_id), owner_(owner) {}
+    CDialogWnd(int template_id, HWND owner) : m_nTemplateId(template_id), m_hOwner(owner) {}
     // Destroys the window if it still exists.
     virtual ~CDialogWnd();
 
@@ -30,8 +30,8 @@ protected:
     // dialog procedure's result in result.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) = 0;
 
-    int template_id_;
-    HWND owner_;
+    int m_nTemplateId;
+    HWND m_hOwner;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

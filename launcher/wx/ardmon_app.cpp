@@ -9,12 +9,12 @@ CArdmonApp::~CArdmonApp() = default;
 
 ardmon::MessageBoxes& CArdmonApp::Messages()
 {
-    return messages_ != nullptr ? *messages_ : wx_messages_;
+    return m_pMessages != nullptr ? *m_pMessages : m_systemMessages;
 }
 
 void CArdmonApp::SetMessages(ardmon::MessageBoxes* messages)
 {
-    messages_ = messages;
+    m_pMessages = messages;
 }
 
 bool CArdmonApp::InitInstance()

@@ -36,8 +36,8 @@ public:
     void SetMessages(ardmon::MessageBoxes* messages);
 
 private:
-    ardmon::WxMessageBoxes wx_messages_;
-    ardmon::MessageBoxes* messages_ = nullptr;
+    ardmon::WxMessageBoxes m_systemMessages;
+    ardmon::MessageBoxes* m_pMessages = nullptr;
 };
 
 extern CArdmonApp theApp;

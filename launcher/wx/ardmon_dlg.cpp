@@ -23,26 +23,26 @@ namespace {
 // The main window as the load sees it.
 class DlgLoadWindow final : public LoadWindow {
 public:
-    DlgLoadWindow(CArdmonDlg& dlg, MessageBoxes& messages) : dlg_(dlg), messages_(messages) {}
+    DlgLoadWindow(CArdmonDlg& dlg, MessageBoxes& messages) : m_dlg(dlg), m_messages(messages) {}
 
-    int GetCurSel() override { return dlg_.m_cmbProfiles->GetSelection(); }
-    std::string GetLBText(int index) override { return ItemText(*dlg_.m_cmbProfiles, index); }
-    std::string WorkDir() override { return dlg_.m_strWorkDir; }
+    int GetCurSel() override { return m_dlg.m_cmbProfiles->GetSelection(); }
+    std::string GetLBText(int index) override { return ItemText(*m_dlg.m_cmbProfiles, index); }
+    std::string WorkDir() override { return m_dlg.m_strWorkDir; }
     void SetCurrentEnvironment(const std::string& text) override
     {
-        dlg_.SetDlgItemText(IDC_CURRENT_ENV, text);
+        m_dlg.SetDlgItemText(IDC_CURRENT_ENV, text);
     }
-    void ShowMessage(const std::string& text) override { AfxMessageBox(messages_, text); }
+    void ShowMessage(const std::string& text) override { AfxMessageBox(m_messages, text); }
 
 private:
-    CArdmonDlg& dlg_;
-    MessageBoxes& messages_;
+    CArdmonDlg& m_dlg;
+    MessageBoxes& m_messages;
 };
 
 }  // namespace
 
 CArdmonDlg::CArdmonDlg(MessageBoxes& messages)
-    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), shell_open(ShellExecuteOpen), messages_(messages)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_shellOpen(ShellExecuteOpen), m_messages(messages)
 {
 }
 
@@ -97,7 +97,7 @@ bool CArdmonDlg::OnInitDialog()
     m_cmbProfiles->SetSelection(wxNOT_FOUND);
 
     if (const auto message = FirstMissingEntryMessage(m_strWorkDir)) {
-        AfxMessageBox(messages_, *message);
+        AfxMessageBox(m_messages, *message);
         OnCancel();
         return false;
     }
@@ -127,7 +127,7 @@ void CArdmonDlg::SetDlgItemText(int id, const std::string& text)
 
 void CArdmonDlg::OnBnClickedLoad()
 {
-    DlgLoadWindow window(*this, messages_);
+    DlgLoadWindow window(*this, m_messages);
     RunEnvironmentLoad(window);
 }
 
@@ -141,7 +141,7 @@ void CArdmonDlg::OnBnClickedViewProfile()
 {
     const int selection = m_cmbProfiles->GetSelection();
     if (selection == wxNOT_FOUND) {
-        AfxMessageBox(messages_, kSelectProfileMessage);
+        AfxMessageBox(m_messages, kSelectProfileMessage);
         return;
     }
     theApp.m_strIniFile = JoinPath(kProfileFolder, ItemText(*m_cmbProfiles, selection));
@@ -151,14 +151,14 @@ void CArdmonDlg::OnBnClickedViewProfile()
 void CArdmonDlg::ShowViewer(CIniView*& view)
 {
     if (view == nullptr) {
-        view = new CIniView(messages_, this);
+        view = new CIniView(m_messages, this);
     }
     if (view->GetHandle() == nullptr) {
         view->Create();
     } else {
         // Every click gives a freshly read viewer.
         delete view;
-        view = new CIniView(messages_, this);
+        view = new CIniView(m_messages, this);
         view->Create();
     }
     if (view->GetHandle() != nullptr) {
@@ -169,9 +169,9 @@ void CArdmonDlg::ShowViewer(CIniView*& view)
 void CArdmonDlg::OnBnClickedLaunch()
 {
     const std::string program = JoinPath(m_strWorkDir, kTerminalFile);
-    const LaunchOutcome outcome = InterpretLaunchResult(shell_open(program, m_strWorkDir));
+    const LaunchOutcome outcome = InterpretLaunchResult(m_shellOpen(program, m_strWorkDir));
     if (!outcome.message.empty()) {
-        AfxMessageBox(messages_, outcome.message);
+        AfxMessageBox(m_messages, outcome.message);
     }
     if (outcome.close_launcher) {
         OnCancel();
@@ -185,10 +185,10 @@ void CArdmonDlg::OnBnClickedCancel()
 
 void CArdmonDlg::OnCancel()
 {
-    if (ended) {
+    if (m_bEnded) {
         return;
     }
-    ended = true;
+    m_bEnded = true;
     Hide();
     Destroy();
 }

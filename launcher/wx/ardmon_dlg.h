@@ -49,10 +49,10 @@ public:
     CIniView* m_pProfileView = nullptr;
 
     // How the terminal is started; the real shell stand-in unless replaced.
-    ShellOpen shell_open;
+    ShellOpen m_shellOpen;
 
     // True once OnCancel has ended the window.
-    bool ended = false;
+    bool m_bEnded = false;
 
 private:
     void OnPaint(wxPaintEvent& event);
@@ -60,5 +60,5 @@ private:
     void OnClose(wxCloseEvent& event);
     void ShowViewer(CIniView*& view);
 
-    ardmon::MessageBoxes& messages_;
+    ardmon::MessageBoxes& m_messages;
 };

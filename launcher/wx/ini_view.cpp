@@ -40,7 +40,7 @@ bool CanOpenForReading(const std::string& path)
 }  // namespace
 
 CIniView::CIniView(MessageBoxes& messages, wxWindow* pParent)
-    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), messages_(messages)
+    : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), m_messages(messages)
 {
 }
 
@@ -74,14 +74,14 @@ bool CIniView::OnInitDialog()
 
     const std::string path = JoinPath(CurrentWorkDir(), theApp.m_strIniFile);
     if (!CanOpenForReading(path)) {
-        AfxMessageBox(messages_, "Can not open " + theApp.m_strIniFile + " file");
+        AfxMessageBox(m_messages, "Can not open " + theApp.m_strIniFile + " file");
         return false;
     }
 
     std::vector<char> names(kNamesBufferSize);
     const DWORD length = GetPrivateProfileSectionNamesA(names.data(), kNamesBufferSize, path.c_str());
     if (length == kNamesOverflow) {
-        AfxMessageBox(messages_, kTooManySectionsMessage);
+        AfxMessageBox(m_messages, kTooManySectionsMessage);
         return false;
     }
     SplitSectionNames(names.data(), length,
@@ -110,14 +110,14 @@ void CIniView::OnBnClickedGetKeys()
 {
     const int selection = m_listSections->GetSelection();
     if (selection == wxNOT_FOUND) {
-        AfxMessageBox(messages_, "Select any section name,to display the keys");
+        AfxMessageBox(m_messages, "Select any section name,to display the keys");
         return;
     }
     const std::string section = ItemText(*m_listSections, selection);
 
     const std::string path = JoinPath(CurrentWorkDir(), m_strFile);
     if (!CanOpenForReading(path)) {
-        AfxMessageBox(messages_, "Can not open " + m_strFile + " file");
+        AfxMessageBox(m_messages, "Can not open " + m_strFile + " file");
         return;
     }
 
@@ -125,7 +125,7 @@ void CIniView::OnBnClickedGetKeys()
     const DWORD length =
         GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize, path.c_str());
     if (length == kSectionOverflow) {
-        AfxMessageBox(messages_, TooManyKeysMessage(section));
+        AfxMessageBox(m_messages, TooManyKeysMessage(section));
     }
 
     m_listKeys->DeleteAllItems();

@@ -45,5 +45,5 @@ private:
     void OnClose(wxCloseEvent& event);
 
     wxWindow* m_pParentWnd;
-    ardmon::MessageBoxes& messages_;
+    ardmon::MessageBoxes& m_messages;
 };

@@ -60,11 +60,11 @@ inline std::string ToBytes(const wxString& text)
 // converted, lookups need the very bytes.
 class ItemBytes final : public wxClientData {
 public:
-    explicit ItemBytes(std::string bytes) : bytes_(std::move(bytes)) {}
-    const std::string& Bytes() const { return bytes_; }
+    explicit ItemBytes(std::string bytes) : m_bytes(std::move(bytes)) {}
+    const std::string& Bytes() const { return m_bytes; }
 
 private:
-    std::string bytes_;
+    std::string m_bytes;
 };
 
 // Appends an item that shows bytes and keeps them.

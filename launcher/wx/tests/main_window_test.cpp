@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, LaunchResultsFollowTheWindowsCodes)
     MakeTerminalFolder();
     ASSERT_TRUE(Start());
     std::vector<std::string> launched;
-    main_wnd_->shell_open = [&](const std::string& path, const std::string& work_dir) {
+    main_wnd_->m_shellOpen = [&](const std::string& path, const std::string& work_dir) {
         launched.push_back(path + "|" + work_dir);
         return std::intptr_t{32};
     };
