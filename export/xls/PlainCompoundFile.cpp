@@ -86,6 +86,7 @@ bool PlainCompoundFile::Finish() {
         difatSectors = difat;
     }
     const std::uint32_t firstFat = directory + 1, firstDifat = firstFat + fatSectors;
+    fileSize_ = std::uint64_t{kSector} * (1 + firstDifat + difatSectors);
 
     std::uint8_t entries[kSector] = {};
     DirectoryEntry(entries, "Root Entry", 5, 1, kEndOfChain, 0);

@@ -2,7 +2,7 @@
 // "Workbook" stream, written straight to an open file without any library:
 // a header placeholder, the stream's sectors as they come, then the directory,
 // the allocation table (FAT) and its extension (DIFAT), then the real header.
-// Used where libgsf is not available (the Windows build).
+// The same bytes on every platform.
 #pragma once
 
 #include "xls/Biff8.h"
@@ -21,6 +21,8 @@ public:
     // Writes everything after the stream and the header; false on a write error
     // (errno tells why).
     bool Finish();
+    // The whole file's size once finished.
+    std::uint64_t FileSize() const { return fileSize_; }
 
 private:
     bool Put(const void* data, std::size_t size);
@@ -28,6 +30,7 @@ private:
 
     std::FILE* file_;
     std::uint64_t written_ = 0;  // bytes of the stream
+    std::uint64_t fileSize_ = 0;
     bool failed_ = false;
 };
 
