@@ -25,6 +25,18 @@ public:
     std::uint64_t FileSize() const { return fileSize_; }
 
 private:
+    // Where everything after the stream goes, in sectors after the header.
+    struct Layout {
+        std::uint64_t streamSize = 0;  // padded to the mini-stream limit
+        std::uint32_t streamSectors = 0, directory = 0;
+        std::uint32_t fatSectors = 1, difatSectors = 0;
+        std::uint32_t firstFat = 0, firstDifat = 0;
+    };
+    static Layout LayOut(std::uint64_t streamSize);
+    bool PutDirectory(const Layout& l);
+    bool PutFat(const Layout& l);
+    bool PutDifat(const Layout& l);
+    bool PutHeader(const Layout& l);
     bool Put(const void* data, std::size_t size);
     bool PutSector(const std::uint32_t (&words)[128]);
 
