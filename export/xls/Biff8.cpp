@@ -4,6 +4,7 @@
 #include "xls/Biff8.h"
 
 #include "xls/Records.h"
+#include "xls/SheetNames.h"
 #include "xls/Text.h"
 
 #include <algorithm>
@@ -25,42 +26,24 @@ struct MeasuredSheet : SheetNotes {
     Biff8Writer::SheetLayout layout;
 };
 
-std::string ColumnName(std::uint64_t column) {
-    std::string s;
-    for (std::uint64_t n = column + 1; n > 0; n = (n - 1) / 26)
-        s.insert(s.begin(), static_cast<char>('A' + (n - 1) % 26));
-    return s;
-}
-
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // Why a sheet name cannot be written, or "" when it can.
-std::string SheetNameProblem(const std::string& name, std::size_t units, const std::vector<std::uint8_t>& enc,
-                             bool wide) {
-    if (name.empty()) return "has no name";
-    if (units > kMaxSheetNameLength)
-        return "has a name longer than " + std::to_string(kMaxSheetNameLength) +
-               " characters: " + Quoted(name);
-    for (std::size_t i = 0; i < units; ++i) {
-        const unsigned u = wide ? enc[2 * i] | enc[2 * i + 1] << 8 : enc[i];
-        if (u == 0 || u == 3 || (u < 0x80 && std::strchr(":\\/?*[]", static_cast<int>(u)) != nullptr))
+std::string SheetNameProblem(const std::string& name) {
+    switch (CheckSheetName(name)) {
+        case SheetNameFault::Empty:
+            return "has no name";
+        case SheetNameFault::TooLong:
+            return "has a name longer than " + std::to_string(kMaxSheetNameLength) +
+                   " characters: " + Quoted(name);
+        case SheetNameFault::BadCharacter:
             return "has a name with a character a sheet name cannot hold (: \\ / ? * [ ]): " + Quoted(name);
+        case SheetNameFault::Apostrophe:
+            return "has a name that begins or ends with an apostrophe: " + Quoted(name);
+        case SheetNameFault::None:
+            break;
     }
-    if (name.front() == '\'' || name.back() == '\'')
-        return "has a name that begins or ends with an apostrophe: " + Quoted(name);
     return {};
-}
-
-// Case-insensitive key for comparing sheet names (ASCII and Latin-1 letters).
-std::vector<std::uint16_t> NameKey(const std::vector<std::uint8_t>& enc, bool wide) {
-    std::vector<std::uint16_t> key;
-    const std::size_t units = wide ? enc.size() / 2 : enc.size();
-    for (std::size_t i = 0; i < units; ++i) {
-        std::uint16_t u = wide ? static_cast<std::uint16_t>(enc[2 * i] | enc[2 * i + 1] << 8) : enc[i];
-        if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) u -= 0x20;
-        key.push_back(u);
-    }
-    return key;
 }
 
 std::string Describe(SaveStatus status, const std::string& sheet, std::uint64_t row, std::uint64_t column,
@@ -178,7 +161,7 @@ SaveResult LayOutSheet(const SheetImpl& sheet, const SharedStrings& strings, Bif
 }  // namespace
 
 std::string CellName(const std::string& sheet, std::uint64_t row, std::uint64_t column) {
-    return sheet + "!" + ColumnName(column) + std::to_string(row + 1);
+    return sheet + "!" + ColumnLetters(column) + std::to_string(row + 1);
 }
 
 // Checks the workbook against the format's limits and lays the stream out:
@@ -202,19 +185,15 @@ SaveResult Biff8Writer::EncodeSheetNames() {
     const std::size_t count = book_.SheetCount();
     sheetNames_.assign(count, {});
     sheetNamesWide_.assign(count, false);
-    std::vector<std::vector<std::uint16_t>> keys;
     for (std::size_t s = 0; s < count; ++s) {
         const std::string& name = book_.SheetAt(s).Name();
-        const EncodedText enc = EncodeText(name, sheetNames_[s], 255);
-        sheetNamesWide_[s] = enc.wide;
-        std::string problem = SheetNameProblem(name, enc.units, sheetNames_[s], enc.wide);
-        if (problem.empty()) {
-            keys.push_back(NameKey(sheetNames_[s], enc.wide));
-            if (std::find(keys.begin(), keys.end() - 1, keys.back()) != keys.end() - 1)
+        std::string problem = SheetNameProblem(name);
+        for (std::size_t earlier = 0; problem.empty() && earlier < s; ++earlier)
+            if (SameSheetName(name, book_.SheetAt(earlier).Name()))
                 problem = "has the same name as an earlier sheet: " + Quoted(name);
-        }
         if (!problem.empty())
             return {SaveStatus::SheetNameInvalid, "Sheet " + std::to_string(s + 1) + " " + problem + "."};
+        sheetNamesWide_[s] = EncodeText(name, sheetNames_[s]).wide;
     }
     return {};
 }
