@@ -131,7 +131,6 @@ private:
 // sheet's number table.
 namespace cell {
 inline constexpr std::uint32_t kEmpty = 0xFFFFFFF9u;  // a number tag with an index never used
-inline bool IsRk(std::uint32_t v) { return (v & 3) != 1; }
 inline bool IsText(std::uint32_t v) { return (v & 7) == 5; }
 inline bool IsNumber(std::uint32_t v) { return (v & 7) == 1 && v != kEmpty; }
 inline std::uint32_t Index(std::uint32_t v) { return v >> 3; }
