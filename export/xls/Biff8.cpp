@@ -80,7 +80,7 @@ SaveResult CheckSheetCount(std::size_t count) {
 
 // Whole-column formats become COLINFO records, the others are walked with the
 // cells; returns the size of the COLINFO records.
-std::uint64_t LayOutColumnFormats(const SheetImpl& sheet, Biff8Writer::SheetLayout& L) {
+std::uint64_t LayOutColumnFormats(const Worksheet& sheet, Biff8Writer::SheetLayout& L) {
     std::uint64_t colinfo = 0;
     for (std::uint32_t c = 0; c < kMaxColumns; ++c) {
         const std::vector<FormatRun>& runs = sheet.Formats(c);
@@ -99,7 +99,7 @@ std::uint64_t LayOutColumnFormats(const SheetImpl& sheet, Biff8Writer::SheetLayo
 }
 
 // The number stored at a cell of the grid, or 0.
-double GridNumber(const SheetImpl& sheet, std::uint32_t row, std::uint32_t column) {
+double GridNumber(const Worksheet& sheet, std::uint32_t row, std::uint32_t column) {
     const RowView cells = sheet.Row(row);
     for (std::uint16_t i = 0; i < cells.count; ++i)
         if (cells.columns[i] == column && cell::IsNumber(cells.values[i]))
@@ -109,7 +109,7 @@ double GridNumber(const SheetImpl& sheet, std::uint32_t row, std::uint32_t colum
 
 // The first cell the format cannot hold, in row and column order: the one the
 // walk stopped at or one outside the grid, whichever comes first.
-SaveResult FirstCellProblem(const SheetImpl& sheet, const SheetMeasure& m) {
+SaveResult FirstCellProblem(const Worksheet& sheet, const SheetMeasure& m) {
     std::uint64_t row = UINT64_MAX, column = 0;
     SaveStatus status = SaveStatus::Ok;
     double number = 0;
@@ -135,7 +135,7 @@ SaveResult FirstCellProblem(const SheetImpl& sheet, const SheetMeasure& m) {
 // A sheet's size, dimensions and column formats, once it is known that the
 // format can hold every cell; kept with the sheet for the next save, which
 // reuses them while the sheet is unchanged.
-SaveResult LayOutSheet(const SheetImpl& sheet, const SharedStrings& strings, Biff8Writer::SheetLayout& L) {
+SaveResult LayOutSheet(const Worksheet& sheet, const SharedStrings& strings, Biff8Writer::SheetLayout& L) {
     if (const auto* notes = dynamic_cast<const MeasuredSheet*>(sheet.Notes())) {
         L = notes->layout;
         return {};

@@ -152,12 +152,12 @@ struct SheetMeasure {
     SaveStatus problem = SaveStatus::Ok;
     std::uint32_t problemRow = 0, problemColumn = 0;
 };
-SheetMeasure MeasureSheetCells(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout,
+SheetMeasure MeasureSheetCells(const Worksheet& sheet, const Biff8Writer::SheetLayout& layout,
                                bool checkTexts, bool checkNumbers);
 // The records of a sheet: BOF, COLINFO and DIMENSIONS; the cells; WINDOW2 and EOF.
 // sstIndex maps string indexes to SST positions (null: the same).
 void SheetHead(Bytes& b, const Biff8Writer::SheetLayout& layout);
-bool WriteSheetCells(Out& out, const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout,
+bool WriteSheetCells(Out& out, const Worksheet& sheet, const Biff8Writer::SheetLayout& layout,
                      const std::uint32_t* sstIndex);
 void SheetTail(Bytes& b, bool firstSheet);
 constexpr std::uint64_t kSheetFixed = 20 /*BOF*/ + 18 /*DIMENSIONS*/ + 22 /*WINDOW2*/ + 4 /*EOF*/;

@@ -10,7 +10,7 @@ namespace {
 // Visits a sheet's cell records in row and column order: the cells, and a
 // BLANK for each empty cell whose column format differs from the column's.
 template <class Visitor>
-bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, Visitor& v) {
+bool WalkSheet(const Worksheet& sheet, const Biff8Writer::SheetLayout& layout, Visitor& v) {
     std::uint8_t xf[kMaxColumns];
     for (std::uint32_t c = 0; c < kMaxColumns; ++c)
         xf[c] =
@@ -67,7 +67,7 @@ bool WalkSheet(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout, V
 
 // First pass: sizes, dimensions, and the first cell the format cannot hold.
 struct Measure {
-    const SheetImpl& sheet;
+    const Worksheet& sheet;
     bool checkTexts;
     bool checkNumbers;
     SheetMeasure m;
@@ -111,7 +111,7 @@ struct Measure {
 // Second pass: the records.
 struct Emit {
     Out& out;
-    const SheetImpl& sheet;
+    const Worksheet& sheet;
     const std::uint32_t* sstIndex;  // null: string index = SST position
 
     bool Cells(std::uint32_t row, const std::uint32_t* values, const std::uint8_t* columns,
@@ -161,14 +161,14 @@ struct Emit {
 
 }  // namespace
 
-SheetMeasure MeasureSheetCells(const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout,
+SheetMeasure MeasureSheetCells(const Worksheet& sheet, const Biff8Writer::SheetLayout& layout,
                                bool checkTexts, bool checkNumbers) {
     Measure measure{sheet, checkTexts, checkNumbers, {}};
     WalkSheet(sheet, layout, measure);
     return measure.m;
 }
 
-bool WriteSheetCells(Out& out, const SheetImpl& sheet, const Biff8Writer::SheetLayout& layout,
+bool WriteSheetCells(Out& out, const Worksheet& sheet, const Biff8Writer::SheetLayout& layout,
                      const std::uint32_t* sstIndex) {
     Emit emit{out, sheet, sstIndex};
     return WalkSheet(sheet, layout, emit);
