@@ -8,6 +8,8 @@
 #include <ledgra/LedgraInteraction.h>
 #include <ledgra/LedgraInterface.h>
 
+#include "test_support/ScriptedInteraction.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -56,26 +58,6 @@ int CellText(void* user, int row, int column, std::string& text, int*) {
     return 1;
 }
 
-class SaveTo : public ledgra::Interaction {
-public:
-    explicit SaveTo(std::string path) : path_(std::move(path)) {}
-    int SaveDialog(const ledgra::SaveDialogRequest&, std::string& out) override {
-        out = path_;
-        return ledgra::IDOK;
-    }
-    int AfxMessageBox(const std::string& text, unsigned, unsigned) override {
-        std::fprintf(stderr, "bench_text: %s\n", text.c_str());
-        return ledgra::IDOK;
-    }
-    int MessageBoxA(const std::string& text, const std::string&, unsigned) override {
-        std::fprintf(stderr, "bench_text: %s\n", text.c_str());
-        return ledgra::IDOK;
-    }
-
-private:
-    std::string path_;
-};
-
 // Wall and processor time (user + system) of one run. The machine may be
 // shared, so the figures use the processor time, which other processes do
 // not inflate; the wall time is shown beside it.
@@ -117,7 +99,8 @@ int main(int argc, char** argv) {
     const std::string rawPath = (folder / "ledgra-bench-raw.txt").string();
 
     Texts texts;
-    SaveTo answer(exportPath);
+    ledgra::ScriptedInteraction answer;
+    answer.AnswerEverySave(exportPath);
     ledgra::SetInteraction(&answer);
     CLedgraInterface table(rows, kColumns);
     table.InitColumnTextRtn(&CellText);
@@ -128,7 +111,11 @@ int main(int argc, char** argv) {
     for (int run = 0; run < kRuns; ++run) {
         std::filesystem::remove(exportPath);
         const Clock start;
-        if (table.WriteToTextFile() != 1) return 1;
+        if (table.WriteToTextFile() != 1 || !answer.Messages().empty()) {
+            for (const std::string& message : answer.Messages())
+                std::fprintf(stderr, "bench_text: %s\n", message.c_str());
+            return 1;
+        }
         exported.Add(start);
     }
     ledgra::SetInteraction(nullptr);

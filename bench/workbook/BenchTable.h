@@ -1,6 +1,5 @@
 // The table both workbook benchmarks export: 131070 rows x 10 mixed columns
-// (three sheets), with the cell texts a quick calling program would format,
-// and the scripted save dialog they export through.
+// (three sheets), with the cell texts a quick calling program would format.
 #pragma once
 
 #include <ledgra/LedgraInteraction.h>
@@ -82,29 +81,5 @@ inline int CellText(void*, int row, int column, std::string& text, int* type) {
     text.assign(buffer, end);
     return 0;
 }
-
-// Answers the save dialog with one path and prints every message.
-class ScriptedSave : public ledgra::Interaction {
-public:
-    explicit ScriptedSave(std::string path) : path_(std::move(path)) {}
-    int SaveDialog(const ledgra::SaveDialogRequest&, std::string& pathOut) override {
-        pathOut = path_;
-        return IDOK;
-    }
-    int AfxMessageBox(const std::string& text, unsigned, unsigned) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        ++messages;
-        return IDOK;
-    }
-    int MessageBoxA(const std::string& text, const std::string& caption, unsigned) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        ++messages;
-        return IDOK;
-    }
-    int messages = 0;
-
-private:
-    std::string path_;
-};
 
 }  // namespace ledgra::bench

@@ -10,6 +10,8 @@
 #include <ledgra/LedgraInterface.h>
 
 #include "BenchTable.h"
+#include "test_support/ScriptedInteraction.h"
+#include "test_support/TestFiles.h"
 
 #include <xlsxwriter.h>
 
@@ -113,14 +115,13 @@ bool WriteWithLibxlsxwriter(const std::string& path, int rows) {
 int main(int argc, char** argv) {
     const int rows = argc > 1 ? std::atoi(argv[1]) : 131070;
     ::setenv("LEDGRA_OPEN_WORKBOOK", "0", 1);  // no viewer for a benchmark
-    char pattern[] = "/tmp/bench_workbook.XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return 1;
-    const std::filesystem::path dir = pattern;
-    const std::string ours = (dir / "Data.xls").string();
-    const std::string theirs = (dir / "Data.xlsx").string();
+    const ledgra::test::TempDir dir;
+    const std::string ours = dir / "Data.xls";
+    const std::string theirs = dir / "Data.xlsx";
     const double cells = static_cast<double>(rows) * kColumns;
 
-    ScriptedSave ui(ours);
+    ledgra::ScriptedInteraction ui;
+    ui.AnswerEverySave(ours);
     ledgra::SetInteraction(&ui);
     CLedgraInterface table(rows, kColumns);
     table.InitColumnTextRtn(&CellText);
@@ -136,8 +137,10 @@ int main(int argc, char** argv) {
         const Clock::time_point start = Clock::now();
         const int result = table.WriteToExcel();
         const double wall = Since(start);
-        if (result != 1 || ui.messages != 0) {
+        if (result != 1 || !ui.Messages().empty()) {
             std::fprintf(stderr, "WriteToExcel failed (result %d)\n", result);
+            for (const std::string& message : ui.Messages())
+                std::fprintf(stderr, "message: %s\n", message.c_str());
             return 1;
         }
         if (wall < seconds) {
@@ -151,7 +154,6 @@ int main(int argc, char** argv) {
 
     if (argc > 2 && std::string(argv[2]) == "ours") {  // for profiling WriteToExcel alone
         std::printf("WriteToExcel: %.3f s  %.0f cells/s\n", seconds, cells / seconds);
-        std::filesystem::remove_all(dir);
         return 0;
     }
     const Clock::time_point lxwStart = Clock::now();
@@ -173,7 +175,6 @@ int main(int argc, char** argv) {
         seconds, cpuSeconds, rate, peakKb / 1024.0, exportKb / 1024.0, rssBefore / 1024.0, size / 1048576.0);
     std::printf("libxlsxwriter:  %.3f s  %.0f cells/s  file %.1f MB (constant memory, .xlsx)\n", lxwSeconds,
                 lxwRate, lxwSize / 1048576.0);
-    std::filesystem::remove_all(dir);
     std::printf("workbook-cells-per-second=%.0f libxlsxwriter-ratio=%.2f peak-memory-ratio=%.2f\n", rate,
                 rate / lxwRate, memoryRatio);
     return 0;

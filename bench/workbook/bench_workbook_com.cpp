@@ -13,6 +13,7 @@
 #include "BenchTable.h"
 #include "registry/ClassRegistry.h"
 #include "standin/Standin.h"
+#include "test_support/ScriptedInteraction.h"
 #include "workbook/WorkbookExport.h"
 
 #include <windows.h>
@@ -31,7 +32,8 @@ double Export(int rows, const std::string& path, const char* progId) {
     CLedgraInterface table(rows, kColumns);
     table.InitColumnTextRtn(&CellText);
     table.m_pUserData = &table;
-    ScriptedSave ui(path);
+    ledgra::ScriptedInteraction ui;
+    ui.AnswerEverySave(path);
     ledgra::SetInteraction(&ui);
     const auto start = std::chrono::steady_clock::now();
     const int result = progId ? ledgra::workbook::WriteToExcelWith(table, progId) : table.WriteToExcel();

@@ -2,6 +2,7 @@
 // columns over three sheets of at most 65534 data rows, the whole workbook
 // saved after every sheet and once more at the end) and reports the speed of
 // filling and saving, the peak memory and the file size.
+#include "test_support/TestFiles.h"
 #include "xls/Workbook.h"
 
 #include <sys/resource.h>
@@ -81,9 +82,8 @@ void FillCell(Worksheet& s, std::uint32_t row, std::uint32_t c, std::uint32_t q,
 int main(int argc, char** argv) {
     const std::uint32_t rows = argc > 1 ? static_cast<std::uint32_t>(std::atoi(argv[1])) : 131070;
     const std::uint32_t columns = 10, perSheet = 65534;
-    char dir[] = "/tmp/bench_xls.XXXXXX";
-    if (!mkdtemp(dir)) return 1;
-    const std::string path = std::string(dir) + "/Data.xls";
+    const ledgra::test::TempDir dir;
+    const std::string path = dir / "Data.xls";
 
     auto book = std::make_unique<Workbook>();
     Worksheet* sheet = &book->InsertSheet(0, "Data");
@@ -152,7 +152,5 @@ int main(int argc, char** argv) {
     std::printf("peak   %.2f MB (%.2f x file)\n", PeakRssKb() / 1024.0, PeakRssKb() * 1024.0 / st.st_size);
     std::printf("xls-cells-per-second=%.0f peak-memory-ratio=%.2f\n", cells / (fill + save),
                 PeakRssKb() * 1024.0 / st.st_size);
-    unlink(path.c_str());
-    rmdir(dir);
     return 0;
 }

@@ -54,7 +54,6 @@ public:
     // The file being written (the temporary file, or the target in place).
     int Descriptor() const { return fd_; }
     const std::string& WorkingPath() const { return working_; }
-    bool InPlace() const { return inPlace_; }
 
     bool Write(std::string_view bytes, std::string& error);
     // For a caller that writes through Descriptor() itself: the length of

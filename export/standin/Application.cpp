@@ -11,6 +11,7 @@
 #include "standin/Desktop.h"
 #include "standin/SheetRules.h"
 #include "standin/TextFile.h"
+#include "xls/SheetNames.h"
 #include "xls/Workbook.h"
 
 #include <fcntl.h>
@@ -156,13 +157,6 @@ HRESULT BoolProperty(bool& field, WORD flags, DispArgs args, Variant* result) {
     if (!args.empty()) return DISP_E_BADPARAMCOUNT;
     if (result) result->SetBool(field);
     return S_OK;
-}
-
-std::string ColumnLetters(std::uint32_t column) {
-    std::string letters;
-    for (std::uint32_t n = column + 1; n > 0; n = (n - 1) / 26)
-        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-    return letters;
 }
 
 bool ParseFormatCode(const std::string& code, xls::NumberFormat& format) {
@@ -714,7 +708,7 @@ HRESULT RangeObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* r
             if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
             auto corner = [](std::string& out, std::uint32_t row, std::uint32_t column) {
                 out.push_back('$');
-                out.append(ColumnLetters(column));
+                out.append(xls::ColumnLetters(column));
                 out.push_back('$');
                 out.append(std::to_string(row + 1));
             };

@@ -1,6 +1,8 @@
 #include "standin/SheetRules.h"
 
 #include "automation/Variant.h"
+#include "xls/SheetNames.h"
+#include "xls/Workbook.h"
 
 #include <algorithm>
 #include <string>
@@ -10,10 +12,6 @@ namespace ledgra::standin {
 namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool Forbidden(char c) {
-    return c == ':' || c == '\\' || c == '/' || c == '?' || c == '*' || c == '[' || c == ']';
-}
 
 }  // namespace
 
@@ -67,18 +65,10 @@ CellRect Union(const CellRect& a, const CellRect& b) {
                     std::max(a.lastRow, b.lastRow), std::max(a.lastColumn, b.lastColumn)};
 }
 
-bool SameSheetName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
+bool SameSheetName(std::string_view a, std::string_view b) { return xls::SameSheetName(a, b); }
 
 SheetNameProblem CheckSheetName(std::string_view name, const std::vector<std::string>& others) {
-    const std::size_t length = Utf16Length(name);
-    if (length == 0 || length > kMaxSheetName) return SheetNameProblem::Invalid;
-    if (std::any_of(name.begin(), name.end(), Forbidden)) return SheetNameProblem::Invalid;
-    if (name.front() == '\'' || name.back() == '\'') return SheetNameProblem::Invalid;
+    if (xls::CheckSheetName(name) != xls::SheetNameFault::None) return SheetNameProblem::Invalid;
     if (SameSheetName(name, "History")) return SheetNameProblem::Reserved;
     for (const std::string& other : others)
         if (SameSheetName(name, other)) return SheetNameProblem::Duplicate;
@@ -109,9 +99,9 @@ std::string SheetNameFromPath(std::string_view path) {
     std::string_view base = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const std::size_t dot = base.find_last_of('.');
     if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
-    std::string name(Utf16Prefix(base, kMaxSheetName));
+    std::string name(Utf16Prefix(base, xls::kMaxSheetNameLength));
     for (char& c : name)
-        if (Forbidden(c)) c = '_';
+        if (xls::ForbiddenInSheetName(c)) c = '_';
     if (!name.empty() && name.front() == '\'') name.front() = '_';
     if (!name.empty() && name.back() == '\'') name.back() = '_';
     return name.empty() ? std::string("Sheet1") : name;

@@ -14,7 +14,6 @@ namespace ledgra::standin {
 // holds less, which saving checks.
 inline constexpr std::uint32_t kGridRows = 1048576;
 inline constexpr std::uint32_t kGridColumns = 16384;
-inline constexpr std::size_t kMaxSheetName = 31;
 
 // A rectangle of cells, 0-based, both corners included.
 struct CellRect {
@@ -35,9 +34,9 @@ CellRect Union(const CellRect& a, const CellRect& b);
 
 enum class SheetNameProblem { None, Invalid, Duplicate, Reserved };
 
-// Checks a new name for a sheet against the application's rules: 1 to 31
-// characters, none of : \ / ? * [ ], no apostrophe first or last, not
-// "History", and different (ignoring case) from every name in others.
+// Checks a new name for a sheet against the rules every sheet name follows
+// (xls/SheetNames.h), then: not "History", and different (ignoring case) from
+// every name in others.
 SheetNameProblem CheckSheetName(std::string_view name, const std::vector<std::string>& others);
 // The application's description of each problem.
 const char* SheetNameProblemText(SheetNameProblem problem);

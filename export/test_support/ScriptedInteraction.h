@@ -6,6 +6,7 @@
 #include <ledgra/LedgraInteraction.h>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,16 +28,19 @@ public:
     // The next save dialog answers IDOK with path.
     void QueueSave(std::string path) { saves_.push_back({IDOK, std::move(path)}); }
     void QueueSaveCancel() { saves_.push_back({IDCANCEL, std::string()}); }
+    // Every save dialog the queue leaves unanswered answers IDOK with path.
+    void AnswerEverySave(std::string path) { everySave_ = std::move(path); }
     // The next message box (of either kind) answers with result (IDOK, IDYES, IDNO ...).
     void QueueAnswer(int result) { answers_.push_back(result); }
 
-    // Unscripted calls answer Cancel (save dialog), OK (MB_OK boxes) or No.
+    // Unscripted calls answer Cancel (save dialog, unless AnswerEverySave), OK (MB_OK boxes) or No.
     int SaveDialog(const SaveDialogRequest& request, std::string& pathOut) override {
         InteractionCall call;
         call.kind = InteractionCall::SaveDialog;
         call.request = request;
         calls.push_back(std::move(call));
-        if (saves_.empty()) return IDCANCEL;
+        if (saves_.empty() && everySave_) pathOut = *everySave_;
+        if (saves_.empty()) return everySave_ ? IDOK : IDCANCEL;
         auto answer = std::move(saves_.front());
         saves_.pop_front();
         if (answer.first == IDOK) pathOut = answer.second;
@@ -68,7 +72,6 @@ public:
             if (c.kind != InteractionCall::SaveDialog) texts.push_back(c.text);
         return texts;
     }
-    bool ScriptUsedUp() const { return saves_.empty() && answers_.empty(); }
 
     std::vector<InteractionCall> calls;
 
@@ -82,6 +85,7 @@ private:
 
     std::deque<std::pair<int, std::string>> saves_;
     std::deque<int> answers_;
+    std::optional<std::string> everySave_;
 };
 
 // Installs an interaction for the current scope and restores the library's own after.

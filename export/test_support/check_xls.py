@@ -12,6 +12,9 @@ one line per fact, so tests can compare the whole output.
                                warnings go to stderr
   check_xls.py stream FILE     the Workbook stream walked record by record: sheet
                                offsets, record sizes, SST/CONTINUE layout, EXTSST
+  check_xls.py container FILE  the compound file as olefile reads it, strictly:
+                               version, sector size, entries, the root's class,
+                               and whether its Workbook stream is xlrd's
 """
 import glob
 import hashlib
@@ -273,7 +276,24 @@ def stream(path):
                                              " wrong=%d" % wrong if wrong else ""))
 
 
+def container(path):
+    import olefile
+    if not olefile.isOleFile(path):
+        print("not a compound file")
+        return
+    # Anything olefile finds incorrect (not merely unusual) is an error.
+    ole = olefile.OleFileIO(path, raise_defects=olefile.DEFECT_INCORRECT)
+    for kind, message in ole.parsing_issues:
+        print("defect %s: %s" % (kind.__name__, message))
+    print("version %d.%d, sectors of %d bytes" % (ole.dll_version, ole.minor_version, ole.sector_size))
+    print("entries %s" % ["/".join(e) for e in ole.listdir(streams=True, storages=True)])
+    print("root class {%s}" % ole.root.clsid)
+    data = ole.openstream("Workbook").read()
+    same = data == xlrd.compdoc.CompDoc(open(path, "rb").read(), logfile=io.StringIO()).get_named_stream("Workbook")
+    print("Workbook %d bytes, %s" % (len(data), "as xlrd reads it" if same else "NOT as xlrd reads it"))
+
+
 if __name__ == "__main__":
     modes = {"cells": cells, "summary": summary, "gnumeric": gnumeric, "texts": texts, "rows": rows,
-             "stream": stream}
+             "stream": stream, "container": container}
     modes[sys.argv[1]](*sys.argv[2:])

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Reads back with xlrd what xls_write.exe wrote under wine: check_xls_win.py DIR"""
+"""Reads back with xlrd what xls_write.exe wrote under wine, and has olefile
+check the compound files strictly: check_xls_win.py DIR"""
 import os
 import sys
 
+import olefile
 import xlrd
 
 d = sys.argv[1]
@@ -19,5 +21,8 @@ big = xlrd.open_workbook(os.path.join(d, "large.xls")).sheet_by_index(0)
 assert (big.nrows, big.ncols) == (65535, 10), (big.nrows, big.ncols)
 assert big.cell_value(65534, 9) == 655349 and big.cell_value(1234, 5) == 12345
 assert xlrd.open_workbook(os.path.join(d, "large.xls.again")).sheet_names()[0] == "Data-Sheet1"
+for name in ["small.xls", "large.xls"]:
+    ole = olefile.OleFileIO(os.path.join(d, name), raise_defects=olefile.DEFECT_INCORRECT)
+    assert ole.listdir() == [["Workbook"]] and not ole.parsing_issues, (name, ole.listdir(), ole.parsing_issues)
 assert not [f for f in os.listdir(d) if ".~" in f], os.listdir(d)  # no temporary files left
 print("ok")

@@ -5,6 +5,7 @@
 #include <ledgra/LedgraInteraction.h>
 #include <ledgra/LedgraInterface.h>
 
+#include "test_support/ScriptedInteraction.h"
 #include "workbook/WorkbookExport.h"
 
 #include <gtest/gtest.h>
@@ -17,34 +18,22 @@
 
 namespace {
 
-struct Shown {
-    std::string text, caption;
-    unsigned type;
-};
+using ledgra::InteractionCall;
+using ledgra::ScriptedInteraction;
 
-// Answers the dialogs from a script and notes what was asked.
-class Script final : public ledgra::Interaction {
-public:
-    std::vector<std::string> saves;  // paths for the save dialogs, in order
-    int answer = ledgra::IDNO;       // for questions
+// The save dialogs asked for, and the message boxes shown.
+std::vector<ledgra::SaveDialogRequest> Requests(const ScriptedInteraction& ui) {
     std::vector<ledgra::SaveDialogRequest> requests;
-    std::vector<Shown> shown;
-
-    int SaveDialog(const ledgra::SaveDialogRequest& request, std::string& path) override {
-        requests.push_back(request);
-        if (requests.size() > saves.size()) return ledgra::IDCANCEL;
-        path = saves[requests.size() - 1];
-        return ledgra::IDOK;
-    }
-    int AfxMessageBox(const std::string& text, unsigned type, unsigned) override {
-        shown.push_back({text, "", type});
-        return (type & 0xF) == ledgra::MB_YESNO ? answer : ledgra::IDOK;
-    }
-    int MessageBoxA(const std::string& text, const std::string& caption, unsigned type) override {
-        shown.push_back({text, caption, type});
-        return ledgra::IDOK;
-    }
-};
+    for (const InteractionCall& c : ui.calls)
+        if (c.kind == InteractionCall::SaveDialog) requests.push_back(c.request);
+    return requests;
+}
+std::vector<InteractionCall> Shown(const ScriptedInteraction& ui) {
+    std::vector<InteractionCall> shown;
+    for (const InteractionCall& c : ui.calls)
+        if (c.kind != InteractionCall::SaveDialog) shown.push_back(c);
+    return shown;
+}
 
 // Header codes 1 int, 2 double, 3 text, 4 long, 10 general; data from the row number.
 int Cell(void*, int row, int column, std::string& text, int* type) {
@@ -75,7 +64,7 @@ int Cell(void*, int row, int column, std::string& text, int* type) {
     return 0;
 }
 
-int Export(Script& ui, int rows, int columns, bool workbook = true) {
+int Export(ScriptedInteraction& ui, int rows, int columns, bool workbook = true) {
     CLedgraInterface table(rows, columns);
     table.InitColumnTextRtn(&Cell);
     table.m_pUserData = &table;
@@ -99,22 +88,22 @@ TEST(ComRegistered, TheRegistryAnswersAndTheWorkbookIsWrittenThroughCom) {
     std::string message;
     EXPECT_EQ(probe.ProgIDExists("Excel.Application", message), 1);
 
-    Script ui;
-    ui.saves = {kOut + "/Trades.xls"};
+    ScriptedInteraction ui;
+    ui.QueueSave(kOut + "/Trades.xls");
     ASSERT_EQ(Export(ui, 65536, 4), 1);  // 65,535 data rows: two sheets
-    ASSERT_EQ(ui.requests.size(), 1u);
-    EXPECT_EQ(ui.requests[0].filter, ledgra::workbook::kWorkbookFilter);
-    for (const Shown& s : ui.shown) ADD_FAILURE() << s.caption << ": " << s.text;
+    ASSERT_EQ(Requests(ui).size(), 1u);
+    EXPECT_EQ(Requests(ui)[0].filter, ledgra::workbook::kWorkbookFilter);
+    for (const InteractionCall& s : Shown(ui)) ADD_FAILURE() << s.caption << ": " << s.text;
 }
 
 TEST(ComRegistered, ASaveStepErrorOfTheServerIsShownOncePerSheetAndTheExportGoesOn) {
-    Script ui;
-    ui.saves = {kOut + "/TooLong.xls"};  // row 1 holds a text too long for the file format
+    ScriptedInteraction ui;
+    ui.QueueSave(kOut + "/TooLong.xls");  // row 1 holds a text too long for the file format
     ASSERT_EQ(Export(ui, 65536, 5), 1);
     // Once per sheet, then once for the final save of the workbook, each naming
     // where the sheets were saved instead.
-    ASSERT_EQ(ui.shown.size(), 3u);
-    for (const Shown& shown : ui.shown) {
+    ASSERT_EQ(Shown(ui).size(), 3u);
+    for (const InteractionCall& shown : Shown(ui)) {
         EXPECT_EQ(shown.caption, "Server Error");
         EXPECT_EQ(shown.type, 0x10000u);
         EXPECT_EQ(shown.text.rfind("Run-time error '1004':\n\n", 0), 0u) << shown.text;
@@ -129,20 +118,21 @@ TEST(ComNotRegistered, TheUserIsOfferedATextExportInstead) {
     EXPECT_FALSE(message.empty());  // the system's text for ERROR_FILE_NOT_FOUND
 
     const std::string question = "Excel not installed in the system.\nDO you want to save as Text file?";
-    Script no;
-    no.saves = {kOut + "/No.xls"};
+    ScriptedInteraction no;  // the question is answered No
+    no.QueueSave(kOut + "/No.xls");
     EXPECT_EQ(Export(no, 3, 2), 0);
-    ASSERT_EQ(no.requests.size(), 1u);
-    EXPECT_EQ(no.requests[0].filter, ledgra::workbook::kTextOnlyFilter);
-    ASSERT_EQ(no.shown.size(), 1u);
-    EXPECT_EQ(no.shown[0].text, question);
-    EXPECT_EQ(no.shown[0].type, 0x124u);
+    ASSERT_EQ(Requests(no).size(), 1u);
+    EXPECT_EQ(Requests(no)[0].filter, ledgra::workbook::kTextOnlyFilter);
+    ASSERT_EQ(Shown(no).size(), 1u);
+    EXPECT_EQ(Shown(no)[0].text, question);
+    EXPECT_EQ(Shown(no)[0].type, 0x124u);
 
-    Script yes;
-    yes.answer = ledgra::IDYES;
-    yes.saves = {kOut + "/Yes.xls", kOut + "/Yes.txt"};
+    ScriptedInteraction yes;
+    yes.QueueAnswer(ledgra::IDYES);
+    yes.QueueSave(kOut + "/Yes.xls");
+    yes.QueueSave(kOut + "/Yes.txt");
     EXPECT_EQ(Export(yes, 3, 2), 1);
-    ASSERT_EQ(yes.requests.size(), 2u);  // the text export asks again
+    ASSERT_EQ(Requests(yes).size(), 2u);  // the text export asks again
     EXPECT_EQ(Read(kOut + "/Yes.txt"), "1,1.25\r\n2,2.25\r\n3,3.25\r\n");
 }
 

@@ -21,6 +21,9 @@ public:
     virtual bool Write(const void* data, std::size_t size) = 0;  // false: give up
 };
 
+class Out;
+struct SstPlan;
+
 // "Sheet1!B3" style reference (0-based row and column, any size).
 std::string CellName(const std::string& sheet, std::uint64_t row, std::uint64_t column);
 
@@ -53,6 +56,9 @@ private:
     void NumberUsedStrings();
     void MeasureGlobals();
     SaveResult PlaceSheets();
+    SstPlan Sst() const;
+    void WriteGlobals(Out& out) const;
+    bool WriteSheet(Out& out, std::size_t sheet) const;
 
     const Workbook& book_;
     std::vector<SheetLayout> sheets_;

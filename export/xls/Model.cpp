@@ -1,4 +1,5 @@
 #include "xls/Model.h"
+#include "xls/Workbook.h"
 
 #include "xls/Text.h"
 
@@ -153,9 +154,13 @@ double FromRk(std::uint32_t rk) {
     return (rk & 1) ? d / 100 : d;
 }
 
+}  // namespace detail
+
 // ---------------------------------------------------------------- sheets
 
-std::uint32_t* SheetImpl::Find(std::uint32_t row, std::uint8_t column) {
+using namespace detail;
+
+std::uint32_t* Worksheet::Find(std::uint32_t row, std::uint8_t column) {
     if (row >= rows_.size()) return nullptr;
     const RowSpan& r = rows_[row];
     if (!r.count) return nullptr;
@@ -173,7 +178,7 @@ inline std::size_t BlockWords(std::size_t capacity) { return capacity + (capacit
 // and are mostly written one after the other. The row written last sits at
 // the end of the store and grows in place by one cell; another row that is
 // full moves to a block twice its size.
-void SheetImpl::Grow(std::uint32_t row, RowSpan& r) {
+void Worksheet::Grow(std::uint32_t row, RowSpan& r) {
     if (r.capacity == 0) {
         const std::uint16_t capacity = std::max<std::uint16_t>(1, row > 0 ? rows_[row - 1].count : 1);
         r.pos = static_cast<std::uint32_t>(words_.Allocate(BlockWords(capacity)));
@@ -197,7 +202,7 @@ void SheetImpl::Grow(std::uint32_t row, RowSpan& r) {
     r.capacity = doubled;
 }
 
-std::uint32_t& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
+std::uint32_t& Worksheet::Place(std::uint32_t row, std::uint8_t column) {
     if (row >= rows_.size()) {
         // The full height at once: address space only, pages are used as rows come.
         if (rows_.capacity() < kMaxRows) rows_.reserve(kMaxRows);
@@ -226,7 +231,7 @@ std::uint32_t& SheetImpl::Place(std::uint32_t row, std::uint8_t column) {
     return values[at];
 }
 
-void SheetImpl::Drop(std::uint32_t value) {
+void Worksheet::Drop(std::uint32_t value) {
     if (cell::IsText(value)) {
         strings_->Release(cell::Index(value));
     } else if (cell::IsNumber(value)) {
@@ -235,7 +240,7 @@ void SheetImpl::Drop(std::uint32_t value) {
     }
 }
 
-std::uint32_t SheetImpl::NewNumber(double v) {
+std::uint32_t Worksheet::NewNumber(double v) {
     std::uint32_t slot;
     if (!freeNumbers_.empty()) {
         slot = freeNumbers_.back();
@@ -247,7 +252,7 @@ std::uint32_t SheetImpl::NewNumber(double v) {
     return slot;
 }
 
-void SheetImpl::PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& value) {
+void Worksheet::PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& value) {
     auto [it, inserted] = outside_.try_emplace({row, column}, value);
     if (!inserted) {
         if (it->second.kind == Cell::Text) strings_->Release(it->second.text);
@@ -255,7 +260,7 @@ void SheetImpl::PutOutside(std::uint32_t row, std::uint32_t column, const Outsid
     }
 }
 
-void SheetImpl::SetNumber(std::uint32_t row, std::uint32_t column, double value) {
+void Worksheet::SetNumber(std::uint32_t row, std::uint32_t column, double value) {
     ++version_;
     if (row >= kMaxRows || column >= kMaxColumns) {
         PutOutside(row, column, OutsideCell{Cell::Number, value, 0});
@@ -282,7 +287,7 @@ void SheetImpl::SetNumber(std::uint32_t row, std::uint32_t column, double value)
     }
 }
 
-void SheetImpl::SetText(std::uint32_t row, std::uint32_t column, std::string_view text) {
+void Worksheet::SetText(std::uint32_t row, std::uint32_t column, std::string_view text) {
     if (text.empty()) {
         Clear(row, column);
         return;
@@ -301,7 +306,7 @@ void SheetImpl::SetText(std::uint32_t row, std::uint32_t column, std::string_vie
     v = cell::Text(index);
 }
 
-void SheetImpl::Clear(std::uint32_t row, std::uint32_t column) {
+void Worksheet::Clear(std::uint32_t row, std::uint32_t column) {
     ++version_;
     if (row >= kMaxRows || column >= kMaxColumns) {
         auto it = outside_.find({row, column});
@@ -323,7 +328,7 @@ void SheetImpl::Clear(std::uint32_t row, std::uint32_t column) {
     --cellCount_;
 }
 
-void SheetImpl::SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, std::uint32_t column,
+void Worksheet::SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, std::uint32_t column,
                                 NumberFormat format) {
     ++version_;
     // Formats outside the grid have no cell to apply to in the file.
@@ -369,7 +374,7 @@ void SheetImpl::SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, s
     }
 }
 
-NumberFormat SheetImpl::NumberFormatAt(std::uint32_t row, std::uint32_t column) const {
+NumberFormat Worksheet::NumberFormatAt(std::uint32_t row, std::uint32_t column) const {
     if (column >= kMaxColumns) return NumberFormat::General;
     const std::vector<FormatRun>& runs = formats_[column];
     auto it = std::upper_bound(runs.begin(), runs.end(), row,
@@ -379,7 +384,7 @@ NumberFormat SheetImpl::NumberFormatAt(std::uint32_t row, std::uint32_t column) 
     return it->last >= row ? it->format : NumberFormat::General;
 }
 
-CellValue SheetImpl::CellAt(std::uint32_t row, std::uint32_t column) const {
+CellValue Worksheet::CellAt(std::uint32_t row, std::uint32_t column) const {
     CellValue v;
     auto text = [&](std::uint32_t index) {
         const StoredText t = strings_->Text(index);
@@ -397,7 +402,7 @@ CellValue SheetImpl::CellAt(std::uint32_t row, std::uint32_t column) const {
         }
         return v;
     }
-    const std::uint32_t* c = const_cast<SheetImpl*>(this)->Find(row, static_cast<std::uint8_t>(column));
+    const std::uint32_t* c = const_cast<Worksheet*>(this)->Find(row, static_cast<std::uint8_t>(column));
     if (!c) return v;
     if (cell::IsText(*c)) {
         text(cell::Index(*c));
@@ -408,14 +413,12 @@ CellValue SheetImpl::CellAt(std::uint32_t row, std::uint32_t column) const {
     return v;
 }
 
-std::size_t SheetImpl::MemoryBytes() const {
+std::size_t Worksheet::MemoryBytes() const {
     std::size_t formats = 0;
     for (const auto& runs : formats_) formats += runs.capacity() * sizeof(FormatRun);
     return rows_.capacity() * sizeof(RowSpan) + words_.MemoryBytes() + numbers_.MemoryBytes() +
            freeNumbers_.capacity() * sizeof(std::uint32_t) + formats + outside_.size() * 64;
 }
-
-}  // namespace detail
 
 // ---------------------------------------------------------------- workbook
 
@@ -429,8 +432,8 @@ const Worksheet& Workbook::Sheet(std::size_t index) const { return *sheets_.at(i
 
 Worksheet& Workbook::InsertSheet(std::size_t position, std::string name) {
     position = std::min(position, sheets_.size());
-    auto sheet = std::make_unique<detail::SheetImpl>(*strings_, std::move(name));
-    detail::SheetImpl& ref = *sheet;
+    auto sheet = std::make_unique<Worksheet>(*strings_, std::move(name));
+    Worksheet& ref = *sheet;
     sheets_.insert(sheets_.begin() + static_cast<std::ptrdiff_t>(position), std::move(sheet));
     return ref;
 }

@@ -7,7 +7,7 @@
 // written at save time. Number formats are kept per column as row runs.
 #pragma once
 
-#include "xls/Workbook.h"
+#include "xls/Cells.h"
 
 #include <array>
 #include <cstddef>
@@ -131,7 +131,6 @@ private:
 // sheet's number table.
 namespace cell {
 inline constexpr std::uint32_t kEmpty = 0xFFFFFFF9u;  // a number tag with an index never used
-inline bool IsRk(std::uint32_t v) { return (v & 3) != 1; }
 inline bool IsText(std::uint32_t v) { return (v & 7) == 5; }
 inline bool IsNumber(std::uint32_t v) { return (v & 7) == 1 && v != kEmpty; }
 inline std::uint32_t Index(std::uint32_t v) { return v >> 3; }
@@ -180,39 +179,59 @@ struct SheetNotes {
     virtual ~SheetNotes() = default;
 };
 
-class SheetImpl final : public Worksheet {
-public:
-    SheetImpl(SharedStrings& strings, std::string name) : strings_(&strings), name_(std::move(name)) {}
+}  // namespace ledgra::xls::detail
 
-    const std::string& Name() const override { return name_; }
-    void SetName(std::string name) override { name_ = std::move(name); }
-    void SetNumber(std::uint32_t row, std::uint32_t column, double value) override;
-    void SetText(std::uint32_t row, std::uint32_t column, std::string_view text) override;
-    void Clear(std::uint32_t row, std::uint32_t column) override;
+namespace ledgra::xls {
+
+// A sheet: its name, cells and number formats. Rows keep their cells as
+// spans of 8-byte values in large chunks; texts live in the workbook's string
+// table. The model accepts any position: the format's limits are the saver's.
+class Worksheet {
+public:
+    Worksheet(detail::SharedStrings& strings, std::string name)
+        : strings_(&strings), name_(std::move(name)) {}
+
+    Worksheet(const Worksheet&) = delete;
+    Worksheet& operator=(const Worksheet&) = delete;
+
+    const std::string& Name() const { return name_; }
+    void SetName(std::string name) { name_ = std::move(name); }  // rules are the caller's (the application's)
+
+    void SetNumber(std::uint32_t row, std::uint32_t column, double value);
+    // An empty text clears the cell.
+    void SetText(std::uint32_t row, std::uint32_t column, std::string_view text);
+    void Clear(std::uint32_t row, std::uint32_t column);
+    // The last format set on a cell wins, whenever its value is written.
+    // A range reaching row 65536 or beyond covers the whole column, which the
+    // file keeps as the column's format; columns beyond IV have no format.
     void SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, std::uint32_t column,
-                         NumberFormat format) override;
-    CellValue CellAt(std::uint32_t row, std::uint32_t column) const override;
-    NumberFormat NumberFormatAt(std::uint32_t row, std::uint32_t column) const override;
-    std::size_t CellCount() const override { return cellCount_ + outside_.size(); }
+                         NumberFormat format);
+
+    // Reading back what the sheet holds.
+    CellValue CellAt(std::uint32_t row, std::uint32_t column) const;
+    NumberFormat NumberFormatAt(std::uint32_t row, std::uint32_t column) const;
+    std::size_t CellCount() const { return cellCount_ + outside_.size(); }  // cells holding a value
 
     // For the serializer.
     std::uint32_t RowCount() const { return static_cast<std::uint32_t>(rows_.size()); }
-    RowView Row(std::uint32_t row) const {
+    detail::RowView Row(std::uint32_t row) const {
         if (row >= rows_.size()) return {};
-        const RowSpan& r = rows_[row];
+        const detail::RowSpan& r = rows_[row];
         if (!r.count) return {};
         const std::uint32_t* values = &words_[r.pos];
         return {values, reinterpret_cast<const std::uint8_t*>(values + r.capacity), r.count};
     }
     double NumberAt(std::uint32_t index) const { return numbers_[index]; }
     std::size_t NonFiniteCount() const { return nonFinite_; }  // NaN or infinite numbers in the grid
-    const std::vector<FormatRun>& Formats(std::uint32_t column) const { return formats_[column]; }
-    const std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell>& Outside() const { return outside_; }
-    const SharedStrings& Strings() const { return *strings_; }
+    const std::vector<detail::FormatRun>& Formats(std::uint32_t column) const { return formats_[column]; }
+    const std::map<std::pair<std::uint32_t, std::uint32_t>, detail::OutsideCell>& Outside() const {
+        return outside_;
+    }
+    const detail::SharedStrings& Strings() const { return *strings_; }
     std::size_t MemoryBytes() const;
     // Notes from an earlier save, or null when the sheet changed since.
-    const SheetNotes* Notes() const { return notesVersion_ == version_ ? notes_.get() : nullptr; }
-    void KeepNotes(std::unique_ptr<SheetNotes> notes) const {
+    const detail::SheetNotes* Notes() const { return notesVersion_ == version_ ? notes_.get() : nullptr; }
+    void KeepNotes(std::unique_ptr<detail::SheetNotes> notes) const {
         notes_ = std::move(notes);
         notesVersion_ = version_;
     }
@@ -222,27 +241,27 @@ private:
     std::uint32_t* Find(std::uint32_t row, std::uint8_t column);
     // The same, inserted as kEmpty when missing.
     std::uint32_t& Place(std::uint32_t row, std::uint8_t column);
-    void Grow(std::uint32_t row, RowSpan& r);
-    static std::uint8_t* Columns(std::uint32_t* values, const RowSpan& r) {
+    void Grow(std::uint32_t row, detail::RowSpan& r);
+    static std::uint8_t* Columns(std::uint32_t* values, const detail::RowSpan& r) {
         return reinterpret_cast<std::uint8_t*>(values + r.capacity);
     }
     void Drop(std::uint32_t value);  // releases what a cell value refers to
-    void PutOutside(std::uint32_t row, std::uint32_t column, const OutsideCell& value);
+    void PutOutside(std::uint32_t row, std::uint32_t column, const detail::OutsideCell& value);
     std::uint32_t NewNumber(double v);
 
-    SharedStrings* strings_;
+    detail::SharedStrings* strings_;
     std::string name_;
-    std::vector<RowSpan> rows_;
-    ChunkedArray<std::uint32_t, 17> words_;
-    ChunkedArray<double, 13> numbers_;
+    std::vector<detail::RowSpan> rows_;
+    detail::ChunkedArray<std::uint32_t, 17> words_;
+    detail::ChunkedArray<double, 13> numbers_;
     std::vector<std::uint32_t> freeNumbers_;
     std::size_t cellCount_ = 0;
     std::size_t nonFinite_ = 0;
     std::uint64_t version_ = 1;  // counts changes of cells and formats
-    mutable std::unique_ptr<SheetNotes> notes_;
+    mutable std::unique_ptr<detail::SheetNotes> notes_;
     mutable std::uint64_t notesVersion_ = 0;
-    std::array<std::vector<FormatRun>, kMaxColumns> formats_;
-    std::map<std::pair<std::uint32_t, std::uint32_t>, OutsideCell> outside_;
+    std::array<std::vector<detail::FormatRun>, kMaxColumns> formats_;
+    std::map<std::pair<std::uint32_t, std::uint32_t>, detail::OutsideCell> outside_;
 };
 
-}  // namespace ledgra::xls::detail
+}  // namespace ledgra::xls

@@ -66,79 +66,102 @@ bool PlainCompoundFile::Write(const void* data, std::size_t size) {
     return true;
 }
 
-bool PlainCompoundFile::Finish() {
-    const std::uint64_t size = std::max(written_, kMinStream);
-    std::vector<std::uint8_t> padding(
-        static_cast<std::size_t>((size + kSector - 1) / kSector * kSector - written_), 0);
-    if (!Put(padding.data(), padding.size())) return false;
-
-    // Layout: stream sectors, one directory sector, FAT sectors, DIFAT sectors.
-    const auto streamSectors = static_cast<std::uint32_t>((size + kSector - 1) / kSector);
-    const std::uint32_t directory = streamSectors;
-    std::uint32_t fatSectors = 1, difatSectors = 0;
+// Layout: the header, the stream's sectors, one directory sector, the FAT
+// sectors, the DIFAT sectors; the FAT covers itself and the DIFAT too.
+PlainCompoundFile::Layout PlainCompoundFile::LayOut(std::uint64_t streamSize) {
+    Layout l;
+    l.streamSize = streamSize;
+    l.streamSectors = static_cast<std::uint32_t>((streamSize + kSector - 1) / kSector);
+    l.directory = l.streamSectors;
     for (;;) {
-        const std::uint32_t total = streamSectors + 1 + fatSectors + difatSectors;
+        const std::uint32_t total = l.streamSectors + 1 + l.fatSectors + l.difatSectors;
         const std::uint32_t fat = (total + kPerSector - 1) / kPerSector;
         const std::uint32_t difat =
             fat > kHeaderDifat ? (fat - kHeaderDifat + kPerSector - 2) / (kPerSector - 1) : 0;
-        if (fat == fatSectors && difat == difatSectors) break;
-        fatSectors = fat;
-        difatSectors = difat;
+        if (fat == l.fatSectors && difat == l.difatSectors) break;
+        l.fatSectors = fat;
+        l.difatSectors = difat;
     }
-    const std::uint32_t firstFat = directory + 1, firstDifat = firstFat + fatSectors;
+    l.firstFat = l.directory + 1;
+    l.firstDifat = l.firstFat + l.fatSectors;
+    return l;
+}
 
+bool PlainCompoundFile::Finish() {
+    const Layout l = LayOut(std::max(written_, kMinStream));
+    fileSize_ = std::uint64_t{kSector} * (1 + l.firstDifat + l.difatSectors);
+    std::vector<std::uint8_t> padding(
+        static_cast<std::size_t>(std::uint64_t{kSector} * l.streamSectors - written_), 0);
+    if (!Put(padding.data(), padding.size())) return false;
+    if (!PutDirectory(l) || !PutFat(l) || !PutDifat(l)) return false;
+    if (failed_ || std::fseek(file_, 0, SEEK_SET) != 0) return false;
+    return PutHeader(l);
+}
+
+// The root entry (with the workbook's class) and the "Workbook" stream.
+bool PlainCompoundFile::PutDirectory(const Layout& l) {
     std::uint8_t entries[kSector] = {};
     DirectoryEntry(entries, "Root Entry", 5, 1, kEndOfChain, 0);
-    DirectoryEntry(entries + 128, "Workbook", 2, kNoStream, 0, static_cast<std::uint32_t>(size));
+    DirectoryEntry(entries + 128, "Workbook", 2, kNoStream, 0, static_cast<std::uint32_t>(l.streamSize));
     for (int i = 2; i < 4; ++i) {
         Put32(entries + 128 * i + 68, kNoStream);
         Put32(entries + 128 * i + 72, kNoStream);
         Put32(entries + 128 * i + 76, kNoStream);
     }
-    if (!Put(entries, sizeof entries)) return false;
+    return Put(entries, sizeof entries);
+}
 
+// The stream's chain, the directory's, and the FAT and DIFAT sectors marked.
+bool PlainCompoundFile::PutFat(const Layout& l) {
     std::uint32_t words[kPerSector];
-    for (std::uint32_t s = 0; s < fatSectors; ++s) {
+    for (std::uint32_t s = 0; s < l.fatSectors; ++s) {
         for (std::uint32_t i = 0; i < kPerSector; ++i) {
             const std::uint32_t n = s * kPerSector + i;
-            if (n + 1 < streamSectors)
+            if (n + 1 < l.streamSectors)
                 words[i] = n + 1;
-            else if (n + 1 == streamSectors || n == directory)
+            else if (n + 1 == l.streamSectors || n == l.directory)
                 words[i] = kEndOfChain;
-            else if (n >= firstFat && n < firstDifat)
+            else if (n >= l.firstFat && n < l.firstDifat)
                 words[i] = kFatSector;
-            else if (n >= firstDifat && n < firstDifat + difatSectors)
+            else if (n >= l.firstDifat && n < l.firstDifat + l.difatSectors)
                 words[i] = kDifatSector;
             else
                 words[i] = kFree;
         }
         if (!PutSector(words)) return false;
     }
-    // Each DIFAT sector lists 127 FAT sectors and ends with the next DIFAT sector.
-    for (std::uint32_t d = 0; d < difatSectors; ++d) {
+    return true;
+}
+
+// Each DIFAT sector lists 127 FAT sectors and ends with the next DIFAT sector.
+bool PlainCompoundFile::PutDifat(const Layout& l) {
+    std::uint32_t words[kPerSector];
+    for (std::uint32_t d = 0; d < l.difatSectors; ++d) {
         for (std::uint32_t i = 0; i < kPerSector - 1; ++i) {
             const std::uint32_t k = kHeaderDifat + d * (kPerSector - 1) + i;
-            words[i] = k < fatSectors ? firstFat + k : kFree;
+            words[i] = k < l.fatSectors ? l.firstFat + k : kFree;
         }
-        words[kPerSector - 1] = d + 1 < difatSectors ? firstDifat + d + 1 : kEndOfChain;
+        words[kPerSector - 1] = d + 1 < l.difatSectors ? l.firstDifat + d + 1 : kEndOfChain;
         if (!PutSector(words)) return false;
     }
+    return true;
+}
 
+bool PlainCompoundFile::PutHeader(const Layout& l) {
     std::uint8_t header[kSector] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     Put16(header + 24, 0x3E);    // minor version
     Put16(header + 26, 3);       // major version: 512-byte sectors
     Put16(header + 28, 0xFFFE);  // little-endian
     Put16(header + 30, 9);       // sector shift
     Put16(header + 32, 6);       // mini sector shift
-    Put32(header + 44, fatSectors);
-    Put32(header + 48, directory);
+    Put32(header + 44, l.fatSectors);
+    Put32(header + 48, l.directory);
     Put32(header + 56, static_cast<std::uint32_t>(kMinStream));
     Put32(header + 60, kEndOfChain);  // no mini FAT
-    Put32(header + 68, difatSectors ? firstDifat : kEndOfChain);
-    Put32(header + 72, difatSectors);
+    Put32(header + 68, l.difatSectors ? l.firstDifat : kEndOfChain);
+    Put32(header + 72, l.difatSectors);
     for (std::uint32_t i = 0; i < kHeaderDifat; ++i)
-        Put32(header + 76 + 4 * i, i < fatSectors ? firstFat + i : kFree);
-    if (failed_ || std::fseek(file_, 0, SEEK_SET) != 0) return false;
+        Put32(header + 76 + 4 * i, i < l.fatSectors ? l.firstFat + i : kFree);
     return Put(header, sizeof header);
 }
 

@@ -8,6 +8,8 @@
 // the file format are checked when saving, so nothing is dropped silently.
 #pragma once
 
+#include "xls/Model.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,55 +18,6 @@
 #include <vector>
 
 namespace ledgra::xls {
-
-// Limits of the Excel 97-2003 format.
-inline constexpr std::uint32_t kMaxRows = 65536;        // rows 0..65535
-inline constexpr std::uint32_t kMaxColumns = 256;       // columns A..IV
-inline constexpr std::size_t kMaxTextLength = 32767;    // UTF-16 code units per cell
-inline constexpr std::size_t kMaxSheetNameLength = 31;  // UTF-16 code units
-
-enum class NumberFormat : std::uint8_t {
-    General,  // "General"
-    Fixed2,   // "0.00"
-    Text,     // "@"
-};
-
-enum class CellKind : std::uint8_t { Empty, Number, Text };
-
-// A cell's content as read back. Texts come back as UTF-8; a text over the
-// format's limit keeps only its first 32768 characters (it cannot be saved).
-struct CellValue {
-    CellKind kind = CellKind::Empty;
-    double number = 0;
-    std::string text;
-};
-
-class Worksheet {
-public:
-    virtual ~Worksheet() = default;
-    virtual const std::string& Name() const = 0;
-    virtual void SetName(std::string name) = 0;  // rules are the caller's (the application's)
-
-    virtual void SetNumber(std::uint32_t row, std::uint32_t column, double value) = 0;
-    // An empty text clears the cell.
-    virtual void SetText(std::uint32_t row, std::uint32_t column, std::string_view text) = 0;
-    virtual void Clear(std::uint32_t row, std::uint32_t column) = 0;
-    // The last format set on a cell wins, whenever its value is written.
-    // A range reaching row 65536 or beyond covers the whole column, which the
-    // file keeps as the column's format; columns beyond IV have no format.
-    virtual void SetNumberFormat(std::uint32_t firstRow, std::uint32_t lastRow, std::uint32_t column,
-                                 NumberFormat format) = 0;
-
-    // Reading back what the sheet holds.
-    virtual CellValue CellAt(std::uint32_t row, std::uint32_t column) const = 0;
-    virtual NumberFormat NumberFormatAt(std::uint32_t row, std::uint32_t column) const = 0;
-    virtual std::size_t CellCount() const = 0;  // cells holding a value
-};
-
-namespace detail {
-class SharedStrings;
-class SheetImpl;
-}  // namespace detail
 
 // The sheets in order and the string table they share.
 class Workbook {
@@ -81,13 +34,13 @@ public:
     Worksheet& InsertSheet(std::size_t position, std::string name);
 
     // For the serializer.
-    const detail::SheetImpl& SheetAt(std::size_t index) const { return *sheets_[index]; }
+    const Worksheet& SheetAt(std::size_t index) const { return *sheets_[index]; }
     const detail::SharedStrings& Strings() const { return *strings_; }
     std::size_t MemoryBytes() const;
 
 private:
     std::unique_ptr<detail::SharedStrings> strings_;  // made first: sheets release into it
-    std::vector<std::unique_ptr<detail::SheetImpl>> sheets_;
+    std::vector<std::unique_ptr<Worksheet>> sheets_;
 };
 
 // Why a save failed; each code names the limit or the step it guards.

@@ -93,6 +93,10 @@ TEST(SheetRules, NamesReferencesAndNewSheets) {
     EXPECT_EQ(CheckSheetName(std::string(32, 'a'), others), SheetNameProblem::Invalid);
     EXPECT_EQ(CheckSheetName(std::string(31, 'a'), others), SheetNameProblem::None);
     EXPECT_EQ(CheckSheetName("HISTORY", others), SheetNameProblem::Reserved);
+    // The rules of the file the workbook is saved to: Latin-1 letters compare
+    // without case, control character 3 is refused.
+    EXPECT_EQ(CheckSheetName("\xC3\x89T\xC3\x89", {"\xC3\xA9t\xC3\xA9"}), SheetNameProblem::Duplicate);
+    EXPECT_EQ(CheckSheetName("a\x03", others), SheetNameProblem::Invalid);
     EXPECT_EQ(NextFreeSheetName({"Data"}), "Sheet1");
     EXPECT_EQ(NextFreeSheetName({"sheet1", "Sheet3"}), "Sheet2");
 

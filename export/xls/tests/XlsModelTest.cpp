@@ -62,7 +62,7 @@ TEST(XlsModel, RowsStayCompact) {
     Worksheet& s = book->InsertSheet(0, "S");
     for (std::uint32_t c = 0; c < 256; ++c) s.SetNumber(0, c, c);
     for (std::uint32_t r = 1; r < 60000; ++r) s.SetNumber(r, 0, r);
-    const auto& sheet = static_cast<const detail::SheetImpl&>(s);
+    const auto& sheet = s;
     EXPECT_LT(sheet.MemoryBytes(), 2u << 20);
 
     auto table = std::make_unique<Workbook>();
@@ -70,7 +70,7 @@ TEST(XlsModel, RowsStayCompact) {
     for (std::uint32_t r = 0; r < 60000; ++r)
         for (std::uint32_t c = 0; c < 10; ++c) t.SetNumber(r, c, r + c);
     // 5 bytes a cell, rounded up to whole words per row, and 8 bytes a row.
-    EXPECT_LT(static_cast<const detail::SheetImpl&>(t).MemoryBytes(), 60000u * (52 + 8) + (1u << 20));
+    EXPECT_LT(t.MemoryBytes(), 60000u * (52 + 8) + (1u << 20));
 
     // Written column by column, rows move as they fill; nothing is lost.
     Worksheet& u = table->InsertSheet(1, "U");
@@ -178,7 +178,7 @@ TEST(XlsModel, LastNumberFormatWins) {
     EXPECT_EQ(static_cast<int>(s.NumberFormatAt(0, 400)), G);
     // Joined again into one run when the gap is closed with the same format.
     s.SetNumberFormat(10, 89, 2, NumberFormat::Fixed2);
-    EXPECT_EQ(static_cast<const detail::SheetImpl&>(s).Formats(2).size(), 2u);
+    EXPECT_EQ(s.Formats(2).size(), 2u);
 }
 
 TEST(XlsModel, SheetsInsertedAnywhereKeepTheirReferences) {

@@ -193,8 +193,18 @@ TEST(XlsReadBack, TheWholeGrid) {
     EXPECT_EQ(gnumeric.substr(gnumeric.find("csv out_1.csv")), "csv out_1.csv\nCode\n7\n");
 }
 
-// Compound files with a stream just over the 4096-byte mini-stream limit,
-// and one that needs a DIFAT sector (over 109 FAT sectors, about 7 MB).
+// What olefile, read strictly, sees in a compound file with a stream of size bytes.
+std::string Container(std::uint64_t size) {
+    return "version 3.62, sectors of 512 bytes\n"
+           "entries ['Workbook']\n"
+           "root class {00020820-0000-0000-C000-000000000046}\n"
+           "Workbook " +
+           std::to_string(size) + " bytes, as xlrd reads it\n";
+}
+
+// Compound files with a stream padded to the 4096-byte mini-stream limit, one
+// just over it, and one that needs a DIFAT sector (over 109 FAT sectors, about
+// 7 MB), each checked by xlrd, olefile and Gnumeric.
 TEST(XlsReadBack, StreamSizesAtTheContainersThresholds) {
     TempDir dir;
     auto sizeOf = [](const Workbook& b) {
@@ -202,6 +212,13 @@ TEST(XlsReadBack, StreamSizesAtTheContainersThresholds) {
         EXPECT_TRUE(w.Plan());
         return w.StreamSize();
     };
+    {
+        auto book = std::make_unique<Workbook>();
+        book->InsertSheet(0, "S").SetText(0, 0, "tiny");
+        ASSERT_TRUE(SaveBiff8(*book, dir / "Tiny.xls"));
+        EXPECT_EQ(Check("container", dir / "Tiny.xls"), Container(4096));
+        EXPECT_EQ(Check("gnumeric", dir / "Tiny.xls"), "exit 0\ncsv out_0.csv\ntiny\n");
+    }
     {
         auto book = std::make_unique<Workbook>();
         Worksheet& s = book->InsertSheet(0, "S");
@@ -214,6 +231,7 @@ TEST(XlsReadBack, StreamSizesAtTheContainersThresholds) {
                   "sheets 1, padding 0\nsst total=0 unique=0 records=1\n"
                   "extsst dsst=8 buckets=0\n");
         EXPECT_EQ(r, 241u);
+        EXPECT_EQ(Check("container", dir / "Small.xls"), Container(sizeOf(*book)));
         EXPECT_EQ(Check("summary", dir / "Small.xls"),
                   "sheet \"S\" rows=241 cols=1\n"
                   "  number \"General\" 241\n"
@@ -231,6 +249,7 @@ TEST(XlsReadBack, StreamSizesAtTheContainersThresholds) {
                   "sheets 1, padding 0\n"
                   "sst total=0 unique=0 records=1\n"
                   "extsst dsst=8 buckets=0\n");
+        EXPECT_EQ(Check("container", dir / "Big.xls"), Container(7558140));
         const std::string gnumeric = Check("gnumeric", dir / "Big.xls");
         EXPECT_EQ(gnumeric.substr(0, gnumeric.find("<")), "exit 0\ncsv out_0.csv\n");
     }
