@@ -1,8 +1,11 @@
 #include "file_ops.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ardmon::profile {
@@ -107,97 +110,75 @@ int FileOps::Unlink(const std::string& path)
     return ::unlink(path.c_str());
 }
 
+int FileOps::OpenForRewrite(const std::string& path)
+{
+    return ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+}
+
+int FileOps::Reserve(int fd, off_t length)
+{
+    const int err = ::posix_fallocate(fd, 0, length);
+    errno = err;
+    return err == 0 ? 0 : -1;
+}
+
+int FileOps::Truncate(int fd, off_t length)
+{
+    return ::ftruncate(fd, length);
+}
+
+int FileOps::OpenLockFile(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+}
+
+int FileOps::LockExclusive(int fd)
+{
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX);
+    } while (result != 0 && errno == EINTR);
+    return result;
+}
+
+std::vector<std::pair<std::string, std::string>> FileOps::ReadAttributes(const std::string& path)
+{
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::string names;
+    for (;;) {  // the list may grow between the two calls
+        const ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
+        if (size <= 0) return attributes;
+        names.resize(static_cast<size_t>(size));
+        const ssize_t got = ::llistxattr(path.c_str(), names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<size_t>(got));
+            break;
+        }
+        if (errno != ERANGE) return attributes;
+    }
+    for (size_t at = 0; at < names.size();) {
+        const size_t end = std::min(names.find('\0', at), names.size());
+        const std::string name = names.substr(at, end - at);
+        at = end + 1;
+        const ssize_t size = ::lgetxattr(path.c_str(), name.c_str(), nullptr, 0);
+        std::string value(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+        const ssize_t got = ::lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
+        if (got < 0) continue;  // gone meanwhile, or not readable by this process
+        value.resize(static_cast<size_t>(got));
+        attributes.emplace_back(name, std::move(value));
+    }
+    return attributes;
+}
+
+int FileOps::SetAttribute(int fd, const std::string& name, const std::string& value)
+{
+    return ::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0);
+}
+
 namespace {
 
 FileOps g_real_ops;
 FileOps* g_ops = &g_real_ops;
-
-bool WriteAll(FileOps& ops, int fd, std::string_view bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ops.Write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The file a chain of symbolic links leads to, whether it exists yet or not;
-// path itself when it is no link. A loop ends at some link of it, which the
-// caller then finds it cannot use.
-std::string ResolveLinks(FileOps& ops, std::string path)
-{
-    constexpr int kMaxLinks = 40;
-    std::string target;
-    for (int i = 0; i < kMaxLinks && ops.ReadLink(path, target); ++i) {
-        path = target.starts_with('/') ? target : FolderOf(path) + target;
-    }
-    return path;
-}
-
-// Whether the existing file at path may be replaced; errno tells why not.
-bool MayReplace(FileOps& ops, const std::string& path, const struct stat& st)
-{
-    if (!S_ISREG(st.st_mode)) {
-        errno = EISDIR;
-        return false;
-    }
-    if ((st.st_mode & 0222) == 0 || ops.Access(path, W_OK) != 0) {
-        errno = EACCES;
-        return false;
-    }
-    return true;
-}
-
-struct TempFile {
-    std::string path;
-    int fd = -1;
-};
-
-// A new file with a free name beside path, made with mode.
-TempFile CreateTempBeside(FileOps& ops, const std::string& path, mode_t mode)
-{
-    const std::string folder = FolderOf(path);
-    const std::string base = path.substr(folder.size());
-    TempFile temp;
-    for (int attempt = 0; attempt < 100 && temp.fd < 0; ++attempt) {
-        temp.path =
-            folder + "." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        temp.fd = ops.CreateNew(temp.path, mode);
-        if (temp.fd < 0 && errno != EEXIST) break;
-    }
-    return temp;
-}
-
-// Gives the temporary file the original's owner and then its permissions
-// (a change of owner may clear the set-id bits). A process that may not
-// change the owner leaves the file to whoever wrote it, as a new file is.
-bool TakeOver(FileOps& ops, int fd, const struct stat& original)
-{
-    ops.Fchown(fd, original.st_uid, original.st_gid);
-    return ops.Fchmod(fd, original.st_mode & 07777) == 0;
-}
-
-// Makes the rename itself durable; the file is already replaced either way.
-void SyncFolder(FileOps& ops, const std::string& folder)
-{
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ops.Fsync(dir);
-        ::close(dir);
-    }
-}
 
 }  // namespace
 
@@ -214,42 +195,6 @@ ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(g_ops)
 ScopedFileOps::~ScopedFileOps()
 {
     g_ops = previous_;
-}
-
-bool ReplaceFileAtomically(const std::string& given_path, std::string_view bytes)
-{
-    FileOps& ops = CurrentFileOps();
-    if (given_path.empty()) {
-        errno = ENOENT;
-        return false;
-    }
-    const std::string path = ResolveLinks(ops, given_path);
-    struct stat st;
-    const bool exists = ops.Stat(path, st) == 0;
-    if (!exists && errno != ENOENT) return false;
-    if (exists && !MayReplace(ops, path, st)) return false;
-
-    // Never more permissive than the file it replaces, not even for a moment.
-    const TempFile temp = CreateTempBeside(ops, path, exists ? (st.st_mode & 0777) : 0666);
-    if (temp.fd < 0) return false;
-    bool ok =
-        (!exists || TakeOver(ops, temp.fd, st)) && WriteAll(ops, temp.fd, bytes) && ops.Fsync(temp.fd) == 0;
-    int err = errno;
-    if (ops.Close(temp.fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ops.Rename(temp.path, path) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ops.Unlink(temp.path);
-        errno = err;
-        return false;
-    }
-    SyncFolder(ops, FolderOf(path));
-    return true;
 }
 
 }  // namespace ardmon::profile

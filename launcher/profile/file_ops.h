@@ -1,6 +1,6 @@
-// The file operations of the profile layer, behind a small seam so that tests
-// can make any one of them fail (a full disk, a folder that turned read-only)
-// whatever the privileges of the process.
+// The launcher's calls to the file system, behind one small seam so that tests
+// can make any one of them fail (a full disk, a folder that turned read-only,
+// an owner that may not be kept) whatever the privileges of the process.
 #pragma once
 
 #include <sys/stat.h>
@@ -8,6 +8,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace ardmon::profile {
 
@@ -32,6 +34,21 @@ public:
     virtual int Close(int fd);
     virtual int Rename(const std::string& from, const std::string& to);
     virtual int Unlink(const std::string& path);
+    // Opens an existing file for writing in place, without truncating it.
+    virtual int OpenForRewrite(const std::string& path);
+    // posix_fallocate and ftruncate; both return 0 or set errno.
+    virtual int Reserve(int fd, off_t length);
+    virtual int Truncate(int fd, off_t length);
+    // Opens (making it where needed) the file whose lock guards an update;
+    // a lock needs no write permission, so it opens for reading.
+    virtual int OpenLockFile(const std::string& path);
+    // Waits for the exclusive lock of fd (flock), which ends with the close.
+    virtual int LockExclusive(int fd);
+    // The extended attributes of the file at path (no link is followed), as
+    // name and value; an access control list is the attribute
+    // "system.posix_acl_access". None when the file system keeps none.
+    virtual std::vector<std::pair<std::string, std::string>> ReadAttributes(const std::string& path);
+    virtual int SetAttribute(int fd, const std::string& name, const std::string& value);
 };
 
 // The operations in use: the real ones unless a ScopedFileOps is alive.
@@ -47,21 +64,5 @@ public:
 private:
     FileOps* previous_;
 };
-
-// Replaces the file at path with bytes, or leaves it exactly as it was. A
-// symbolic link is followed (to a target that may not exist yet) and stays a
-// link. The bytes go to a new file beside the target, made with the target's
-// permissions from the start so that it is never readable by more users than
-// the target is, and given the target's owner where the process may do so;
-// the new file is flushed to disk, renamed over the target, and the folder is
-// flushed too. On any failure the new file is removed. A new target gets the
-// permissions any new file gets. A file without any write permission bit
-// counts as read-only even for a privileged process, as a read-only file does
-// on Windows. A path that is not a regular file is refused. A folder in which
-// no new file can be made refuses the write even when the file itself is
-// writable (Windows would rewrite such a file in place); a file that is never
-// half-written is worth that. Nothing of the process (umask, working
-// directory) is changed.
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace ardmon::profile

@@ -52,6 +52,13 @@ bool SameName(std::string_view a, std::string_view b)
     return true;
 }
 
+struct EntryCounter : ParseHandler {
+    void OnSection(const LineInfo&, Span) override {}
+    void OnEntry(const LineInfo&, Span, Span, size_t) override { ++count; }
+    void OnBareLine(const LineInfo&, Span) override { ++count; }
+    size_t count = 0;
+};
+
 class DocumentBuilder : public ParseHandler {
 public:
     explicit DocumentBuilder(ProfileDocument& doc) : doc_(doc) {}
@@ -105,10 +112,12 @@ ProfileDocument ProfileDocument::FromFileBytes(std::string bytes)
     } else {
         doc.text_ = std::move(bytes);
     }
-    // One entry per line at most: reserving that once spares the copies of
-    // a growing index on large files.
-    const std::string_view text = doc.text_;
-    doc.entries_.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    // The entries are counted first and the index made once at its size: a
+    // growing index would need twice its size while it moves, and blank lines
+    // and comments, which make no entry, must cost nothing.
+    EntryCounter counter;
+    ParseProfileText(doc.text_, counter);
+    doc.entries_.reserve(counter.count);
     DocumentBuilder builder(doc);
     ParseProfileText(doc.text_, builder);
     return doc;

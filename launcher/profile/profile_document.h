@@ -22,7 +22,7 @@ namespace ardmon::profile {
 enum class Encoding { kAnsi, kUtf16le };
 
 // One key line or bare line. Offsets are kept in 32 bits, which halves the
-// index of a large file; files of 4 GiB and more are not read.
+// index of a large file.
 struct ProfileEntry {
     static constexpr std::uint32_t kBare = 0xFFFFFFFF;
     std::uint32_t key_begin = 0, key_end = 0;      // for a bare line: its text
@@ -50,7 +50,10 @@ bool SameName(std::string_view a, std::string_view b);
 class ProfileDocument {
 public:
     ProfileDocument() = default;
-    static constexpr size_t kMaxBytes = 0xFFFFFFFE;
+    // The largest file the launcher reads or writes (256 MiB). Its index
+    // takes at most about ten times its size (a line "k=" in every three bytes),
+    // and a larger file is no profile a person wrote.
+    static constexpr size_t kMaxBytes = size_t{256} << 20;
     // Reads a file's bytes (UTF-16LE when they start with FF FE); at most
     // kMaxBytes of them.
     static ProfileDocument FromFileBytes(std::string bytes);

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "file_ops.h"
+#include "replace_file.h"
 
 namespace ardmon::profile {
 namespace {
@@ -20,12 +20,15 @@ std::vector<WriteBatch*>& Batches()
 bool WriteProfileEdits(const std::string& path, const EditSet& edits)
 {
     if (edits.empty()) return true;
+    // From the read to the replacement, so that another launcher's update
+    // of the same file is never lost under this one.
+    const UpdateLock lock(path);
     FileState state;
     auto doc = SharedProfileCache().Load(path, state);
     if (state == FileState::kUnreadable) return false;
     EditResult result = ApplyEdits(*doc, edits);
     if (!result.changed) return true;
-    if (!ReplaceFileAtomically(path, result.bytes)) return false;
+    if (!ReplaceFileContent(path, result.bytes)) return false;
     SharedProfileCache().Forget(path);
     return true;
 }

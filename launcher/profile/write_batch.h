@@ -46,8 +46,9 @@ private:
     std::shared_ptr<const ProfileDocument> view_;  // made on demand, dropped by Put
 };
 
-// Applies edits to the file at path at once: true when the file holds them
-// afterwards, false when it is untouched.
+// Applies edits to the file at path at once, holding its update lock from
+// the read to the replacement: true when the file holds them afterwards,
+// false when it is untouched.
 bool WriteProfileEdits(const std::string& path, const EditSet& edits);
 
 }  // namespace ardmon::profile

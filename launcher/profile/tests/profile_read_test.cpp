@@ -1,5 +1,8 @@
 // Reading profile files as Windows reads them.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -8,6 +11,7 @@
 
 #include "profile_cache.h"
 #include "profile_calls.h"
+#include "profile_document.h"
 #include "test_files.h"
 
 using namespace ardmon::test;
@@ -180,6 +184,36 @@ TEST_F(ProfileRead, UnchangedFileIsParsedOnceAndEveryChangeIsSeen)
     WriteFile(other, "[s]\r\nk=4\r\n");
     ASSERT_EQ(std::rename(other.c_str(), f.c_str()), 0);  // replaced by another file
     EXPECT_EQ(Get(f, "s", "k"), "4");
+}
+
+// A file of blank lines makes no index: 64 MiB of them are read within a
+// few times their size of memory.
+TEST(ProfileMemory, BlankLinesCostNothingBeyondTheText)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit";
+#else
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::string text(size_t{64} << 20, '\n');
+        long pages = 0;
+        std::FILE* statm = std::fopen("/proc/self/statm", "r");
+        if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1) ::_exit(2);
+        std::fclose(statm);
+        const rlim_t limit = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (rlim_t{256} << 20);
+        const struct rlimit cap = {limit, limit};
+        if (::setrlimit(RLIMIT_AS, &cap) != 0) ::_exit(2);
+        try {
+            const auto doc = ardmon::profile::ProfileDocument::FromFileBytes(std::move(text));
+            ::_exit(doc.sections().empty() ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            ::_exit(1);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
 }
 
 }  // namespace
