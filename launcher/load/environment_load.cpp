@@ -1,7 +1,7 @@
 #include "environment_load.h"
 
+#include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "names_and_messages.h"
 #include "parse_rules.h"
@@ -14,6 +14,131 @@ struct StreamCloser {
     void operator()(std::FILE* stream) const { std::fclose(stream); }
 };
 
+// One run of the load, step by step; each step that can stop the load says
+// whether it may go on, after telling the user why not.
+class EnvironmentLoad {
+public:
+    EnvironmentLoad(LoadWindow& window, LoadPlatform& platform, std::string profile_name)
+        : window_(window),
+          platform_(platform),
+          profile_name_(std::move(profile_name)),
+          profile_path_(JoinPath(JoinPath(window.WorkDir(), kProfileFolder), profile_name_)),
+          client_path_(JoinPath(window.WorkDir(), kClientFile))
+    {
+    }
+
+    // The client file must exist and be writable before anything is written.
+    bool OpenClientFile()
+    {
+        client_.reset(platform_.OpenForUpdate(client_path_));
+        if (client_ != nullptr) return true;
+        window_.ShowMessage("can not open halvoclient.ini in this directory");
+        return false;
+    }
+
+    bool ReadSectionNames()
+    {
+        if (platform_.FileSize(profile_path_) > kMaxProfileBytes) {
+            window_.ShowMessage("\"" + profile_name_ +
+                                "\" file is bigger than 256 MB, so cant load the file");
+            return false;
+        }
+        names_length_ =
+            platform_.GetPrivateProfileSectionNamesA(names_.data(), kNamesBufferSize, profile_path_.c_str());
+        if (names_length_ == kNamesOverflow) {
+            window_.ShowMessage(kTooManySectionsMessage);
+            return false;
+        }
+        losses_ = platform_.ReadLosses(profile_path_);
+        return true;
+    }
+
+    // Every write of this load goes to the client file in one replacement.
+    void MergeSections()
+    {
+        platform_.BeginWrites(client_path_);
+        SplitSectionNames(names_.data(), names_length_, [&](std::string_view name) { MergeSection(name); });
+    }
+
+    // The results of the two record writes are not looked at, as before; the
+    // replacement of the file is what decides.
+    void WriteLoadRecord()
+    {
+        const std::string time_text = FormatLoadTime(platform_.Now());
+        Write(kRecordSection, kRecordProfileKey, profile_name_);
+        Write(kRecordSection, kRecordTimeKey, time_text);
+    }
+
+    // false when the client file is as it was before the load: that is said
+    // rather than a success that did not happen.
+    bool PutClientFileInPlace()
+    {
+        client_.reset();  // Windows does not replace a file that is still open
+        if (platform_.CommitWrites()) return true;
+        window_.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
+        return false;
+    }
+
+    void ReportSuccess()
+    {
+        window_.SetCurrentEnvironment(LoadedProfileText(profile_name_));
+        window_.ShowMessage("\"" + profile_name_ + "\" file loaded to halvoclient.ini successfully");
+        if (!not_as_given_.empty()) {
+            window_.ShowMessage("Following entries are not loaded as given in the profile:" + not_as_given_);
+        }
+    }
+
+private:
+    void MergeSection(std::string_view name)
+    {
+        const std::string section(name);
+        const DWORD length = platform_.GetPrivateProfileSectionA(section.c_str(), content_.data(),
+                                                                 kSectionBufferSize, profile_path_.c_str());
+        if (length == kSectionOverflow) {
+            window_.ShowMessage(TooManyKeysMessage(section));
+            not_as_given_ += "\n" + section + " section";
+            return;
+        }
+        SplitSectionEntries(content_.data(), length, [&](std::string_view key, std::string_view value) {
+            const std::string k(key);
+            const std::string v(value);
+            if (!Write(section.c_str(), k, v)) {
+                window_.ShowMessage("Writing of \"" + section + "-" + k + "-" + v +
+                                    "\" entry to halvoclient.ini failed");
+            }
+        });
+        NoteLosses(section);
+    }
+
+    // Names what of section did not arrive as the profile holds it, once.
+    void NoteLosses(const std::string& section)
+    {
+        std::erase_if(losses_, [&](const std::pair<std::string, std::string>& loss) {
+            if (loss.first != section) return false;
+            not_as_given_ += "\n" + section + (loss.second.empty() ? " section" : "-" + loss.second);
+            return true;
+        });
+    }
+
+    bool Write(const char* section, const std::string& key, const std::string& value)
+    {
+        return platform_.WritePrivateProfileStringA(section, key.c_str(), value.c_str(),
+                                                    client_path_.c_str());
+    }
+
+    LoadWindow& window_;
+    LoadPlatform& platform_;
+    const std::string profile_name_;
+    const std::string profile_path_;
+    const std::string client_path_;
+    std::unique_ptr<std::FILE, StreamCloser> client_;
+    std::vector<char> names_ = std::vector<char>(kNamesBufferSize);
+    std::vector<char> content_ = std::vector<char>(kSectionBufferSize);
+    DWORD names_length_ = 0;
+    std::vector<std::pair<std::string, std::string>> losses_;
+    std::string not_as_given_;  // one line per section or key, each after a line break
+};
+
 }  // namespace
 
 void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
@@ -23,66 +148,12 @@ void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
         window.ShowMessage(kSelectProfileMessage);
         return;
     }
-    const std::string profile_name = window.GetLBText(selected);
-    const std::string work_dir = window.WorkDir();
-    const std::string profile_path = JoinPath(JoinPath(work_dir, kProfileFolder), profile_name);
-    const std::string client_path = JoinPath(work_dir, kClientFile);
-
-    std::unique_ptr<std::FILE, StreamCloser> client(platform.OpenForUpdate(client_path));
-    if (client == nullptr) {
-        window.ShowMessage("can not open halvoclient.ini in this directory");
-        return;
-    }
-
-    std::vector<char> names(kNamesBufferSize);
-    std::vector<char> content(kSectionBufferSize);
-    DWORD names_length =
-        platform.GetPrivateProfileSectionNamesA(names.data(), kNamesBufferSize, profile_path.c_str());
-    if (names_length == kNamesOverflow) {
-        window.ShowMessage(kTooManySectionsMessage);
-        return;
-    }
-
-    // Every write of this load goes to the client file in one replacement.
-    platform.BeginWrites(client_path);
-    SplitSectionNames(names.data(), names_length, [&](std::string_view name) {
-        const std::string section(name);
-        DWORD length = platform.GetPrivateProfileSectionA(section.c_str(), content.data(), kSectionBufferSize,
-                                                          profile_path.c_str());
-        if (length == kSectionOverflow) {
-            window.ShowMessage(TooManyKeysMessage(section));
-            return;
-        }
-        SplitSectionEntries(content.data(), length, [&](std::string_view key, std::string_view value) {
-            const std::string k(key);
-            const std::string v(value);
-            if (!platform.WritePrivateProfileStringA(section.c_str(), k.c_str(), v.c_str(),
-                                                     client_path.c_str())) {
-                window.ShowMessage("Writing of \"" + section + "-" + k + "-" + v +
-                                   "\" entry to halvoclient.ini failed");
-            }
-        });
-    });
-
-    // The results of the two record writes are not looked at, as before; the
-    // replacement of the file below is what decides.
-    const std::string time_text = FormatLoadTime(platform.Now());
-    platform.WritePrivateProfileStringA(kRecordSection, kRecordProfileKey, profile_name.c_str(),
-                                        client_path.c_str());
-    platform.WritePrivateProfileStringA(kRecordSection, kRecordTimeKey, time_text.c_str(),
-                                        client_path.c_str());
-    // The stream is closed first: Windows does not replace a file that is
-    // still open.
-    client.reset();
-    if (!platform.CommitWrites()) {
-        // The client file is as it was before the load: say so rather than
-        // report a success that did not happen.
-        window.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
-        return;
-    }
-
-    window.SetCurrentEnvironment(LoadedProfileText(profile_name));
-    window.ShowMessage("\"" + profile_name + "\" file loaded to halvoclient.ini successfully");
+    EnvironmentLoad load(window, platform, window.GetLBText(selected));
+    if (!load.OpenClientFile() || !load.ReadSectionNames()) return;
+    load.MergeSections();
+    load.WriteLoadRecord();
+    if (!load.PutClientFileInPlace()) return;
+    load.ReportSuccess();
 }
 
 }  // namespace ardmon

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "private_profile.h"
 
@@ -48,7 +50,19 @@ public:
     // not: the file is then as it was before BeginWrites.
     virtual bool CommitWrites() = 0;
     virtual std::time_t Now() = 0;
+    // The size of the file at path in bytes; -1 when it cannot be told.
+    virtual long long FileSize(const std::string& path) = 0;
+    // What the profile functions do not give as the profile at path holds it
+    // (characters outside the code page): (section, "") for a section that
+    // cannot be read at all, (section, key) for a key whose name or value
+    // changes. Names as the profile functions give them, in file order.
+    virtual std::vector<std::pair<std::string, std::string>> ReadLosses(const std::string& path) = 0;
 };
+
+// The largest profile the load reads. A bigger one is refused before anything
+// is written: it holds no more than 5000 sections of 16000 characters that
+// could be loaded, and reading it would take memory the launcher should not.
+inline constexpr long long kMaxProfileBytes = 256LL << 20;
 
 // OnBnClickedLoad's whole logic.
 void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform);

@@ -153,3 +153,25 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     edits.Put(section, key, value);
     return WriteProfileEdits(lpFileName, edits) ? 1 : 0;
 }
+
+std::vector<std::pair<std::string, std::string>> ardmon::profile::FindReadLosses(const char* path)
+{
+    std::vector<std::pair<std::string, std::string>> losses;
+    FileState state;
+    const auto doc = LoadForRead(path, state);
+    for (const ProfileSection& section : doc->sections()) {
+        const std::string name(doc->View(section.name));
+        if (!doc->Reachable(section.name)) {
+            losses.emplace_back(name, "");
+            continue;
+        }
+        if (name.empty() || doc->FindSection(name) != &section) continue;  // never read
+        for (size_t i = 0; i < section.entry_count; ++i) {
+            const ProfileEntry& entry = doc->entries()[section.first_entry + i];
+            if (!entry.IsBare() && (!doc->Reachable(entry.key()) || !doc->Reachable(entry.value()))) {
+                losses.emplace_back(name, doc->View(entry.key()));
+            }
+        }
+    }
+    return losses;
+}

@@ -19,4 +19,19 @@ DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD 
 DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
                                DWORD nSize, LPCSTR lpFileName);
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ardmon::profile {
+
+// What the functions above cannot give as the file at path holds it, in file
+// order: the characters of a UTF-16 file outside the code page read as '?'.
+// A section whose name has one cannot be asked for at all: (name, "").
+// Otherwise every key line of the first section of a name whose key or value
+// has one: (section, key). Names and keys as the functions give them.
+std::vector<std::pair<std::string, std::string> > FindReadLosses(const char* path);
+
+}  // namespace ardmon::profile
 #endif

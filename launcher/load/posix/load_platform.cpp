@@ -59,6 +59,17 @@ std::time_t PosixLoadPlatform::Now()
     return std::time(nullptr);
 }
 
+long long PosixLoadPlatform::FileSize(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+std::vector<std::pair<std::string, std::string>> PosixLoadPlatform::ReadLosses(const std::string& path)
+{
+    return profile::FindReadLosses(path.c_str());
+}
+
 void RunEnvironmentLoad(LoadWindow& window)
 {
     PosixLoadPlatform platform;

@@ -26,6 +26,8 @@ public:
     BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) override;
     bool CommitWrites() override;
     std::time_t Now() override;
+    long long FileSize(const std::string& path) override;
+    std::vector<std::pair<std::string, std::string>> ReadLosses(const std::string& path) override;
 
 private:
     std::unique_ptr<profile::WriteBatch> batch_;

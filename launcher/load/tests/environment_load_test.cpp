@@ -1,6 +1,8 @@
 // The environment load driven through a scripted window: every message, the
 // edit box, and the client file compared byte for byte.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <clocale>
@@ -195,8 +197,10 @@ TEST_F(EnvironmentLoad, OverflowingSectionIsSkippedAndTheNextOneMerged)
     // "k=" plus 15995 characters and the NUL: exactly 15998.
     Profile("[Big]\r\nk=" + std::string(15995, 'x') + "\r\n[Keep]\r\ny=2\r\n");
     Load();
-    EXPECT_EQ(window_.messages,
-              (std::vector<std::string>{"more keys are associated with Big section", kSuccess}));
+    EXPECT_EQ(
+        window_.messages,
+        (std::vector<std::string>{"more keys are associated with Big section", kSuccess,
+                                  "Following entries are not loaded as given in the profile:\nBig section"}));
     EXPECT_EQ(ReadFile(client_), std::string(kClient) + "y=2\r\n" + kRecord);
 }
 
@@ -246,7 +250,7 @@ struct FailingReplace : ardmon::profile::FileOps {
     int CreateNew(const std::string& path, mode_t mode) override
     {
         if (full_disk) return FileOps::CreateNew(path, mode);
-        errno = EACCES;  // the folder was made read-only after the check
+        errno = EROFS;  // the file system was made read-only after the check
         return -1;
     }
     bool full_disk;
@@ -256,7 +260,7 @@ TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess)
 {
     Profile("[Server]\r\nHost=new\r\n[Added]\r\nk=v\r\n");
     for (bool full_disk : {true, false}) {
-        SCOPED_TRACE(full_disk ? "full disk" : "read-only folder");
+        SCOPED_TRACE(full_disk ? "full disk" : "read-only file system");
         window_.messages.clear();
         FailingReplace ops(full_disk);
         ardmon::profile::ScopedFileOps use(ops);
@@ -278,6 +282,86 @@ TEST_F(EnvironmentLoad, TheWritesGoBetweenBeginAndCommitOfThePlatform)
     EXPECT_EQ(window_.messages, Only("can not write halvoclient.ini, the environment was not loaded"));
     EXPECT_EQ(window_.box, kBoxBefore);
     EXPECT_EQ(ReadFile(client_), kClient);
+}
+
+TEST_F(EnvironmentLoad, ProfileBeyondTheSizeLimitChangesNothing)
+{
+    Profile("[s]\r\nk=v\r\n");
+    ASSERT_EQ(::truncate((dir_ / "env/prof.ini").c_str(), (off_t{256} << 20) + 1), 0);  // sparse
+    Load();
+    EXPECT_EQ(window_.messages, Only("\"prof.ini\" file is bigger than 256 MB, so cant load the file"));
+    EXPECT_EQ(window_.box, kBoxBefore);
+    EXPECT_EQ(ReadFile(client_), kClient);
+}
+
+// UTF-16LE bytes, with the byte order mark, of text given in code units.
+std::string Utf16le(const std::u16string& text)
+{
+    std::string bytes = "\xff\xfe";
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+TEST_F(EnvironmentLoad, WhatWasNotLoadedAsGivenIsNamedAfterTheLoad)
+{
+    // Characters outside code page 1252 in a value, a key and a section name,
+    // and a line longer than a section read can return.
+    Profile(
+        Utf16le(u"[Caf\u00e9]\r\nname=cr\u00e8me\r\nhan=\u6f22\r\n\u03a9key=1\r\n"
+                u"[Long]\r\nk=" +
+                std::u16string(16000, u'x') + u"\r\n[\u03a9]\r\nk=v\r\n[Keep]\r\ny=2\r\n"));
+    Load();
+    EXPECT_EQ(window_.messages,
+              (std::vector<std::string>{"more keys are associated with Long section", kSuccess,
+                                        "Following entries are not loaded as given in the profile:\n"
+                                        "Caf\xe9-han\nCaf\xe9-?key\nLong section\n? section"}));
+    EXPECT_EQ(ReadFile(client_),
+              std::string(kClient) + "y=2\r\n[Caf\xe9]\r\nname=cr\xe8me\r\nhan=?\r\n?key=1\r\n" + kRecord);
+}
+
+// Two launchers load two profiles into one client file at the same moment,
+// many times over: every time both profiles arrive.
+TEST_F(EnvironmentLoad, TwoLoadsAtOnceBothReachTheClientFile)
+{
+    WriteFile(dir_ / "env/a.ini", "[A]\r\nfrom=a\r\n");
+    WriteFile(dir_ / "env/b.ini", "[B]\r\nfrom=b\r\n");
+    for (int trial = 0; trial < 60 && !HasFailure(); ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        WriteFile(client_, kClient);
+        int start[2];
+        ASSERT_EQ(::pipe(start), 0);
+        pid_t loads[2];
+        for (int i = 0; i < 2; ++i) {
+            loads[i] = ::fork();
+            ASSERT_GE(loads[i], 0);
+            if (loads[i] == 0) {
+                char go;
+                ::close(start[1]);
+                (void)!::read(start[0], &go, 1);  // both wait for the start
+                ScriptedWindow window;
+                window.work_dir = dir_.path();
+                window.items = {"a.ini", "b.ini"};
+                window.selection = i;
+                ardmon::RunEnvironmentLoad(window);
+                const bool loaded =
+                    window.messages.size() == 1 && window.messages[0].ends_with("successfully");
+                ::_exit(loaded ? 0 : 1);
+            }
+        }
+        ::close(start[0]);
+        ::close(start[1]);
+        for (pid_t load : loads) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(load, &status, 0), load);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const std::string client = ReadFile(client_);
+        EXPECT_NE(client.find("[A]\r\nfrom=a\r\n"), std::string::npos) << client;
+        EXPECT_NE(client.find("[B]\r\nfrom=b\r\n"), std::string::npos) << client;
+    }
 }
 
 // Puts the process's locale back on every way out of a test.
