@@ -1,41 +1,52 @@
 #include "load_platform.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace ardmon {
 
 namespace {
 
-std::string FolderOf(const std::string& path)
+std::wstring Widen(const std::string& text)
 {
-    const size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
 }
 
-// A new, empty file in folder whose name no other file has.
-std::string MakeUniqueFile(const std::string& folder)
+// text in the ANSI code page as the A functions give it (a near letter, or
+// '?'); lost is set when it does not read back as text.
+std::string Narrow(std::wstring_view text, bool& lost)
 {
-    char name[MAX_PATH + 16] = {};
-    if (::GetTempFileNameA(folder.c_str(), "hcl", 0, name) == 0) {
-        return {};
+    const int size = static_cast<int>(text.size());
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, narrow.data(), n, nullptr, nullptr);
+    lost = lost || Widen(narrow) != text;
+    return narrow;
+}
+
+// The NUL-separated strings a list function gives, read with a buffer that
+// grows until the list fits.
+template <class Read>
+std::vector<std::wstring> ReadList(Read read)
+{
+    for (DWORD size = 16384;; size *= 4) {
+        std::wstring buffer(size, L'\0');
+        const DWORD n = read(buffer.data(), size);
+        if (n + 2 >= size && size < (1u << 26)) continue;
+        std::vector<std::wstring> list;
+        for (size_t at = 0; at < n;) {
+            const size_t end = buffer.find(L'\0', at);
+            if (end > at) list.emplace_back(buffer, at, end - at);
+            at = end + 1;
+        }
+        return list;
     }
-    return name;
 }
 
 }  // namespace
-
-Win32LoadPlatform::~Win32LoadPlatform()
-{
-    DiscardCopy();
-}
-
-void Win32LoadPlatform::DiscardCopy()
-{
-    if (!copy_.empty()) {
-        ::DeleteFileA(copy_.c_str());
-    }
-    copy_.clear();
-}
 
 DWORD Win32LoadPlatform::GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file)
 {
@@ -60,12 +71,8 @@ std::FILE* Win32LoadPlatform::OpenForUpdate(const std::string& path)
 
 void Win32LoadPlatform::BeginWrites(const std::string& path)
 {
-    DiscardCopy();
     client_ = path;
-    copy_ = MakeUniqueFile(FolderOf(path));
-    if (!copy_.empty() && !::CopyFileA(path.c_str(), copy_.c_str(), FALSE)) {
-        DiscardCopy();
-    }
+    writes_.clear();
 }
 
 BOOL Win32LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
@@ -73,28 +80,62 @@ BOOL Win32LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, L
     if (client_ != file) {
         return ::WritePrivateProfileStringA(section, key, value, file);
     }
-    if (copy_.empty()) {
-        return FALSE;  // the copy could not be made: nothing may reach the file itself
-    }
-    return ::WritePrivateProfileStringA(section, key, value, copy_.c_str());
+    writes_.push_back({section, key, value});
+    return TRUE;
 }
 
 bool Win32LoadPlatform::CommitWrites()
 {
-    if (copy_.empty()) {
-        return false;
-    }
-    if (!::MoveFileExA(copy_.c_str(), client_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DiscardCopy();
-        return false;
-    }
-    copy_.clear();
-    return true;
+    const bool committed = !client_.empty() && ReplaceClientFile(client_, writes_);
+    client_.clear();
+    writes_.clear();
+    return committed;
 }
 
 std::time_t Win32LoadPlatform::Now()
 {
     return std::time(nullptr);
+}
+
+long long Win32LoadPlatform::FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return -1;
+    }
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::vector<std::pair<std::string, std::string>> Win32LoadPlatform::ReadLosses(const std::string& path)
+{
+    std::vector<std::pair<std::string, std::string>> losses;
+    const std::wstring file = Widen(path);
+    const auto names = ReadList([&](LPWSTR buffer, DWORD size) {
+        return ::GetPrivateProfileSectionNamesW(buffer, size, file.c_str());
+    });
+    std::vector<std::string> seen;
+    for (const std::wstring& wide_name : names) {
+        bool lost = false;
+        const std::string name = Narrow(wide_name, lost);
+        if (lost) {
+            losses.emplace_back(name, "");
+            continue;
+        }
+        if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;  // read once
+        seen.push_back(name);
+        const auto entries = ReadList([&](LPWSTR buffer, DWORD size) {
+            return ::GetPrivateProfileSectionW(wide_name.c_str(), buffer, size, file.c_str());
+        });
+        for (const std::wstring& entry : entries) {
+            const size_t equals = entry.find(L'=');
+            if (equals == std::wstring::npos) continue;
+            bool entry_lost = false;
+            const std::string key = Narrow(std::wstring_view(entry).substr(0, equals), entry_lost);
+            Narrow(std::wstring_view(entry).substr(equals + 1), entry_lost);
+            if (entry_lost) losses.emplace_back(name, key);
+        }
+    }
+    return losses;
 }
 
 void RunEnvironmentLoad(LoadWindow& window)

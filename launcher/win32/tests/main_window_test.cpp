@@ -162,18 +162,59 @@ TEST_F(MainWindowTest, AFailedLoadLeavesTheClientFileAsItWas)
     EXPECT_THAT(messages.Texts(), ElementsAre("can not open halvoclient.ini in this directory"));
     ::SetFileAttributesA("halvoclient.ini", FILE_ATTRIBUTE_NORMAL);
 
-    // Another program holds the file without letting it be replaced.
+    // Another program holds the file, letting it be read but not written.
     messages.shown.clear();
-    HANDLE held = ::CreateFileA("halvoclient.ini", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        ::CreateFileA("halvoclient.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Click(Main(), IDC_LOAD);
     ::CloseHandle(held);
-    EXPECT_THAT(messages.Texts(),
-                ElementsAre("can not write halvoclient.ini, the environment was not loaded"));
+    EXPECT_THAT(messages.Texts(), ElementsAre("can not open halvoclient.ini in this directory"));
     EXPECT_EQ(ReadFile(dir / "halvoclient.ini"), before);
     EXPECT_EQ(CurrentEnvironment(), "halvoclient.ini");
     EXPECT_THAT(FolderEntries(), ElementsAre("VovuvAvavar.exe", "env", "halvoclient.ini"));
+}
+
+// A program that keeps the client file open for writing without letting it
+// be replaced: the load is written into the file itself.
+TEST_F(MainWindowTest, AClientFileHeldOpenByAnotherProgramIsWrittenInPlace)
+{
+    MakeWorkstation("[CONNECTION]\r\nHost=old\r\n");
+    WriteProfile("UAT.ini", "[CONNECTION]\r\nHost=uat\r\n");
+    ASSERT_TRUE(Start());
+    Select(0);
+    HANDLE held = ::CreateFileA("halvoclient.ini", GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Click(Main(), IDC_LOAD);
+    ::CloseHandle(held);
+    EXPECT_THAT(messages.Texts(), ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully"));
+    char value[100];
+    ::GetPrivateProfileStringA("CONNECTION", "Host", "", value, sizeof value,
+                               (Folder() + "\\halvoclient.ini").c_str());
+    EXPECT_STREQ(value, "uat");
+    EXPECT_EQ(Recorded("Last Loaded File"), "UAT.ini");
+    EXPECT_THAT(FolderEntries(), ElementsAre("VovuvAvavar.exe", "env", "halvoclient.ini"));
+}
+
+// A UTF-16 profile with characters the ANSI code page lacks: the load goes on
+// and then names what did not arrive as the profile holds it (the system
+// reads an Omega as its nearest letter, O).
+TEST_F(MainWindowTest, WhatWasNotLoadedAsGivenIsNamedAfterTheLoad)
+{
+    MakeWorkstation();
+    std::string profile = "\xff\xfe";
+    for (char16_t unit : std::u16string(u"[NEW]\r\nplain=1\r\nhan=\u6f22\r\n[\u03a9]\r\nk=v\r\n")) {
+        profile += static_cast<char>(unit & 0xFF);
+        profile += static_cast<char>(unit >> 8);
+    }
+    WriteProfile("UAT.ini", profile);
+    ASSERT_TRUE(Start());
+    Select(0);
+    Click(Main(), IDC_LOAD);
+    EXPECT_THAT(messages.Texts(),
+                ElementsAre("\"UAT.ini\" file loaded to halvoclient.ini successfully",
+                            "Following entries are not loaded as given in the profile:\nNEW-han\nO section"));
 }
 
 TEST_F(MainWindowTest, EnterLoadsWithoutClosingAndEscCloses)
