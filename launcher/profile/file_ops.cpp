@@ -1,5 +1,6 @@
 #include "file_ops.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/xattr.h>
@@ -7,12 +8,56 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace ardmon::profile {
 
 int FileOps::Stat(const std::string& path, struct stat& st)
 {
     return ::stat(path.c_str(), &st);
+}
+
+int FileOps::Lstat(const std::string& path, struct stat& st)
+{
+    return ::lstat(path.c_str(), &st);
+}
+
+int FileOps::Fstat(int fd, struct stat& st)
+{
+    return ::fstat(fd, &st);
+}
+
+int FileOps::OpenFolder(const std::string& path)
+{
+    return ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool FileOps::ListFolder(const std::string& path, std::vector<std::string>& names)
+{
+    DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
+    if (dir == nullptr) return false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(dir);
+    return true;
+}
+
+std::string FileOps::WorkDir()
+{
+    std::string dir(256, '\0');
+    while (::getcwd(dir.data(), dir.size()) == nullptr) {
+        if (errno != ERANGE) return {};
+        dir.resize(dir.size() * 2);
+    }
+    dir.resize(std::strlen(dir.c_str()));
+    return dir;
+}
+
+std::FILE* FileOps::OpenStream(const std::string& path, const char* mode)
+{
+    return std::fopen(path.c_str(), mode);
 }
 
 bool FileOps::ReadLink(const std::string& path, std::string& target)

@@ -1,4 +1,5 @@
-// The launcher's calls to the file system, behind one small seam so that tests
+// The launcher's calls to the file system on this host, all of them, behind
+// one small seam so that tests
 // can make any one of them fail (a full disk, a folder that turned read-only,
 // an owner that may not be kept) whatever the privileges of the process.
 #pragma once
@@ -6,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,6 +21,16 @@ class FileOps {
 public:
     virtual ~FileOps() = default;
     virtual int Stat(const std::string& path, struct stat& st);
+    virtual int Lstat(const std::string& path, struct stat& st);
+    virtual int Fstat(int fd, struct stat& st);
+    // Opens a folder for reading, to flush it (fsync) or list it.
+    virtual int OpenFolder(const std::string& path);
+    // The names in a folder, without "." and ".."; false when it cannot be read.
+    virtual bool ListFolder(const std::string& path, std::vector<std::string>& names);
+    // The working directory, whole; empty when it cannot be read.
+    virtual std::string WorkDir();
+    // fopen.
+    virtual std::FILE* OpenStream(const std::string& path, const char* mode);
     // The target of a symbolic link; false when path is no link.
     virtual bool ReadLink(const std::string& path, std::string& target);
     virtual int Access(const std::string& path, int mode);

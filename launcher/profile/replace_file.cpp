@@ -1,6 +1,5 @@
 #include "replace_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,6 +7,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <vector>
 
 #include "file_ops.h"
 
@@ -127,10 +127,10 @@ bool TakeOver(FileOps& ops, int fd, const std::string& original_path, const stru
 // Makes the rename itself durable; the file is already replaced either way.
 void SyncFolder(FileOps& ops, const std::string& folder)
 {
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ops.OpenFolder(folder);
     if (dir >= 0) {
         ops.Fsync(dir);
-        ::close(dir);
+        ops.Close(dir);
     }
 }
 
@@ -192,17 +192,15 @@ void RemoveStaleTemporaryFiles(FileOps& ops, const std::string& path)
 {
     const std::string folder = FolderOf(path);
     const std::string prefix = TemporaryPrefix(path).substr(folder.size());
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) return;
-    while (const struct dirent* entry = ::readdir(dir)) {
-        const pid_t writer = WriterOf(entry->d_name, prefix);
+    std::vector<std::string> names;
+    ops.ListFolder(folder, names);
+    for (const std::string& name : names) {
+        const pid_t writer = WriterOf(name, prefix);
         if (writer == 0 || ::kill(writer, 0) == 0 || errno != ESRCH)
             continue;  // not ours, or its writer lives
-        const std::string stale = folder + entry->d_name;
         struct stat st;
-        if (::lstat(stale.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ops.Unlink(stale);
+        if (ops.Lstat(folder + name, st) == 0 && S_ISREG(st.st_mode)) ops.Unlink(folder + name);
     }
-    ::closedir(dir);
 }
 
 }  // namespace
@@ -248,7 +246,7 @@ bool UpdateLock::LockFile(FileOps& ops, const std::string& path)
         fd_ = ops.OpenLockFile(path);
         if (fd_ < 0) return false;
         struct stat held, named;
-        if (ops.LockExclusive(fd_) == 0 && ::fstat(fd_, &held) == 0 && ops.Stat(path, named) == 0 &&
+        if (ops.LockExclusive(fd_) == 0 && ops.Fstat(fd_, held) == 0 && ops.Stat(path, named) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
             return true;
         }

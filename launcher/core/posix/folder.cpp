@@ -1,52 +1,37 @@
-// The file-system calls of folder.h on a POSIX system.
-#include <dirent.h>
+// The file-system calls of folder.h on a POSIX system, through the
+// launcher's one file seam.
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
+#include "file_ops.h"
 #include "folder.h"
 
 namespace ardmon {
 
 std::vector<FolderEntry> ReadFolder(const std::string& folder)
 {
+    profile::FileOps& ops = profile::CurrentFileOps();
+    std::vector<std::string> names;
     std::vector<FolderEntry> entries;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
+    if (!ops.ListFolder(folder, names)) {
         return entries;
     }
-    while (const dirent* entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
-            continue;
-        }
+    for (std::string& name : names) {
         struct stat st {};
-        const std::string path = folder + "/" + entry->d_name;
-        const bool is_directory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        entries.push_back({entry->d_name, is_directory});
+        const bool is_directory = ops.Stat(folder + "/" + name, st) == 0 && S_ISDIR(st.st_mode);
+        entries.push_back({std::move(name), is_directory});
     }
-    closedir(dir);
     return entries;
 }
 
 bool EntryExists(const std::string& path)
 {
     struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
+    return profile::CurrentFileOps().Lstat(path, st) == 0;
 }
 
 std::string CurrentWorkDir()
 {
-    std::string dir(256, '\0');
-    while (getcwd(dir.data(), dir.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return {};
-        }
-        dir.resize(dir.size() * 2);
-    }
-    dir.resize(std::strlen(dir.c_str()));
-    return dir;
+    return profile::CurrentFileOps().WorkDir();
 }
 
 }  // namespace ardmon

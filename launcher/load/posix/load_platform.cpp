@@ -3,6 +3,7 @@
 #include <locale.h>
 #include <sys/stat.h>
 
+#include "file_ops.h"
 #include "write_batch.h"
 
 namespace ardmon {
@@ -24,12 +25,13 @@ DWORD PosixLoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer,
 
 std::FILE* PosixLoadPlatform::OpenForUpdate(const std::string& path)
 {
-    std::FILE* stream = std::fopen(path.c_str(), "r+");
+    profile::FileOps& ops = profile::CurrentFileOps();
+    std::FILE* stream = ops.OpenStream(path, "r+");
     if (stream == nullptr) {
         return nullptr;
     }
     struct stat st {};
-    if (fstat(fileno(stream), &st) != 0 || (st.st_mode & 0222) == 0) {
+    if (ops.Fstat(fileno(stream), st) != 0 || (st.st_mode & 0222) == 0) {
         std::fclose(stream);
         return nullptr;
     }
@@ -62,7 +64,7 @@ std::time_t PosixLoadPlatform::Now()
 long long PosixLoadPlatform::FileSize(const std::string& path)
 {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+    return profile::CurrentFileOps().Stat(path, st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
 std::vector<std::pair<std::string, std::string>> PosixLoadPlatform::ReadLosses(const std::string& path)

@@ -274,9 +274,9 @@ TEST_F(ProfileFault, APrivateFileIsNeverReadableByOthersWhileItIsReplaced)
         ardmon::profile::ScopedFileOps use(ops);
         EXPECT_TRUE(Put(path_, "s", "k", "changed"));
     }
-    EXPECT_EQ(ops.log,
-              (std::vector<std::string>{"create 0600", "chown 0600", "chmod 0600", "write 0600", "sync 0600",
-                                        "close", "rename", "sync folder", "close"}));  // the update lock
+    EXPECT_EQ(ops.log, (std::vector<std::string>{"create 0600", "chown 0600", "chmod 0600", "write 0600",
+                                                 "sync 0600", "close", "rename", "sync folder", "close",
+                                                 "close"}));  // the folder, then the update lock
     EXPECT_EQ(ops.temp.rfind(dir_ / ".client.ini.", 0), 0u) << ops.temp;
     EXPECT_EQ(ModeOf(path_), 0600u);
     EXPECT_EQ(ReadFile(path_), "[s]\r\nk=changed\r\n; note\r\n");
