@@ -34,7 +34,8 @@ UniqueHandle Own(HANDLE handle)
 }
 
 // The update lock: open exclusively, waited for while another launcher holds
-// it; none when the folder takes no file (the update then goes on unguarded).
+// it. None when the folder takes no new file, or when the lock has been held
+// for ten seconds (its holder hangs): the update then goes on unguarded.
 UniqueHandle LockClientFile(const std::string& client)
 {
     const std::string lock = HiddenPrefix(client) + "lock";
@@ -43,10 +44,12 @@ UniqueHandle LockClientFile(const std::string& client)
                                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (handle != INVALID_HANDLE_VALUE) return Own(handle);
         const DWORD error = ::GetLastError();
-        // A lock being deleted by its last holder refuses access for a moment.
-        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || waited >= kLockWaitMs) {
-            return nullptr;
-        }
+        // A lock being deleted by its last holder refuses access for a
+        // moment; a folder that takes no new file refuses it for good.
+        const bool held =
+            error == ERROR_SHARING_VIOLATION ||
+            (error == ERROR_ACCESS_DENIED && ::GetFileAttributesA(lock.c_str()) != INVALID_FILE_ATTRIBUTES);
+        if (!held || waited >= kLockWaitMs) return nullptr;
         ::Sleep(20);
     }
 }
