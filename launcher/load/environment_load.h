@@ -33,7 +33,9 @@ public:
 // The calls the load makes to the system, so that tests can make any of them
 // fail or fix the clock, and a Windows build can use the system's own. The
 // writes to the client file go between BeginWrites and CommitWrites: only the
-// commit puts them into the file, all at once.
+// commit puts them into the file, all at once, holding the file's update lock
+// from reading it to putting the new one in place, so that two launchers that
+// load at the same moment both arrive.
 class LoadPlatform {
 public:
     virtual ~LoadPlatform() = default;
