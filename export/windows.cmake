@@ -24,20 +24,9 @@ set_target_properties(ledgra PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUF
 target_link_libraries(ledgra PRIVATE ${LEDGRA_SYSTEM_LIBS})
 target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledgra.dll
 
-# The stand-in application as an in-process COM server (ledgra_standin_server.dll,
-# registered with regsvr32 as "Excel.Application"): a test fixture, not shipped.
+# The stand-in application (standin/CMakeLists.txt): a test fixture here.
 if(HALVO_BUILD_TESTS OR HALVO_BUILD_BENCH)
-  add_library(ledgra_standin OBJECT
-    standin/Application.cpp standin/SheetRules.cpp standin/TextFile.cpp
-    standin/win32/Desktop.cpp)
-  target_include_directories(ledgra_standin PUBLIC ${PROJECT_SOURCE_DIR}/export ${LEDGRA_INCLUDE_DIR})
-  target_compile_definitions(ledgra_standin PRIVATE LEDGRA_BUILDING)
-  add_library(ledgra_standin_server MODULE standin/comserver/Server.cpp)
-  set_target_properties(ledgra_standin_server PROPERTIES PREFIX "")
-  target_compile_definitions(ledgra_standin_server PRIVATE LEDGRA_BUILDING)
-  target_link_libraries(ledgra_standin_server PRIVATE ledgra_standin ledgra_xls ${LEDGRA_PARTS}
-    ${LEDGRA_SYSTEM_LIBS} shell32)
-  target_link_options(ledgra_standin_server PRIVATE -static)
+  add_subdirectory(standin)
 endif()
 
 # The Windows package: ledgra.dll, the headers, the import library, the CMake
