@@ -1,6 +1,6 @@
 #!/bin/sh
 # install_and_consume.sh BUILD_DIR CONSUMER_SOURCE BUILD_TYPE [EXTRA_CXX_FLAGS]
-# HALVO_VERSION is the project's version, which ledgra.pc reports.
+# LEDGRA_VERSION is the library's version, which ledgra.pc reports.
 set -eu
 build=$1 consumer=$2 type=${3:-Release} flags=${4:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/ledgra-install-XXXXXX")
@@ -23,7 +23,7 @@ cmp "$expected" "$work/cmake.csv"
 echo "== pkg-config ledgra"
 pc=$(find "$prefix" -name ledgra.pc)
 export PKG_CONFIG_PATH="${pc%/ledgra.pc}"
-test "$(pkg-config --modversion ledgra)" = "${HALVO_VERSION:?HALVO_VERSION is not set}"
+test "$(pkg-config --modversion ledgra)" = "${LEDGRA_VERSION:?LEDGRA_VERSION is not set}"
 libdir=$(pkg-config --variable=libdir ledgra)
 # shellcheck disable=SC2046
 c++ -std=c++17 $flags $(pkg-config --cflags ledgra) "$consumer/main.cpp" \
