@@ -44,9 +44,11 @@ wine "$work/pc/consumer.exe" "Z:$work/pc.csv"
 cmp "$work/expected.csv" "$work/pc.csv"
 echo "== clang for the MinGW target, linked by MinGW-w64's g++"
 mkdir "$work/clang"
+# Debian's clang does not find MinGW's C++ headers by itself.
+cxx=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")/include/c++
 # shellcheck disable=SC2046
-clang++ --target=x86_64-w64-mingw32 -std=c++17 $(pkg-config --cflags ledgra) -c "$consumer/main.cpp" \
-    -o "$work/clang/main.o"
+clang++ --target=x86_64-w64-mingw32 -std=c++17 -nostdinc++ -isystem "$cxx" -isystem "$cxx/x86_64-w64-mingw32" \
+    $(pkg-config --cflags ledgra) -c "$consumer/main.cpp" -o "$work/clang/main.o"
 # shellcheck disable=SC2046
 x86_64-w64-mingw32-g++-posix -static "$work/clang/main.o" -o "$work/clang/consumer.exe" $(pkg-config --libs ledgra)
 cp "$prefix/bin/ledgra.dll" "$work/clang/"
