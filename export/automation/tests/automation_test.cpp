@@ -252,7 +252,7 @@ TEST(InvokeHelper, ABusyApplicationIsAskedAgain) {
     COleDispatchDriver driver(Probe::Make());
     auto* probe = static_cast<Probe*>(driver.m_lpDispatch);
     probe->busyCalls = 3;
-    probe->answer.SetString("16.0");
+    probe->answer.SetString(std::string("16.0"));
     std::string version;
     driver.InvokeHelper(392, DISPATCH_PROPERTYGET, VT_BSTR, &version, nullptr);
     EXPECT_EQ(version, "16.0");
