@@ -29,19 +29,41 @@ if(HALVO_BUILD_TESTS OR HALVO_BUILD_BENCH)
   add_subdirectory(standin)
 endif()
 
-# The Windows package: ledgra.dll, the headers, the import library, the CMake
-# package and ledgra.pc in one zip (./run package copies it out), with
-# Ardmon.exe in a folder of its own.
-set(LEDGRA_ZIP_NAME ledgra-${LEDGRA_VERSION}-win64)
-set(LEDGRA_ZIP ${CMAKE_BINARY_DIR}/${LEDGRA_ZIP_NAME}.zip)
+# ledgra.lib: the import library Visual C++'s linker reads, made from the
+# same .def the DLL was linked with; installed beside libledgra.dll.a.
+set(LEDGRA_MSVC_IMPORT_LIB ${CMAKE_CURRENT_BINARY_DIR}/ledgra.lib)
+add_custom_command(OUTPUT ${LEDGRA_MSVC_IMPORT_LIB}
+  COMMAND ${CMAKE_DLLTOOL} -d ${CMAKE_CURRENT_SOURCE_DIR}/packaging/ledgra.def -D ledgra.dll
+          -l ${LEDGRA_MSVC_IMPORT_LIB}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/ledgra.def
+  COMMENT "Import library for Visual C++: ledgra.lib")
+add_custom_target(ledgra_msvc_import_lib ALL DEPENDS ${LEDGRA_MSVC_IMPORT_LIB})
+install(FILES ${LEDGRA_MSVC_IMPORT_LIB} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/ledgra.def
+  DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ledgra)
+
+# The Windows package: ledgra.dll, the headers, both import libraries and the
+# .def, the CMake package and ledgra.pc in one zip (./run package copies it
+# out); the 64-bit one with Ardmon.exe in a folder of its own.
 set(_stage ${CMAKE_BINARY_DIR}/zip-stage)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(LEDGRA_ZIP_NAME ledgra-${LEDGRA_VERSION}-win32)
+  set(_ardmon)
+else()
+  set(LEDGRA_ZIP_NAME ledgra-${LEDGRA_VERSION}-win64)
+  set(_ardmon COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component ardmon_windows
+                      --prefix ${_stage}/${LEDGRA_ZIP_NAME})
+endif()
+set(LEDGRA_ZIP ${CMAKE_BINARY_DIR}/${LEDGRA_ZIP_NAME}.zip)
 add_custom_target(ledgra_windows_zip ALL
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${_stage}
   COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component ledgra --prefix ${_stage}/${LEDGRA_ZIP_NAME}
-  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --component ardmon_windows --prefix ${_stage}/${LEDGRA_ZIP_NAME}
+  ${_ardmon}
   COMMAND ${CMAKE_COMMAND} -E chdir ${_stage} ${CMAKE_COMMAND} -E tar cf ${LEDGRA_ZIP} --format=zip ${LEDGRA_ZIP_NAME}
-  DEPENDS ledgra Ardmon
+  DEPENDS ledgra ledgra_msvc_import_lib
   COMMENT "Packing ${LEDGRA_ZIP_NAME}.zip")
+if(_ardmon)
+  add_dependencies(ledgra_windows_zip Ardmon)
+endif()
 
 if(HALVO_BUILD_TESTS)
   add_subdirectory(windows_tests)

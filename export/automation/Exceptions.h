@@ -1,18 +1,15 @@
 // The two kinds of automation error a request can raise, with the fields the
-// error reports use. Both derive from std::exception, so a host program that
-// lets one leave WriteToExcel can still catch it by that base.
+// error reports use.
 #pragma once
 
 #include "automation/Types.h"
-
-#include <ledgra/LedgraExport.h>
 
 #include <exception>
 #include <string>
 
 namespace ledgra {
 
-class LEDGRA_API CException : public std::exception {
+class CException : public std::exception {
 public:
     const char* what() const noexcept override { return m_strWhat.c_str(); }
 
@@ -24,14 +21,14 @@ private:
 };
 
 // Any failure of a request other than an exception the application reported.
-class LEDGRA_API COleException : public CException {
+class COleException : public CException {
 public:
     explicit COleException(SCODE sc);
     SCODE m_sc;
 };
 
 // The application reported an exception (DISP_E_EXCEPTION).
-class LEDGRA_API COleDispatchException : public CException {
+class COleDispatchException : public CException {
 public:
     COleDispatchException(SCODE scError, std::string description, std::string source = {});
     SCODE m_scError;

@@ -87,6 +87,19 @@ std::string WithDefaultExtension(std::string path, std::string_view defaultExt) 
     return path;
 }
 
+std::string FilterExtension(std::string_view filter, int index) {
+    const std::size_t end = filter.find("||");
+    if (end != std::string_view::npos) filter = filter.substr(0, end);
+    const std::vector<std::string_view> fields = Split(filter, '|');
+    const std::size_t at = 2 * static_cast<std::size_t>(index < 0 ? 0 : index) + 1;
+    if (at >= fields.size()) return {};
+    const std::string_view first = Trim(Split(fields[at], ';').front());
+    if (first.substr(0, 2) != "*.") return {};
+    const std::string_view ext = first.substr(2);
+    if (ext.empty() || ext.find_first_of("*?") != std::string_view::npos) return {};
+    return std::string(ext);
+}
+
 int RunSaveDialog(const SaveDialogRequest& request, const std::string& folder,
                   const SaveDialogWindows& windows, std::string& pathOut) {
     std::string where = folder;
@@ -94,7 +107,11 @@ int RunSaveDialog(const SaveDialogRequest& request, const std::string& folder,
     for (;;) {
         std::string chosen;
         if (!windows.choose(where, name, chosen)) return IDCANCEL;
-        std::string path = WithDefaultExtension(std::move(chosen), request.defaultExt);
+        const std::string defaultExt =
+            !request.defaultExt.empty()
+                ? request.defaultExt
+                : FilterExtension(request.filter, windows.filterIndex ? windows.filterIndex() : 0);
+        std::string path = WithDefaultExtension(std::move(chosen), defaultExt);
         if ((request.flags & OFN_OVERWRITEPROMPT) != 0 && windows.exists(path) &&
             !windows.confirmReplace(path)) {
             // Back to the chooser, where the user left it.

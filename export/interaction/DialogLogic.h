@@ -25,6 +25,12 @@ bool HasExtension(std::string_view path);
 // path with defaultExt (".txt" or "txt") appended when path has no extension.
 std::string WithDefaultExtension(std::string path, std::string_view defaultExt);
 
+// The extension (without dot) of the first pattern of filter pair index of an
+// MFC filter list, as the Windows dialog appends it for an empty default
+// extension: "csv" for "*.csv"; "" for "*.*", "*" or a pattern with wildcards
+// in its extension.
+std::string FilterExtension(std::string_view filter, int index);
+
 // The windows of the save dialog, behind seams so the loop is testable.
 struct SaveDialogWindows {
     // Shows the file chooser in folder with name preset; true with the chosen
@@ -33,11 +39,13 @@ struct SaveDialogWindows {
     std::function<bool(const std::string& path)> exists;
     // Asks whether to replace the existing file; true for Yes.
     std::function<bool(const std::string& path)> confirmReplace;
+    // The 0-based filter the user left selected at the last choice (none: the first).
+    std::function<int()> filterIndex;
 };
 
-// Runs the save dialog the Windows way: the default extension is appended to a
-// name typed without one, and with OFN_OVERWRITEPROMPT an existing file must be
-// confirmed; answering No goes back to the chooser. Returns IDOK or IDCANCEL.
+// Runs the save dialog the Windows way: the default extension (an empty one
+// meaning the selected filter's) is appended to a name typed without one, and with OFN_OVERWRITEPROMPT an
+// existing file must be confirmed; answering No goes back to the chooser. Returns IDOK or IDCANCEL.
 int RunSaveDialog(const SaveDialogRequest& request, const std::string& folder,
                   const SaveDialogWindows& windows, std::string& pathOut);
 

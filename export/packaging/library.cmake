@@ -1,5 +1,6 @@
-# libledgra.so: all of Ledgra's parts in one shared library. Only what is marked
-# LEDGRA_API is exported; the rest stays hidden.
+# libledgra.so: all of Ledgra's parts in one shared library. Only the C
+# interface of ledgra/ledgra.h is exported (ledgra.map on Linux, ledgra.def on
+# Windows); the C++ headers are inline over it.
 include(CMakePackageConfigHelpers)
 
 add_library(ledgra SHARED)
@@ -8,14 +9,18 @@ target_link_libraries(ledgra PRIVATE ${LEDGRA_PARTS} halvo_wx)
 target_include_directories(ledgra PUBLIC
   $<BUILD_INTERFACE:${LEDGRA_INCLUDE_DIR}>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-# The library's version is the project's; its soname changes with the major number.
-set(LEDGRA_VERSION ${PROJECT_VERSION})
 set_target_properties(ledgra PROPERTIES
   VERSION ${LEDGRA_VERSION}
-  SOVERSION ${PROJECT_VERSION_MAJOR}
+  SOVERSION ${LEDGRA_VERSION_MAJOR}
   EXPORT_NAME ledgra
   LINKER_LANGUAGE CXX)
-target_link_options(ledgra PRIVATE -Wl,--no-undefined)
+if(WIN32)
+  target_link_options(ledgra PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ledgra.def)
+  set_property(TARGET ledgra APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ledgra.def)
+else()
+  target_link_options(ledgra PRIVATE -Wl,--no-undefined -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/ledgra.map)
+  set_property(TARGET ledgra APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ledgra.map)
+endif()
 
 set(LEDGRA_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Ledgra)
 
@@ -25,7 +30,7 @@ install(TARGETS ledgra EXPORT LedgraTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ledgra  # the import library on Windows
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES
-    ${LEDGRA_INCLUDE_DIR}/ledgra/LedgraExport.h
+    ${LEDGRA_INCLUDE_DIR}/ledgra/ledgra.h
     ${LEDGRA_INCLUDE_DIR}/ledgra/LedgraInteraction.h
     ${LEDGRA_INCLUDE_DIR}/ledgra/LedgraInterface.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ledgra COMPONENT ledgra)
@@ -35,8 +40,10 @@ install(EXPORT LedgraTargets NAMESPACE Ledgra:: DESTINATION ${LEDGRA_CMAKE_DIR}
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/LedgraConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/LedgraConfig.cmake
   INSTALL_DESTINATION ${LEDGRA_CMAKE_DIR})
+# A program written for 1.x builds unchanged against 2.x (only the binary
+# interface changed, and a build links the new one), so any newer version does.
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/LedgraConfigVersion.cmake
-  VERSION ${LEDGRA_VERSION} COMPATIBILITY SameMajorVersion)
+  VERSION ${LEDGRA_VERSION} COMPATIBILITY AnyNewerVersion)
 install(FILES
     ${CMAKE_CURRENT_BINARY_DIR}/LedgraConfig.cmake
     ${CMAKE_CURRENT_BINARY_DIR}/LedgraConfigVersion.cmake

@@ -2,6 +2,11 @@
 // the stand-in server is registered as "Excel.Application" (regsvr32) and
 // leaves workbooks for check_com_xls.py; ComNotRegistered runs where nothing
 // is registered under that ProgID.
+// <windows.h> first: its IDOK and MB_ macros then stand in for Ledgra's names.
+#include <windows.h>
+
+#include <ole2.h>
+
 #include <ledgra/LedgraInteraction.h>
 #include <ledgra/LedgraInterface.h>
 
@@ -111,6 +116,46 @@ TEST(ComRegistered, ASaveStepErrorOfTheServerIsShownOncePerSheetAndTheExportGoes
     }
 }
 
+TEST(ComRegistered, ABusyApplicationIsWaitedFor) {
+    SetEnvironmentVariableA("LEDGRA_STANDIN_REJECT_CALLS", "5");
+    ScriptedInteraction ui;
+    ui.QueueSave(kOut + "/Busy.xls");
+    const int result = Export(ui, 3, 4);
+    SetEnvironmentVariableA("LEDGRA_STANDIN_REJECT_CALLS", nullptr);
+    EXPECT_EQ(result, 1);
+    for (const InteractionCall& s : Shown(ui)) ADD_FAILURE() << s.caption << ": " << s.text;
+    EXPECT_GT(Read(kOut + "/Busy.xls").size(), 0u);
+}
+
+// What a script does: names to DISPIDs, then a property put with its named argument.
+TEST(ComRegistered, ALateBindingClientDrivesTheServerByName) {
+    ASSERT_EQ(OleInitialize(nullptr), S_OK);
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromProgID(L"Excel.Application", &clsid), S_OK);
+    IDispatch* app = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDispatch, reinterpret_cast<void**>(&app)),
+              S_OK);
+
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"visible"), const_cast<LPOLESTR>(L"NoSuchMember")};
+    DISPID ids[2] = {};
+    EXPECT_EQ(app->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &ids[0]), S_OK);
+    EXPECT_EQ(ids[0], 558);
+    EXPECT_EQ(app->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &ids[1]), DISP_E_UNKNOWNNAME);
+
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BOOL;
+    value.boolVal = VARIANT_FALSE;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS unnamed = {&value, nullptr, 1, 0};
+    DISPPARAMS put = {&value, &named, 1, 1};
+    EXPECT_EQ(app->Invoke(ids[0], IID_NULL, 0, DISPATCH_PROPERTYPUT, &unnamed, nullptr, nullptr, nullptr),
+              DISP_E_PARAMNOTFOUND);
+    EXPECT_EQ(app->Invoke(ids[0], IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr), S_OK);
+    app->Release();
+    OleUninitialize();
+}
+
 TEST(ComNotRegistered, TheUserIsOfferedATextExportInstead) {
     CLedgraInterface probe(1, 1);
     std::string message;
@@ -128,7 +173,7 @@ TEST(ComNotRegistered, TheUserIsOfferedATextExportInstead) {
     EXPECT_EQ(Shown(no)[0].type, 0x124u);
 
     ScriptedInteraction yes;
-    yes.QueueAnswer(ledgra::IDYES);
+    yes.QueueAnswer(IDYES);
     yes.QueueSave(kOut + "/Yes.xls");
     yes.QueueSave(kOut + "/Yes.txt");
     EXPECT_EQ(Export(yes, 3, 2), 1);

@@ -6,6 +6,7 @@
 #include "automation/win32/ComVariant.h"
 #include "interaction/win32/Win32Interaction.h"
 #include "registry/ClassRegistry.h"
+#include "workbook/WorkbookExport.h"
 
 #include <gtest/gtest.h>
 
@@ -164,27 +165,38 @@ std::thread AnswerWhenShown(const std::string& title, Answer answer) {
 
 void Press(HWND dialog, int button) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
+// The name typed without an extension gets the default one, or with an empty
+// default the first filter's ("trades" with the CSV filter is trades.csv).
 TEST(Win32Dialogs, TheSystemsSaveDialogAppendsTheDefaultExtension) {
     char folder[MAX_PATH] = "";
     GetTempPathA(sizeof folder, folder);
-    const std::string typed = std::string(folder) + "picked";
-    std::thread user = AnswerWhenShown("Save As", [typed](HWND dialog) {
-        HWND name = GetDlgItem(dialog, 0x47C);  // the file name box (cmb13), or edt1
-        if (name == nullptr) name = GetDlgItem(dialog, 0x480);
-        SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
-        Press(dialog, IDOK);
-    });
-    Win32Interaction ui;
-    ledgra::SaveDialogRequest request{".txt", "ListLogFile.txt", 6,
-                                      "Text Documents(*.txt)|*.txt; *.txt|All Files (*.*)|*.*||"};
-    std::string path;
-    const int result = ui.SaveDialog(request, path);
-    user.join();
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), -1, (typed + ".txt").c_str(), -1),
-        CSTR_EQUAL)
-        << path;
+    const struct {
+        ledgra::SaveDialogRequest request;
+        std::string typed, expected;
+    } cases[] = {
+        {{".txt", "ListLogFile.txt", 6, "Text Documents(*.txt)|*.txt; *.txt|All Files (*.*)|*.*||"},
+         "picked",
+         "picked.txt"},
+        {{"", "", 6, ledgra::workbook::kTextOnlyFilter}, "trades", "trades.csv"},
+    };
+    for (const auto& c : cases) {
+        const std::string typed = std::string(folder) + c.typed;
+        std::thread user = AnswerWhenShown("Save As", [typed](HWND dialog) {
+            HWND name = GetDlgItem(dialog, 0x47C);  // the file name box (cmb13), or edt1
+            if (name == nullptr) name = GetDlgItem(dialog, 0x480);
+            SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+            Press(dialog, IDOK);
+        });
+        Win32Interaction ui;
+        std::string path;
+        const int result = ui.SaveDialog(c.request, path);
+        user.join();
+        EXPECT_EQ(result, IDOK);
+        const std::string expected = std::string(folder) + c.expected;
+        EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), -1, expected.c_str(), -1),
+                  CSTR_EQUAL)
+            << path;
+    }
 }
 
 TEST(Win32Dialogs, MessageBoxesCarryTheirCaptionsAndAnswerWithTheButtonPressed) {

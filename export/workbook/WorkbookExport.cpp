@@ -6,6 +6,7 @@
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
 #include "automation/Variant.h"
+#include "interaction/Interaction.h"
 #include "object/TextExport.h"
 #include "workbook/CellConversion.h"
 
@@ -14,10 +15,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-
-int CLedgraInterface::WriteToExcel() {
-    return ledgra::workbook::WriteToExcelWith(*this, ledgra::workbook::kExcelProgId);
-}
 
 namespace ledgra::workbook {
 

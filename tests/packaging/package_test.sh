@@ -6,13 +6,14 @@
 # scratch root (dpkg -x, no root rights needed) and build Ledgra's two clients,
 # examples/consumer and the demo terminal, against that root only.
 #
-# HALVO_VERSION is the project's version: the packages carry it, and Ledgra's
-# library package and soname carry its major number.
+# HALVO_VERSION is the project's version: the packages carry it. LEDGRA_VERSION
+# is the library's: its library package and soname carry its major number.
 set -euo pipefail
 build=$1 src=$2 scratch=$3
 version=${HALVO_VERSION:?HALVO_VERSION is not set}
-lib=libledgra${version%%.*}
-so=libledgra.so.${version%%.*}
+ledgra_version=${LEDGRA_VERSION:?LEDGRA_VERSION is not set}
+lib=libledgra${ledgra_version%%.*}
+so=libledgra.so.${ledgra_version%%.*}
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 

@@ -38,6 +38,7 @@ public:
         for (const Variant* a : args) lastArgs.push_back(*a);
         if (throwBadAlloc) throw std::bad_alloc();
         if (throwOther) throw std::runtime_error("server bug");
+        if (busyCalls > 0) return --busyCalls, RPC_E_SERVERCALL_RETRYLATER;
         if (status == DISP_E_EXCEPTION)
             return RaiseException(info, MakeHResult(0x800A03EC), "bad name", "Probe");
         if (result) *result = answer;
@@ -53,6 +54,7 @@ public:
     Variant answer;
     bool throwBadAlloc = false;
     bool throwOther = false;
+    int busyCalls = 0;  // calls rejected as by a busy application before the answer
 };
 
 SCODE OleErrorOf(const std::function<void()>& f) {
@@ -244,6 +246,17 @@ TEST(InvokeHelper, ServerFailuresBecomeTheTwoErrorKinds) {
     probe->throwBadAlloc = false;
     probe->throwOther = true;
     EXPECT_EQ(OleErrorOf([&] { driver.InvokeHelper(9, 1, VT_EMPTY, nullptr, nullptr); }), RPC_E_SERVERFAULT);
+}
+
+TEST(InvokeHelper, ABusyApplicationIsAskedAgain) {
+    COleDispatchDriver driver(Probe::Make());
+    auto* probe = static_cast<Probe*>(driver.m_lpDispatch);
+    probe->busyCalls = 3;
+    probe->answer.SetString(std::string("16.0"));
+    std::string version;
+    driver.InvokeHelper(392, DISPATCH_PROPERTYGET, VT_BSTR, &version, nullptr);
+    EXPECT_EQ(version, "16.0");
+    EXPECT_EQ(probe->calls, 4);
 }
 
 TEST(DispatchDriver, HoldsAndReleasesItsReference) {

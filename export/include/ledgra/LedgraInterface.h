@@ -1,11 +1,18 @@
 // Ledgra's export object: one table (rows x columns, cell texts pulled through
 // a callback) to be saved as comma-separated text or as a workbook.
+//
+// Written inline over the C interface of <ledgra/ledgra.h>: the library sees no
+// C++ type of the caller's, and the stream of FileOpen is the caller's own C
+// runtime's.
 #pragma once
 
-#include <ledgra/LedgraExport.h>
+#include <ledgra/ledgra.h>
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Supplies the text of one cell. pUserData is CLedgraInterface::m_pUserData;
@@ -13,34 +20,124 @@
 // column's type code in *pnType. The result is ignored.
 typedef int (*ColumnTextRtn)(void* pUserData, int nRow, int nColumn, std::string& strText, int* pnType);
 
-class LEDGRA_API CLedgraInterface {
+namespace ledgra::detail {
+
+// The C callback the library calls, handing each cell to the C++ one. An
+// exception of the C++ callback is kept (no more cells are asked of it) and
+// rethrown once the library has returned.
+struct CellTextBridge {
+    ColumnTextRtn fn;
+    void* userData;
+    std::string text;
+    std::exception_ptr error;
+
+    static int32_t Call(void* self, int32_t row, int32_t column, ledgra_text* text, int32_t* type) noexcept {
+        auto& bridge = *static_cast<CellTextBridge*>(self);
+        if (bridge.error) return 0;
+        std::size_t length = 0;
+        const char* held = ledgra_text_get(text, &length);
+        try {
+            bridge.text.assign(held, length);
+            const int result = bridge.fn(bridge.userData, row, column, bridge.text, type);
+            ledgra_text_set(text, bridge.text.data(), bridge.text.size());
+            return result;
+        } catch (...) {
+            bridge.error = std::current_exception();
+            return 0;
+        }
+    }
+};
+
+// Runs one writer on a handle set up from the object's members. The workbook
+// writer refuses a null user pointer, so withNullUser says whether the bridge
+// is handed over even then (the text writer passes a null pointer on).
+template <class Write>
+int RunWriter(int rows, int columns, ColumnTextRtn fn, void* userData, bool withNullUser, Write write,
+              std::string* fileName) {
+    ledgra_export* table = ledgra_export_create(rows, columns);
+    if (table == nullptr) throw std::bad_alloc();
+    CellTextBridge bridge{fn, userData, {}, {}};
+    ledgra_export_set_cell_text(table, fn != nullptr ? &CellTextBridge::Call : nullptr,
+                                userData != nullptr || withNullUser ? &bridge : nullptr);
+    const int result = write(table);
+    if (fileName != nullptr) *fileName = ledgra_export_file_name(table);
+    ledgra_export_destroy(table);
+    if (bridge.error) std::rethrow_exception(bridge.error);
+    return result;
+}
+
+}  // namespace ledgra::detail
+
+class CLedgraInterface {
 public:
     // Counts are taken as they come; zero or negative counts ask for no cells.
-    CLedgraInterface(int nRows, int nColumns);
+    CLedgraInterface(int nRows, int nColumns)
+        : m_pFile(nullptr),
+          m_nRows(nRows),
+          m_nColumns(nColumns),
+          m_pfnColumnText(nullptr),
+          m_pUserData(nullptr) {}
     // Leaves m_pFile open: the caller closes it with FileClose.
-    ~CLedgraInterface();
+    ~CLedgraInterface() = default;
 
     // Stores path in m_strFileName; when path and mode are both non-empty, opens
     // it into m_pFile (null on failure; an open stream is replaced, not closed).
     // Returns m_pFile.
-    FILE* FileOpen(std::string path, std::string mode);
+    FILE* FileOpen(std::string path, std::string mode) {
+        m_strFileName = std::move(path);
+        if (!m_strFileName.empty() && !mode.empty())
+            m_pFile = std::fopen(m_strFileName.c_str(), mode.c_str());
+        return m_pFile;
+    }
     // 1 when a stream was closed, 0 when none was open.
-    int FileClose();
+    int FileClose() {
+        if (m_pFile == nullptr) return 0;
+        std::fclose(m_pFile);
+        m_pFile = nullptr;
+        return 1;
+    }
     // FileOpen's open step with m_strFileName and m_strMode.
-    FILE* OpenFileForExcel();
+    FILE* OpenFileForExcel() {
+        if (!m_strFileName.empty() && !m_strMode.empty())
+            m_pFile = std::fopen(m_strFileName.c_str(), m_strMode.c_str());
+        return m_pFile;
+    }
     // 1 when a class is registered under progId (0 for null), else 0; message
     // receives the system text of the status either way.
-    int ProgIDExists(const char* progId, std::string& message);
-    void InitColumnTextRtn(ColumnTextRtn fn);
+    int ProgIDExists(const char* progId, std::string& message) {
+        char* text = nullptr;
+        const int result = ledgra_prog_id_exists(progId, &text);
+        message = text != nullptr ? text : "";
+        ledgra_free_message(text);
+        return result;
+    }
+    void InitColumnTextRtn(ColumnTextRtn fn) { m_pfnColumnText = fn; }
     // Writes the reference of 1-based row and column ("A1", "AB12", "ZZ-3")
     // into out, at most 14 bytes with the terminating zero, and returns 1.
     // Columns outside 1..702 have no letter name: out gets "" and the result is 0.
-    int getColumnNoForExcel(int row, int column, char* out);
+    int getColumnNoForExcel(int row, int column, char* out) {
+        if (out == nullptr) return 0;
+        return ledgra_get_column_no_for_excel(row, column, out);
+    }
     // Asks for a file and writes rows 1..m_nRows as comma-separated lines ended
     // by CR LF. 1 when written; 0 on cancel, open or write failure, or when the
     // table has cells and no callback is installed.
-    int WriteToTextFile();
-    int WriteToExcel();
+    int WriteToTextFile() {
+        return ledgra::detail::RunWriter(m_nRows, m_nColumns, m_pfnColumnText, m_pUserData, true,
+                                         ledgra_write_to_text_file, nullptr);
+    }
+    // The workbook writer creates the chosen file through FileOpen and closes
+    // it at once: m_strFileName names it and m_pFile is null afterwards.
+    int WriteToExcel() {
+        std::string created;
+        const int result = ledgra::detail::RunWriter(m_nRows, m_nColumns, m_pfnColumnText, m_pUserData, false,
+                                                     ledgra_write_to_excel, &created);
+        if (!created.empty()) {
+            m_strFileName = std::move(created);
+            m_pFile = nullptr;
+        }
+        return result;
+    }
 
     // The member order is part of the library's interface.
     std::string m_strFileName;

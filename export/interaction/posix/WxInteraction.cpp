@@ -139,14 +139,17 @@ int WxInteraction::SaveDialog(const SaveDialogRequest& request, std::string& pat
     }
     const wxString wildcard = ToWx(MfcFilterToWildcard(request.filter));
     SaveDialogWindows windows;
+    int filterIndex = 0;
     windows.choose = [&](const std::string& folder, const std::string& name, std::string& chosen) {
         // Replacing is confirmed by RunSaveDialog, after the default extension is on.
         wxFileDialog dialog(HostMainWindow(), "Save As", ToWx(folder), ToWx(name), wildcard, wxFD_SAVE);
         RunBeforeModalHook();
         if (dialog.ShowModal() != wxID_OK) return false;
+        filterIndex = dialog.GetFilterIndex();
         chosen = FromWxPath(dialog.GetPath());
         return !chosen.empty();
     };
+    windows.filterIndex = [&] { return filterIndex; };
     windows.exists = PathExists;
     windows.confirmReplace = [&](const std::string& path) {
         wxMessageDialog dialog(HostMainWindow(), ToWx(ReplaceQuestion(path)), "Confirm Save As",

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <set>
+#include <utility>
 #include <vector>
 
 using namespace ledgra;
@@ -76,6 +77,21 @@ SaveDialogRequest TextRequest(unsigned flags = OFN_HIDEREADONLY | OFN_OVERWRITEP
     return r;
 }
 }  // namespace
+
+TEST(SaveDialogLoop, AnEmptyDefaultExtensionTakesTheSelectedFiltersExtension) {
+    SaveDialogRequest request;
+    request.filter = "CSV Files(*.csv)|*.csv; *.csv|Text Documents(*.txt)|*.txt;*.txt|All Files (*.*)|*.*||";
+    for (const auto& [index, expected] :
+         {std::pair{0, "/d/trades.csv"}, {1, "/d/trades.txt"}, {2, "/d/trades"}}) {
+        FakeWindows fake;
+        fake.typed = {"/d/trades"};
+        SaveDialogWindows windows = fake.Windows();
+        windows.filterIndex = [index = index] { return index; };
+        std::string path;
+        EXPECT_EQ(RunSaveDialog(request, "/d", windows, path), IDOK);
+        EXPECT_EQ(path, expected);
+    }
+}
 
 TEST(SaveDialogLoop, ReplacingIsAskedForTheNameWithItsExtension) {
     FakeWindows fake;

@@ -38,7 +38,8 @@ int Win32Interaction::SaveDialog(const SaveDialogRequest& request, std::string& 
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = static_cast<DWORD>(file.size());
-    ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
+    // An empty default extension has the dialog append the selected filter's.
+    ofn.lpstrDefExt = defaultExt.c_str();
     ofn.Flags = request.flags | OFN_EXPLORER | OFN_ENABLESIZING;
     if (!GetSaveFileNameA(&ofn)) return IDCANCEL;
     pathOut = file.data();

@@ -1,9 +1,13 @@
 // The stand-in application as an in-process COM server, for tests on Windows:
 // registered (DllRegisterServer) under the ProgID "Excel.Application" with a
 // CLSID of its own. Each of its objects is a system IDispatch over the
-// stand-in's own dispatch object; requests are answered by DISPID, and the
-// stand-in's application errors come back as DISP_E_EXCEPTION with EXCEPINFO.
-// Texts are UTF-8 inside the stand-in.
+// stand-in's own dispatch object; requests are answered by DISPID (the names
+// of its members are answered too), and the stand-in's application errors come
+// back as DISP_E_EXCEPTION with EXCEPINFO. Texts are UTF-8 inside the stand-in.
+//
+// For tests, LEDGRA_STANDIN_REJECT_CALLS=N (read when an application object is
+// created) has the next N requests rejected as a busy application rejects them.
+#include "automation/ExcelOperations.h"
 #include "automation/win32/ComVariant.h"
 #include "standin/Standin.h"
 
@@ -13,6 +17,9 @@
 #include <olectl.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 #include <vector>
 
 namespace {
@@ -31,6 +38,8 @@ constexpr IID kIidInner = {0x0e4b7c19, 0x8d2a, 0x4b5e, {0xa3, 0xf6, 0x7c, 0x1d, 
 HMODULE g_module = nullptr;
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
+// Requests still to be rejected as from a busy application.
+std::atomic<long> g_rejectCalls{0};
 // The largest block of the requests so far, kept with its storage for the
 // next block of the same shape (a fresh block of that size costs the system
 // far more than filling it).
@@ -67,9 +76,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;  // requests come by DISPID
-    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* excepInfo, UINT* argError) override;
 
@@ -103,13 +110,65 @@ BSTR Bstr(const std::string& utf8) {
     return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 
+// The members the stand-in implements, by name (any case) as a script names them.
+struct Member {
+    const wchar_t* name;
+    DISPID id;
+};
+constexpr Member kMembers[] = {
+    {L"Value", ledgra::dispid::Value},
+    {L"Name", ledgra::dispid::Name},
+    {L"Item", ledgra::dispid::Item},
+    {L"Add", ledgra::dispid::Add},
+    {L"NumberFormat", ledgra::dispid::NumberFormat},
+    {L"Range", ledgra::dispid::Range},
+    {L"Resize", ledgra::dispid::Resize},
+    {L"Save", ledgra::dispid::Save},
+    {L"SaveAs", ledgra::dispid::SaveAs},
+    {L"Saved", ledgra::dispid::Saved},
+    {L"DisplayAlerts", ledgra::dispid::DisplayAlerts},
+    {L"Version", ledgra::dispid::Version},
+    {L"Sheets", ledgra::dispid::Sheets},
+    {L"Visible", ledgra::dispid::Visible},
+    {L"Workbooks", ledgra::dispid::Workbooks},
+    {L"Open", ledgra::dispid::Open},
+    {L"UserControl", ledgra::dispid::UserControl},
+    {L"Address", 0xEC},
+};
+
+// The member's name comes first; the names of its arguments are not known.
+HRESULT ServerDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (count == 0) return S_OK;
+    if (names == nullptr || ids == nullptr) return E_POINTER;
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    for (const Member& member : kMembers)
+        if (names[0] != nullptr && _wcsicmp(names[0], member.name) == 0) ids[0] = member.id;
+    return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
+}
+
+// A property put names its value's argument DISPID_PROPERTYPUT, as the
+// application insists; no other named arguments are taken.
+HRESULT CheckNamedArgs(WORD flags, const DISPPARAMS& params) {
+    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    if (params.cNamedArgs > (put ? 1u : 0u) ||
+        (params.cNamedArgs == 1 && params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
+        return DISP_E_NONAMEDARGS;
+    if (put && params.cNamedArgs == 0) return DISP_E_PARAMNOTFOUND;
+    return S_OK;
+}
+
+bool RejectAsBusy() {
+    long left = g_rejectCalls.load();
+    while (left > 0)
+        if (g_rejectCalls.compare_exchange_weak(left, left - 1)) return true;
+    return false;
+}
+
 HRESULT ServerDispatch::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                EXCEPINFO* excepInfo, UINT* argError) {
     if (params == nullptr) return E_INVALIDARG;
-    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-    if (params->cNamedArgs > (put ? 1u : 0u) ||
-        (params->cNamedArgs == 1 && params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
-        return DISP_E_NONAMEDARGS;
+    if (RejectAsBusy()) return RPC_E_CALL_REJECTED;
+    if (const HRESULT hr = CheckNamedArgs(flags, *params); FAILED(hr)) return hr;
 
     const UINT count = params->cArgs;
     std::vector<ledgra::Variant> values(count);
@@ -169,6 +228,9 @@ public:
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+        char reject[16] = "";
+        if (GetEnvironmentVariableA("LEDGRA_STANDIN_REJECT_CALLS", reject, sizeof reject) > 0)
+            g_rejectCalls = std::atol(reject);
         ledgra::IDispatch* application = ledgra::standin::NewApplication();
         if (application == nullptr) return E_OUTOFMEMORY;
         ServerDispatch* object = new ServerDispatch(application);
@@ -195,6 +257,21 @@ LONG SetValue(const std::string& key, const char* name, const std::string& value
     return status;
 }
 
+// True when the ProgID is registered with a CLSID other than the stand-in's.
+bool RegisteredElsewhere() {
+    const std::string key = std::string(ledgra::standin::kProgId) + "\\CLSID";
+    char clsid[64] = "";
+    LONG size = sizeof clsid;
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), clsid, &size) != ERROR_SUCCESS) {
+        HKEY handle = nullptr;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, ledgra::standin::kProgId, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+            return false;  // nothing registered
+        RegCloseKey(handle);
+        return true;  // a ProgID key without a CLSID: not the stand-in's
+    }
+    return lstrcmpiA(clsid, kClsidText) != 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -218,7 +295,16 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     return g_objects == 0 && g_locks == 0 ? S_OK : S_FALSE;
 }
 
+// Registers the ProgID, unless it names another server: a spreadsheet
+// application installed on this system is never replaced.
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
+    if (RegisteredElsewhere()) {
+        std::fprintf(stderr,
+                     "ledgra_standin_server: \"%s\" is registered to another server; it is left as it is "
+                     "and the stand-in is not registered\n",
+                     ledgra::standin::kProgId);
+        return SELFREG_E_CLASS;
+    }
     char path[MAX_PATH * 4] = "";
     GetModuleFileNameA(g_module, path, sizeof path);
     const std::string progId = ledgra::standin::kProgId, clsidKey = std::string("CLSID\\") + kClsidText;
@@ -232,9 +318,12 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
     return S_OK;
 }
 
+// Removes the stand-in's own keys; a ProgID that names another server stays.
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, ledgra::standin::kProgId);
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, ledgra::standin::kProgId);
+    if (!RegisteredElsewhere()) {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, ledgra::standin::kProgId);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ledgra::standin::kProgId);
+    }
     const std::string clsidKey = std::string("CLSID\\") + kClsidText;
     RegDeleteTreeA(HKEY_CLASSES_ROOT, clsidKey.c_str());
     RegDeleteKeyA(HKEY_CLASSES_ROOT, clsidKey.c_str());
