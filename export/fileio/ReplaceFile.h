@@ -53,6 +53,25 @@ std::string ReserveRecoveryFile(const std::string& path, const std::string& suff
 std::string SaveRecoveryFile(const std::string& path, const std::string& suffix, std::string_view content,
                              std::string& error);
 
+// A new, empty folder of the system's temporary folder that only this user
+// may enter; removed, with the files named to it, when this goes.
+class PrivateFolder {
+public:
+    PrivateFolder() = default;
+    ~PrivateFolder();
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    bool Create();
+    // A new, empty file of the folder named name: its path, or "" when it
+    // cannot be made. It is removed with the folder.
+    std::string NewFile(const std::string& name);
+
+private:
+    std::string path_;
+    std::string file_;
+};
+
 #ifdef _WIN32
 // On Windows: a new file beside the target, removed unless Commit flushed it
 // to the disk and moved it over the target. Statuses are Windows error codes.

@@ -5,19 +5,12 @@
 #include "object/TextExport.h"
 #include "registry/ClassRegistry.h"
 
-#include <climits>
 #include <cstdio>
-#include <memory>
 #include <utility>
 
 using namespace ledgra;
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Bytes getColumnNoForExcel writes at most: two letters, "-2147483648", NUL.
 constexpr std::size_t kCellRefSize = 14;
@@ -76,38 +69,4 @@ int CLedgraInterface::getColumnNoForExcel(int row, int column, char* out) {
     return 1;
 }
 
-int CLedgraInterface::WriteToTextFile() {
-    Interaction& ui = CurrentInteraction();
-    if (m_pfnColumnText == nullptr && m_nRows >= 1 && m_nColumns >= 1) {
-        ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
-        return 0;
-    }
-
-    TextBuffer fileText;
-    std::string cellText;
-    std::string path;
-    SaveDialogRequest request;
-    request.defaultExt = ".txt";
-    request.initialName = "ListLogFile.txt";
-    request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    request.filter = kTextExportFilter;
-    if (ui.SaveDialog(request, path) != IDOK) return 0;
-
-    // Binary mode: the rows end with exactly the CR LF written.
-    FilePtr file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
-        return 0;
-    }
-
-    for (long long row = 1; row <= m_nRows; ++row)
-        AppendRow(m_pfnColumnText, m_pUserData, static_cast<int>(row), m_nColumns, cellText, fileText);
-
-    bool written = fileText.WriteTo(file.get());
-    written = CloseFile(file.release()) && written;
-    if (!written) {
-        ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
-        return 0;
-    }
-    return 1;
-}
+int CLedgraInterface::WriteToTextFile() { return WriteTableAsText(*this); }

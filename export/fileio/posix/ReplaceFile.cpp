@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -295,5 +296,27 @@ bool CreateNewFile(const std::string& name, bool& exists, std::string& error) {
 }
 
 void RemoveFile(const std::string& name) { ::unlink(name.c_str()); }
+
+bool PrivateFolder::Create() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/ledgra-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) return false;  // made with mode 0700
+    path_ = pattern;
+    return true;
+}
+
+std::string PrivateFolder::NewFile(const std::string& name) {
+    bool exists = false;
+    std::string error;
+    if (path_.empty() || !file_.empty() || !CreateNewFile(path_ + "/" + name, exists, error))
+        return std::string();
+    file_ = path_ + "/" + name;
+    return file_;
+}
+
+PrivateFolder::~PrivateFolder() {
+    if (!file_.empty()) ::unlink(file_.c_str());
+    if (!path_.empty()) ::rmdir(path_.c_str());
+}
 
 }  // namespace ledgra::fileio
