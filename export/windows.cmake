@@ -12,8 +12,7 @@ set(LEDGRA_PARTS ${LEDGRA_PARTS} CACHE INTERNAL "Ledgra's object libraries")
 # not part of the library.
 add_library(ledgra_xls OBJECT
   xls/Model.cpp xls/Text.cpp xls/Biff8.cpp xls/Records.cpp xls/GlobalsRecords.cpp xls/SstRecords.cpp
-  xls/SheetRecords.cpp xls/SheetNames.cpp xls/PlainCompoundFile.cpp xls/win32/Save.cpp
-  fileio/win32/ReplaceFile.cpp)
+  xls/SheetRecords.cpp xls/SheetNames.cpp xls/PlainCompoundFile.cpp xls/win32/Save.cpp)
 target_include_directories(ledgra_xls PUBLIC ${PROJECT_SOURCE_DIR}/export)
 
 # ledgra.dll with its import library libledgra.dll.a, installed as on Linux
@@ -28,8 +27,9 @@ target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledg
 # registered with regsvr32 as "Excel.Application"): a test fixture, not shipped.
 if(HALVO_BUILD_TESTS OR HALVO_BUILD_BENCH)
   add_library(ledgra_standin OBJECT
-    standin/Application.cpp standin/SheetRules.cpp standin/TextFile.cpp
-    standin/win32/Desktop.cpp)
+    standin/Application.cpp standin/Workbooks.cpp standin/Workbook.cpp standin/Sheets.cpp
+    standin/Worksheet.cpp standin/Range.cpp standin/Recovery.cpp standin/SheetRules.cpp
+    standin/TextFile.cpp standin/win32/Desktop.cpp)
   target_include_directories(ledgra_standin PUBLIC ${PROJECT_SOURCE_DIR}/export ${LEDGRA_INCLUDE_DIR})
   target_compile_definitions(ledgra_standin PRIVATE LEDGRA_BUILDING)
   add_library(ledgra_standin_server MODULE standin/comserver/Server.cpp)

@@ -2,9 +2,11 @@
 // after itself, whole-file reads and writes, and a folder's listing.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <csignal>
@@ -60,6 +62,7 @@ inline std::string Listing(const std::filesystem::path& folder) {
     return listing;
 }
 
+#ifndef _WIN32
 // Runs body in a child process whose files cannot grow beyond bytes (a full
 // disk, as a writer meets it); true when body returned true there.
 inline bool OnAFullDisk(rlim_t bytes, const std::function<bool()>& body) {
@@ -74,5 +77,6 @@ inline bool OnAFullDisk(rlim_t bytes, const std::function<bool()>& body) {
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
            WEXITSTATUS(status) == 0;
 }
+#endif
 
 }  // namespace ledgra::test

@@ -133,6 +133,7 @@ TEST_F(TextExport, AnUnopenableFileIsReportedBeforeAnyCell) {
     EXPECT_TRUE(data.calls.empty());
 }
 
+#ifndef _WIN32  // a full disk is played with a file size limit
 // The old content stays until the new one is complete: a full disk leaves it
 // as it was and is reported.
 TEST_F(TextExport, AFullDiskKeepsTheOldFileAndIsReported) {
@@ -144,6 +145,7 @@ TEST_F(TextExport, AFullDiskKeepsTheOldFileAndIsReported) {
     EXPECT_EQ(ReadFile(path), "old");
     EXPECT_EQ(ledgra::test::Listing(dir.path()), "out.txt\n");
 }
+#endif
 
 TEST_F(TextExport, NoCallbackStopsBeforeTheDialogWhenThereAreCells) {
     CLedgraInterface table(2, 3);
