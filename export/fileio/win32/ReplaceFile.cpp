@@ -63,6 +63,16 @@ void RemoveStaleTemporaries(const std::string& folder) {
     FindClose(search);
 }
 
+// Copies the access list of the file from to the file to, as far as the user may.
+void KeepAccessList(const std::string& from, const std::string& to) {
+    DWORD size = 0;
+    GetFileSecurityA(from.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    if (size == 0) return;
+    std::string descriptor(size, '\0');
+    if (GetFileSecurityA(from.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size))
+        SetFileSecurityA(to.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
+}
+
 }  // namespace
 
 TemporaryFile::~TemporaryFile() {
@@ -123,9 +133,14 @@ unsigned long TemporaryFile::Commit(const std::string& target) {
     if (std::fclose(f) != 0 || !flushed) return flushError ? flushError : ERROR_WRITE_FAULT;
     if (inPlace_) return ERROR_SUCCESS;
     const bool exists = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const bool replaced = exists ? ReplaceFileA(target.c_str(), path_.c_str(), nullptr,
-                                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                                 : MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    bool replaced = exists && ReplaceFileA(target.c_str(), path_.c_str(), nullptr,
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    // Where the system does not replace files so (some file systems, paths
+    // without a drive under Wine), the access list is carried over by hand.
+    if (!replaced && exists) KeepAccessList(target, path_);
+    if (!replaced)
+        replaced =
+            MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!replaced) return GetLastError();
     path_.clear();
     return ERROR_SUCCESS;
