@@ -12,8 +12,7 @@ set(LEDGRA_PARTS ${LEDGRA_PARTS} CACHE INTERNAL "Ledgra's object libraries")
 # not part of the library.
 add_library(ledgra_xls OBJECT
   xls/Model.cpp xls/Text.cpp xls/Biff8.cpp xls/Records.cpp xls/GlobalsRecords.cpp xls/SstRecords.cpp
-  xls/SheetRecords.cpp xls/SheetNames.cpp xls/PlainCompoundFile.cpp xls/win32/Save.cpp
-  fileio/win32/ReplaceFile.cpp)
+  xls/SheetRecords.cpp xls/SheetNames.cpp xls/PlainCompoundFile.cpp xls/win32/Save.cpp)
 target_include_directories(ledgra_xls PUBLIC ${PROJECT_SOURCE_DIR}/export)
 
 # ledgra.dll with its import library libledgra.dll.a, installed as on Linux

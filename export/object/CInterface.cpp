@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 
 using namespace ledgra;
@@ -31,11 +30,6 @@ struct ledgra_export {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // Bytes getColumnNoForExcel writes at most: two letters, "-2147483648", NUL.
 constexpr std::size_t kCellRefSize = 14;
 
@@ -43,44 +37,6 @@ constexpr std::size_t kCellRefSize = 14;
 int CellText(void* handle, int row, int column, std::string& text, int* type) {
     auto* e = static_cast<ledgra_export*>(handle);
     return e->fn(e->userData, row, column, AsText(text), type);
-}
-
-// Rows 1..m_nRows as comma-separated lines, gathered before the file is written.
-int WriteTextFile(CLedgraInterface& table) {
-    Interaction& ui = CurrentInteraction();
-    if (table.m_pfnColumnText == nullptr && table.m_nRows >= 1 && table.m_nColumns >= 1) {
-        ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
-        return 0;
-    }
-
-    TextBuffer fileText;
-    std::string cellText;
-    std::string path;
-    SaveDialogRequest request;
-    request.defaultExt = ".txt";
-    request.initialName = "ListLogFile.txt";
-    request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    request.filter = kTextExportFilter;
-    if (ui.SaveDialog(request, path) != IDOK) return 0;
-
-    // Binary mode: the rows end with exactly the CR LF written.
-    FilePtr file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
-        return 0;
-    }
-
-    for (long long row = 1; row <= table.m_nRows; ++row)
-        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, cellText,
-                  fileText);
-
-    bool written = fileText.WriteTo(file.get());
-    written = CloseFile(file.release()) && written;
-    if (!written) {
-        ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
-        return 0;
-    }
-    return 1;
 }
 
 // Runs a writer; an automation error that leaves it is reported as the save
@@ -147,7 +103,7 @@ const char* ledgra_export_file_name(const ledgra_export* table) { return table->
 // one. The handle stands in for the caller's pointer accordingly.
 int32_t ledgra_write_to_text_file(ledgra_export* table) {
     table->table.m_pUserData = table;
-    return Guarded([table] { return WriteTextFile(table->table); });
+    return Guarded([table] { return WriteTableAsText(table->table); });
 }
 
 int32_t ledgra_write_to_excel(ledgra_export* table) {

@@ -1,5 +1,7 @@
 #include "object/TextExport.h"
 
+#include <ledgra/LedgraInteraction.h>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -108,6 +110,48 @@ bool TextBuffer::WriteTo(std::FILE* file) {
     for (const Block& b : blocks_)
         if (!WriteAll(file, std::string_view(b.data, b.used))) return false;
     return true;
+}
+
+bool TextBuffer::CommitTo(fileio::FileReplacement& file, std::string& error) {
+    CloseBlock();
+    if (!file.Reserve(size(), error)) return false;
+    for (const Block& b : blocks_)
+        if (!file.Write(std::string_view(b.data, b.used), error)) return false;
+    return file.Commit(error);
+}
+
+int WriteTableAsText(CLedgraInterface& table) {
+    Interaction& ui = CurrentInteraction();
+    if (table.m_pfnColumnText == nullptr && table.m_nRows >= 1 && table.m_nColumns >= 1) {
+        ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
+        return 0;
+    }
+
+    TextBuffer fileText;
+    std::string cellText;
+    std::string path;
+    SaveDialogRequest request;
+    request.defaultExt = ".txt";
+    request.initialName = "ListLogFile.txt";
+    request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    request.filter = kTextExportFilter;
+    if (ui.SaveDialog(request, path) != IDOK) return 0;
+
+    // The rows end with exactly the CR LF written (no text-mode translation).
+    std::string error;
+    std::unique_ptr<fileio::FileReplacement> file = fileio::FileReplacement::Begin(path, error);
+    if (!file) {
+        ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
+        return 0;
+    }
+    for (long long row = 1; row <= table.m_nRows; ++row)
+        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, cellText,
+                  fileText);
+    if (!fileText.CommitTo(*file, error)) {
+        ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
+        return 0;
+    }
+    return 1;
 }
 
 bool WriteAll(std::FILE* file, std::string_view text) {

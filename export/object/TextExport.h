@@ -10,6 +10,8 @@
 
 #include <ledgra/LedgraInterface.h>
 
+#include "fileio/ReplaceFile.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -78,6 +80,9 @@ public:
     std::size_t size() const;
     // Writes the whole text; false when the stream refuses any of it.
     bool WriteTo(std::FILE* file);
+    // Reserves room for the whole text, writes it and puts it in place of the
+    // file being replaced; false with error set when any step fails.
+    bool CommitTo(fileio::FileReplacement& file, std::string& error);
 
 private:
     struct Block {
@@ -120,6 +125,11 @@ void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns, std::stri
 // Writes every byte of text (NUL bytes included); false when the stream
 // refuses any of it.
 bool WriteAll(std::FILE* file, std::string_view text);
+
+// WriteToTextFile: the save dialog, then every row pulled through the
+// callback, then the whole text in place of the chosen file's content (which
+// stays as it was when anything fails).
+int WriteTableAsText(CLedgraInterface& table);
 
 // Closes the stream; false when closing fails, including the flush of data
 // still buffered (a full disk shows up here).

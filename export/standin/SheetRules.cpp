@@ -1,6 +1,7 @@
 #include "standin/SheetRules.h"
 
 #include "automation/Variant.h"
+#include "fileio/Names.h"
 #include "xls/SheetNames.h"
 #include "xls/Workbook.h"
 
@@ -95,8 +96,7 @@ const char* SheetNameProblemText(SheetNameProblem problem) {
 }
 
 std::string SheetNameFromPath(std::string_view path) {
-    const std::size_t slash = path.find_last_of('/');
-    std::string_view base = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    std::string_view base = path.substr(fileio::NameStart(path));
     const std::size_t dot = base.find_last_of('.');
     if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
     std::string name(Utf16Prefix(base, xls::kMaxSheetNameLength));

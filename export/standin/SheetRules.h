@@ -44,8 +44,9 @@ const char* SheetNameProblemText(SheetNameProblem problem);
 bool SameSheetName(std::string_view a, std::string_view b);
 
 // The name of the one sheet of a workbook opened from a text file: the file's
-// base name without its last extension, characters a sheet name cannot hold
-// replaced by '_', cut to 31 characters; "Sheet1" when nothing is left.
+// base name (after the last '/', or '\' too on Windows) without its last
+// extension, characters a sheet name cannot hold replaced by '_', cut to 31
+// characters; "Sheet1" when nothing is left.
 std::string SheetNameFromPath(std::string_view path);
 
 // "SheetN" with the smallest N >= 1 that no name in names uses.

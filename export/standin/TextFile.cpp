@@ -126,7 +126,7 @@ void ReadCommaSeparated(std::string_view content, xls::Worksheet& sheet, std::ui
 }
 
 std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows, std::uint32_t columns,
-                                 NumberText numbers) {
+                                 NumberText numbers, const WholeTexts* whole) {
     std::string out;
     for (std::uint32_t row = 0; row < rows; ++row) {
         for (std::uint32_t column = 0; column < columns; ++column) {
@@ -134,7 +134,13 @@ std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows
             const xls::CellValue cell = sheet.CellAt(row, column);
             if (cell.kind == xls::CellKind::Number)
                 AppendNumber(out, cell.number, sheet.NumberFormatAt(row, column), numbers);
-            else if (cell.kind == xls::CellKind::Text)
+            else if (cell.kind != xls::CellKind::Text)
+                continue;
+            else if (const auto it = whole ? whole->find(std::uint64_t{row} << 32 | column)
+                                           : WholeTexts::const_iterator();
+                     whole && it != whole->end())
+                AppendText(out, it->second);
+            else
                 AppendText(out, cell.text);
         }
         out += "\r\n";

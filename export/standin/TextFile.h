@@ -6,6 +6,7 @@
 #include "xls/Workbook.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -26,9 +27,12 @@ void ReadCommaSeparated(std::string_view content, xls::Worksheet& sheet, std::ui
 // digit needed to read the same number back.
 enum class NumberText { AsShown, Exact };
 
+// Texts too long for a workbook cell, whole, by row << 32 | column.
+using WholeTexts = std::map<std::uint64_t, std::string>;
+
 // The cells of rows 0..rows-1 and columns 0..columns-1 as comma-separated lines
-// ended by CR LF; texts quoted when needed.
+// ended by CR LF; texts quoted when needed, those in whole taken from there.
 std::string FormatCommaSeparated(const xls::Worksheet& sheet, std::uint32_t rows, std::uint32_t columns,
-                                 NumberText numbers = NumberText::AsShown);
+                                 NumberText numbers = NumberText::AsShown, const WholeTexts* whole = nullptr);
 
 }  // namespace ledgra::standin

@@ -2,10 +2,18 @@
 // after itself, whole-file reads and writes, and a folder's listing.
 #pragma once
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <system_error>
@@ -53,5 +61,22 @@ inline std::string Listing(const std::filesystem::path& folder) {
     for (const std::string& name : names) listing += name + "\n";
     return listing;
 }
+
+#ifndef _WIN32
+// Runs body in a child process whose files cannot grow beyond bytes (a full
+// disk, as a writer meets it); true when body returned true there.
+inline bool OnAFullDisk(rlim_t bytes, const std::function<bool()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+#endif
 
 }  // namespace ledgra::test

@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -86,7 +88,12 @@ std::string Read(const std::string& path) {
     return s.str();
 }
 
-const std::string kOut = LEDGRA_COM_OUT;
+// The output folder as the Save dialog names it: a drive letter and backslashes.
+std::string Backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+const std::string kOut = Backslashed(LEDGRA_COM_OUT);
 
 TEST(ComRegistered, TheRegistryAnswersAndTheWorkbookIsWrittenThroughCom) {
     CLedgraInterface probe(1, 1);
@@ -94,7 +101,7 @@ TEST(ComRegistered, TheRegistryAnswersAndTheWorkbookIsWrittenThroughCom) {
     EXPECT_EQ(probe.ProgIDExists("Excel.Application", message), 1);
 
     ScriptedInteraction ui;
-    ui.QueueSave(kOut + "/Trades.xls");
+    ui.QueueSave(kOut + "\\Trades.xls");
     ASSERT_EQ(Export(ui, 65536, 4), 1);  // 65,535 data rows: two sheets
     ASSERT_EQ(Requests(ui).size(), 1u);
     EXPECT_EQ(Requests(ui)[0].filter, ledgra::workbook::kWorkbookFilter);
@@ -102,8 +109,11 @@ TEST(ComRegistered, TheRegistryAnswersAndTheWorkbookIsWrittenThroughCom) {
 }
 
 TEST(ComRegistered, ASaveStepErrorOfTheServerIsShownOncePerSheetAndTheExportGoesOn) {
+    for (const auto& entry : std::filesystem::directory_iterator(kOut))  // of earlier runs
+        if (entry.path().filename().string().rfind("TooLong-recovered", 0) == 0)
+            std::filesystem::remove(entry);
     ScriptedInteraction ui;
-    ui.QueueSave(kOut + "/TooLong.xls");  // row 1 holds a text too long for the file format
+    ui.QueueSave(kOut + "\\TooLong.xls");  // row 1 holds a text too long for the file format
     ASSERT_EQ(Export(ui, 65536, 5), 1);
     // Once per sheet, then once for the final save of the workbook, each naming
     // where the sheets were saved instead.
@@ -112,19 +122,21 @@ TEST(ComRegistered, ASaveStepErrorOfTheServerIsShownOncePerSheetAndTheExportGoes
         EXPECT_EQ(shown.caption, "Server Error");
         EXPECT_EQ(shown.type, 0x10000u);
         EXPECT_EQ(shown.text.rfind("Run-time error '1004':\n\n", 0), 0u) << shown.text;
-        EXPECT_NE(shown.text.find("TooLong-recovered-TooLong-Sheet1.csv"), std::string::npos) << shown.text;
+        EXPECT_NE(shown.text.find(kOut + "\\TooLong-recovered-TooLong-Sheet1.csv"), std::string::npos)
+            << shown.text;
     }
+    EXPECT_TRUE(std::filesystem::exists(kOut + "\\TooLong-recovered-TooLong-Sheet2.csv"));
 }
 
 TEST(ComRegistered, ABusyApplicationIsWaitedFor) {
     SetEnvironmentVariableA("LEDGRA_STANDIN_REJECT_CALLS", "5");
     ScriptedInteraction ui;
-    ui.QueueSave(kOut + "/Busy.xls");
+    ui.QueueSave(kOut + "\\Busy.xls");
     const int result = Export(ui, 3, 4);
     SetEnvironmentVariableA("LEDGRA_STANDIN_REJECT_CALLS", nullptr);
     EXPECT_EQ(result, 1);
     for (const InteractionCall& s : Shown(ui)) ADD_FAILURE() << s.caption << ": " << s.text;
-    EXPECT_GT(Read(kOut + "/Busy.xls").size(), 0u);
+    EXPECT_GT(Read(kOut + "\\Busy.xls").size(), 0u);
 }
 
 // What a script does: names to DISPIDs, then a property put with its named argument.
@@ -164,7 +176,7 @@ TEST(ComNotRegistered, TheUserIsOfferedATextExportInstead) {
 
     const std::string question = "Excel not installed in the system.\nDO you want to save as Text file?";
     ScriptedInteraction no;  // the question is answered No
-    no.QueueSave(kOut + "/No.xls");
+    no.QueueSave(kOut + "\\No.xls");
     EXPECT_EQ(Export(no, 3, 2), 0);
     ASSERT_EQ(Requests(no).size(), 1u);
     EXPECT_EQ(Requests(no)[0].filter, ledgra::workbook::kTextOnlyFilter);
@@ -174,11 +186,11 @@ TEST(ComNotRegistered, TheUserIsOfferedATextExportInstead) {
 
     ScriptedInteraction yes;
     yes.QueueAnswer(IDYES);
-    yes.QueueSave(kOut + "/Yes.xls");
-    yes.QueueSave(kOut + "/Yes.txt");
+    yes.QueueSave(kOut + "\\Yes.xls");
+    yes.QueueSave(kOut + "\\Yes.txt");
     EXPECT_EQ(Export(yes, 3, 2), 1);
     ASSERT_EQ(Requests(yes).size(), 2u);  // the text export asks again
-    EXPECT_EQ(Read(kOut + "/Yes.txt"), "1,1.25\r\n2,2.25\r\n3,3.25\r\n");
+    EXPECT_EQ(Read(kOut + "\\Yes.txt"), "1,1.25\r\n2,2.25\r\n3,3.25\r\n");
 }
 
 }  // namespace

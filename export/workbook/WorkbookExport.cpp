@@ -6,6 +6,8 @@
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
 #include "automation/Variant.h"
+#include "fileio/Names.h"
+#include "fileio/ReplaceFile.h"
 #include "interaction/Interaction.h"
 #include "object/TextExport.h"
 #include "workbook/CellConversion.h"
@@ -13,6 +15,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -23,10 +28,6 @@ namespace {
 constexpr std::size_t kMaxSheetNameLength = 31;
 constexpr std::int32_t xlExcel9795 = 43;
 constexpr std::int32_t xlExcel8 = 56;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // Calls OleUninitialize once when the workbook branch is left.
 class OleSession {
@@ -106,27 +107,49 @@ void ConvertCell(int code, std::string& text, Variant& value) {
     }
 }
 
+// Rows 0 to R - 1 as comma-separated lines.
+void GatherText(CLedgraInterface& table, TextBuffer& text) {
+    std::string cellText;
+    for (long long row = 0; row < table.m_nRows; ++row)
+        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, cellText,
+                  text);
+}
+
 int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interaction& ui) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    std::string error;
+    std::unique_ptr<fileio::FileReplacement> file = fileio::FileReplacement::Begin(path, error);
     if (!file) {
         ui.AfxMessageBox(kMsgTextBranchOpenFailed, MB_OK, 0);
         return 0;
     }
-    std::string text;
-    std::string line;
-    bool written = true;
-    for (long long row = 0; row < table.m_nRows && written; ++row) {
-        line.clear();
-        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, text,
-                  line);
-        written = WriteAll(file.get(), line);
-    }
-    written = CloseFile(file.release()) && written;
-    if (!written) {
+    TextBuffer text;
+    GatherText(table, text);
+    if (!text.CommitTo(*file, error)) {
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
         return 0;
     }
     return 1;
+}
+
+// A table wider than a sheet can be filled (its cells could not be
+// addressed): it is saved as comma-separated text beside the chosen file,
+// which stays as it was, and the user is told where. Result 0: the chosen
+// file was not written.
+int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interaction& ui) {
+    std::string error;
+    const std::string name = fileio::ReserveRecoveryFile(path, ".csv", error);
+    std::unique_ptr<fileio::FileReplacement> file;
+    if (!name.empty()) file = fileio::FileReplacement::Begin(name, error);
+    TextBuffer text;
+    if (file) GatherText(table, text);
+    const bool saved = file && text.CommitTo(*file, error);
+    if (!saved && !name.empty()) fileio::RemoveFile(name);
+    std::string message = "The table has " + std::to_string(table.m_nColumns) + " columns, more than the " +
+                          std::to_string(kMaxColumns) + " a worksheet can be filled with. ";
+    message += saved ? "It was saved as comma-separated text in \"" + name + "\" instead."
+                     : "It could not be saved as comma-separated text either: " + error;
+    ui.AfxMessageBox(message.c_str(), MB_OK, 0);
+    return 0;
 }
 
 // One run of the workbook branch: the automation objects it holds and the
@@ -155,14 +178,14 @@ struct WorkbookRun {
     std::string cellText;  // the data cells' text, reused
 };
 
-// Shows the application, opens the empty file the export created and takes
-// its first sheet and that sheet's name.
-void OpenWorkbook(WorkbookRun& run) {
+// Shows the application, opens the empty file named like the chosen one
+// and takes its first sheet and that sheet's name.
+void OpenWorkbook(WorkbookRun& run, const std::string& opened) {
     const Variant& opt = run.covOptional;
     run.app.put_Visible(true);
     run.workbooks.AttachDispatch(run.app.get_Workbooks());
-    run.workbook.AttachDispatch(run.workbooks.Open(run.table.m_strFileName, opt, opt, opt, opt, opt, opt, opt,
-                                                   opt, opt, opt, opt, opt));
+    run.workbook.AttachDispatch(
+        run.workbooks.Open(opened, opt, opt, opt, opt, opt, opt, opt, opt, opt, opt, opt, opt));
     run.sheets.AttachDispatch(run.workbook.get_Sheets());
     run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I2(1)));
     run.baseName = run.sheet.get_Name();
@@ -282,7 +305,8 @@ void HandOver(WorkbookRun& run) {
     if (Guarded(run.ui, [&] { run.workbook.Save(); })) run.workbook.put_Saved(true);
 }
 
-int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction& ui) {
+int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, const std::string& opened,
+                        Interaction& ui) {
     WorkbookRun run(table, ui);
     if (!run.ole.Start()) return 0;
     if (!run.app.CreateDispatch(progId)) {
@@ -292,7 +316,7 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
         }
         return 0;
     }
-    OpenWorkbook(run);
+    OpenWorkbook(run, opened);
     long long remaining = static_cast<long long>(table.m_nRows) - 1;
     long long offset = 0;
     for (int k = 1; remaining > 0; ++k) {
@@ -309,11 +333,27 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, Interaction
     return 1;
 }
 
+bool HasContent(const std::string& path) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return !ec && size > 0;
+}
+
+// An application that saved nowhere else saved the workbook where it opened
+// it, in the namesake: that content goes to the chosen file.
+void BringOver(const std::string& namesake, const std::string& path, Interaction& ui) {
+    if (!HasContent(namesake)) return;
+    std::ifstream in(namesake, std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string error;
+    if (!in.bad() && fileio::ReplaceFileContent(path, content, error)) return;
+    ui.AfxMessageBox((error.empty() ? std::string(kMsgWriteFailed) : error).c_str(), MB_OK, 0);
+}
+
 }  // namespace
 
 std::string FileExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t nameStart = fileio::NameStart(path);
     const std::size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || dot < nameStart) return std::string();
     return path.substr(dot + 1);
@@ -341,7 +381,9 @@ int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
     if (ui.SaveDialog(request, path) != IDOK) return 0;
 
     const std::string extension = FileExtension(path);
-    if (table.FileOpen(path, "w+") == nullptr) {
+    // Made when missing, never emptied: the chosen file changes only when a
+    // complete new content replaces it.
+    if (table.FileOpen(path, "a") == nullptr) {
         ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);
         return 0;
     }
@@ -352,7 +394,19 @@ int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
         return 0;
     }
     if (extension == "csv" || extension == "txt") return WriteTextBranch(table, path, ui);
-    return WriteWorkbookBranch(table, progId, ui);
+    if (table.m_nColumns > kMaxColumns) return SaveTooWideTable(table, path, ui);
+    // The application opens an empty file named like the chosen one (it names
+    // the first sheet after it); a chosen file with content is left alone
+    // until the application saves over it, so an empty namesake stands in.
+    fileio::PrivateFolder folder;
+    std::string opened = path;
+    if (HasContent(path) && folder.Create()) {
+        opened = folder.NewFile(path.substr(fileio::NameStart(path)));
+        if (opened.empty()) opened = path;
+    }
+    const int result = WriteWorkbookBranch(table, progId, opened, ui);
+    if (opened != path) BringOver(opened, path, ui);
+    return result;
 }
 
 }  // namespace ledgra::workbook

@@ -24,6 +24,7 @@ inline constexpr const char* kMsgNotInstalled =
 
 inline constexpr int kMaxSheetRows = 65534;  // data rows per sheet, below the header row
 inline constexpr int kMaxBlockRows = 5000;   // rows sent in one Value request
+inline constexpr int kMaxColumns = 702;      // columns A to ZZ, as far as cell references reach
 
 // WriteToExcel with the application taken from progId (the export itself uses
 // kExcelProgId; tests name a recording application of their own).

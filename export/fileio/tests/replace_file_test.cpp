@@ -1,5 +1,6 @@
 // The one file replacement, through its system-call seam, for both savers
 // that use it: the stand-in's text save and the workbook save.
+#include "fileio/Names.h"
 #include "fileio/ReplaceFile.h"
 #include "test_support/TestTable.h"
 #include "xls/Workbook.h"
@@ -10,6 +11,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,6 +39,8 @@ struct Observed {
     int failRename = 0;  // errno for rename, 0: the real one
     int failFsync = 0;
     int failCreate = 0;  // errno for creating a new file
+    int failChown = 0;   // errno for changing the owner
+    int failChgrp = 0;   // errno for changing the group alone
 };
 Observed seen;
 
@@ -65,7 +69,9 @@ int SeamFchmod(int fd, mode_t mode) {
     return r;
 }
 int SeamFchown(int fd, uid_t owner, gid_t group) {
-    const int r = ::fchown(fd, owner, group);
+    const int fail = owner == static_cast<uid_t>(-1) ? seen.failChgrp : seen.failChown;
+    if (fail) errno = fail;
+    const int r = fail ? -1 : ::fchown(fd, owner, group);
     seen.calls.push_back("fchown " + std::to_string(owner) + ":" + std::to_string(group));
     NoteMode(fd);
     return r;
@@ -220,6 +226,75 @@ TEST_P(ReplaceFileTest, AFolderThatTakesNoNewFileStillLetsTheFileBeRewrittenInPl
     EXPECT_FALSE(save(dir / "New.xls", error));
     EXPECT_EQ(error, "Could not write \"" + (dir / "New.xls") + "\": Permission denied.");
     EXPECT_EQ(Listing(dir.path()), "Out.xls\n");
+}
+
+// Replaced by a user who may not keep the owner: the group stays when the
+// user may give the file to it, else the group and others lose their access;
+// user attributes stay too.
+TEST_P(ReplaceFileTest, TheGroupAndAttributesStayOrTheFileIsClosedToOthers) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to other users";
+    const std::string path = dir / "Shared.xls";
+    struct Case {
+        int failChgrp;
+        gid_t gid;
+        mode_t mode;
+    };
+    for (const Case& c : {Case{0, 8765, 0660}, Case{EPERM, 0, 0600}}) {
+        WriteFile(path, "old");
+        ASSERT_EQ(::chown(path.c_str(), 4321, 8765), 0);
+        ASSERT_EQ(::chmod(path.c_str(), 0660), 0);
+        const bool attributes = ::setxattr(path.c_str(), "user.origin", "desk", 4, 0) == 0;
+        seen = Observed{};
+        seen.failChown = EPERM;
+        seen.failChgrp = c.failChgrp;
+        ASSERT_TRUE(save(path, error)) << error;
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_gid, c.gid);
+        EXPECT_EQ(st.st_mode & 07777, c.mode);
+        for (const mode_t mode : seen.modes) EXPECT_EQ(mode & ~c.mode, 0u) << std::oct << mode;
+        char value[8] = "";
+        if (attributes) {
+            EXPECT_EQ(::getxattr(path.c_str(), "user.origin", value, sizeof value), 4);
+        }
+    }
+}
+
+// The temporary file's name is short whatever the target's, and names that a
+// writer of ours left behind when it died are cleared by the next save there;
+// a live writer's file and anything else stay.
+TEST_P(ReplaceFileTest, LongNamesSaveAndDeadWritersTemporariesAreCleared) {
+    const std::string longName = dir / (std::string(251, 'n') + ".xls");
+    WriteFile(longName, "old");
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string dead = fileio::TemporaryName(static_cast<unsigned long>(child));
+    const std::string live = fileio::TemporaryName(1);
+    for (const std::string& name : {dead, live, std::string(".~ledgra-other")}) WriteFile(dir / name, "x");
+    ASSERT_TRUE(save(longName, error)) << error;
+    EXPECT_TRUE(IsNewContent(longName));
+    EXPECT_FALSE(std::filesystem::exists(dir / dead));
+    EXPECT_TRUE(std::filesystem::exists(dir / live));
+    EXPECT_TRUE(std::filesystem::exists(dir / ".~ledgra-other"));
+}
+
+// In a shared sticky folder the system refuses to follow another user's link
+// (when its link protection is on): the save is refused as well, and the
+// file the link names is untouched.
+TEST_P(ReplaceFileTest, ALinkTheSystemWouldNotFollowIsNotFollowed) {
+    if (::geteuid() != 0 || ReadFile("/proc/sys/fs/protected_symlinks").substr(0, 1) != "1")
+        GTEST_SKIP() << "needs root and the system's link protection";
+    const std::string shared = dir / "shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string secret = dir / "secret";
+    WriteFile(secret, "private");
+    const std::string planted = shared + "/Book.xls";
+    ASSERT_EQ(::symlink(secret.c_str(), planted.c_str()), 0);
+    ASSERT_EQ(::lchown(planted.c_str(), 4321, 4321), 0);
+    EXPECT_FALSE(save(planted, error));
+    EXPECT_EQ(ReadFile(secret), "private");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSaves, ReplaceFileTest, ::testing::Values("text", "workbook"));

@@ -109,6 +109,26 @@ TEST(WorkbookEndToEnd, TypesFormatsAndHeaderAsTheReadersSeeThem) {
               ",0.00,0042,,,\"1,5\"\n");
 }
 
+// A chosen file with content (a workbook saved before, with a second name)
+// is replaced only by the complete new workbook, whose sheets are still
+// named after it; the other name keeps what it held.
+TEST(WorkbookEndToEnd, AnExistingWorkbookIsReplacedWholeAndNamesTheSheets) {
+    TempDir dir;
+    WorkbookTable data{{"Row"}, {1}};
+    data.cell = [](int row, int) { return std::to_string(row); };
+    CLedgraInterface table(2, 1);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    const std::string path = dir / "Book.xls";
+    WriteFile(path, "last week's book");
+    std::filesystem::create_hard_link(path, dir / "Archive.xls");
+    ASSERT_EQ(Export(table, path), 1);
+    EXPECT_EQ(Xlrd(path, dir / "xlrd.err"),
+              "sheet Book-Sheet1 2x1\n0: text:'Row':General\n1: number:1.0:General\n");
+    EXPECT_EQ(ReadFile(dir / "Archive.xls"), "last week's book");
+    EXPECT_EQ(Listing(dir.path()), "Archive.xls\nBook.xls\nxlrd.err\n");
+}
+
 TEST(WorkbookEndToEnd, The65535thDataRowGoesToASecondSheetUnderItsOwnHeader) {
     TempDir dir;
     WorkbookTable data{{"Row", "Value"}, {1, 2}};

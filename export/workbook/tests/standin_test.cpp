@@ -349,3 +349,59 @@ TEST(Standin, AWorkbookThatCannotBeSavedWhereAskedIsSavedBesideIt) {
         EXPECT_EQ(ReadFile(path), "");
     }
 }
+
+// Recovery files are new files: a name already taken (even by a link to
+// someone's private file) is skipped for the next free one. They keep every
+// text whole, every sheet that can be written is written, and the report
+// lists what was saved and what was not. A long chosen name gets shortened
+// recovery names, never a failure.
+TEST(Standin, RecoveryFilesAreNewAndKeepEverySheetAndTextTheyCan) {
+    TempDir dir;
+    const std::string path = dir / "Data.xls";
+    WriteFile(path, "");
+    WriteFile(dir / "private", "secret");
+    ASSERT_EQ(::symlink((dir / "private").c_str(), (dir / "Data-recovered-Data.csv").c_str()), 0);
+    const std::string longText(40000, 'x');
+    {
+        Session s(path);
+        CRange(s.Range("A1")).put_Value(Variant::String(longText));
+        const Variant after = Variant::Dispatch(s.sheet.m_lpDispatch);
+        CWorksheet added(s.sheets.Add(kOpt, after, kOpt, kOpt));
+        added.put_Name("Bad");
+        CRange(added.get_Range(Variant::String("IW1"), kOpt)).put_Value(Variant::String("far"));
+        fileio::SystemCalls calls;
+        calls.rename = [](const char* from, const char* to) {
+            if (std::string(to).find("-Bad.csv") != std::string::npos) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return ::rename(from, to);
+        };
+        fileio::SetSystemCallsForTesting(calls);
+        const std::string error = DispatchError([&] { s.SaveAs(path, 56); });
+        fileio::SetSystemCallsForTesting({});
+        const std::string kept = dir / "Data-recovered-2-Data.csv";
+        EXPECT_NE(error.find(" These sheets were saved as comma-separated text instead: \"" + kept +
+                             "\". These sheets could not be saved: \"Bad\" (Could not write \"" +
+                             (dir / "Data-recovered-Bad.csv") + "\": No space left on device.)."),
+                  std::string::npos)
+            << error;
+        EXPECT_EQ(ReadFile(kept), longText + "\r\n");
+        EXPECT_EQ(ReadFile(dir / "private"), "secret");
+        EXPECT_FALSE(std::filesystem::exists(dir / "Data-recovered-Bad.csv"));
+    }
+    {
+        const std::string longPath = dir / (std::string(250, 'L') + ".xls");
+        WriteFile(longPath, "");
+        Session s(longPath);
+        CRange(s.Range("IW1")).put_Value(Variant::String("far"));
+        const std::string error = DispatchError([&] { s.SaveAs(longPath, 56); });
+        const std::string sheetName(31, 'L');
+        const std::string tail = "-recovered-" + sheetName + ".csv";
+        const std::string kept = dir / (std::string(255 - tail.size(), 'L') + tail);
+        EXPECT_NE(error.find("Every sheet was saved as comma-separated text instead: \"" + kept + "\"."),
+                  std::string::npos)
+            << error;
+        EXPECT_EQ(ReadFile(kept), std::string(256, ',') + "far\r\n");
+    }
+}

@@ -295,18 +295,21 @@ TEST_F(WorkbookExportTest, ChoosingAndCreatingTheFile) {
     EXPECT_EQ(ui.calls[2].text, "Failed To open File");
     EXPECT_EQ(ui.calls[2].caption, "File Open");
     EXPECT_EQ(ui.calls[2].type, 0u);
-    // No callback (or no user pointer): the empty file is still created first.
+    // No callback (or no user pointer): an existing file, and every link to
+    // it, stays as it was.
     for (bool noUserData : {false, true}) {
         CLedgraInterface bare(3, 1);
         if (noUserData) bare.InitColumnTextRtn(&WorkbookTable::Callback);
         const std::string path = dir / (noUserData ? "b.xls" : "a.xls");
         WriteFile(path, "old");
+        std::filesystem::create_hard_link(path, path + ".link");
         ui.calls.clear();
         ui.QueueSave(path);
         EXPECT_EQ(Run(bare), 0);
         EXPECT_EQ(ui.Messages(), std::vector<std::string>{"CallBack Failed"});
         EXPECT_EQ(ui.calls.back().kind, InteractionCall::AfxMessageBox);
-        EXPECT_EQ(ReadFile(path), "");
+        EXPECT_EQ(ReadFile(path), "old");
+        EXPECT_EQ(ReadFile(path + ".link"), "old");
         EXPECT_EQ(bare.m_pFile, nullptr);
     }
     EXPECT_TRUE(app->log.empty());
@@ -600,15 +603,44 @@ TEST_F(WorkbookExportTest, TheTextBranchWritesEveryRowWithCrLf) {
     EXPECT_EQ(ReadFile(dir / "empty.csv"), "");
 }
 
-TEST_F(WorkbookExportTest, TheTextBranchReportsAFailedWrite) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+#ifndef _WIN32  // a full disk is played with a file size limit
+TEST_F(WorkbookExportTest, TheTextBranchKeepsTheOldFileOnAFullDisk) {
     WorkbookTable data{{"A"}, {1}};
     CLedgraInterface table = Table(2000, data);
     const std::string path = dir / "full.csv";
-    std::filesystem::create_symlink("/dev/full", path);
+    WriteFile(path, "old");
+    ui.QueueSave(path);
+    EXPECT_TRUE(OnAFullDisk(1024, [&] {
+        return Run(table) == 0 && ui.Messages() == std::vector<std::string>{"File Write Failed"};
+    }));
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(Listing(dir.path()), "full.csv\n");
+}
+#endif
+
+// A table wider than a sheet can be filled starts no application: it is kept
+// whole as text beside the chosen file, which stays as it was.
+TEST_F(WorkbookExportTest, ATableWiderThanASheetIsKeptAsTextBesideTheFile) {
+    WorkbookTable data{std::vector<std::string>(703, "H"), std::vector<int>(703, 1)};
+    data.record = false;
+    CLedgraInterface table = Table(2, data);
+    const std::string path = dir / "Wide.xls";
+    WriteFile(path, "old");
+    WriteFile(dir / "Wide-recovered.csv", "someone else's");
     ui.QueueSave(path);
     EXPECT_EQ(Run(table), 0);
-    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"File Write Failed"});
+    const std::string kept = dir / "Wide-recovered-2.csv";
+    EXPECT_EQ(ui.Messages(),
+              std::vector<std::string>{"The table has 703 columns, more than the 702 a worksheet "
+                                       "can be filled with. It was saved as comma-separated text "
+                                       "in \"" +
+                                       kept + "\" instead."});
+    std::string header = "H";
+    for (int i = 1; i < 703; ++i) header += ",H";
+    EXPECT_EQ(ReadFile(kept).substr(0, header.size() + 2), header + "\r\n");
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(ReadFile(dir / "Wide-recovered.csv"), "someone else's");
+    EXPECT_TRUE(app->log.empty());
 }
 
 TEST(FileExtension, IsTakenFromTheFileNameOnly) {

@@ -42,12 +42,19 @@ SaveResult SaveBiff8(const Workbook& workbook, const std::string& path) {
         return {SaveStatus::WriteFailed, CouldNotWrite(path, SystemText(ERROR_ACCESS_DENIED))};
 
     fileio::TemporaryFile temp;
-    if (const DWORD status = temp.Create(path); status != ERROR_SUCCESS)
-        return {SaveStatus::WriteFailed, CouldNotWrite(path, SystemText(status))};
+    DWORD status = temp.Create(path);
+    // A folder that takes no new file: the file itself, when it may be written.
+    if (status == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES)
+        status = temp.OpenInPlace(path);
+    // Room taken first (the stream, whole sectors, tables and directory), so
+    // a file rewritten in place is not cut half way by a full disk.
+    if (status == ERROR_SUCCESS)
+        status = temp.Reserve(writer.StreamSize() + writer.StreamSize() / 64 + 16384);
+    if (status != ERROR_SUCCESS) return {SaveStatus::WriteFailed, CouldNotWrite(path, SystemText(status))};
     detail::PlainCompoundFile file(temp.File());
     if (!writer.Write(file) || !file.Finish())
         return {SaveStatus::WriteFailed, CouldNotWrite(path, SystemText(ERROR_WRITE_FAULT))};
-    if (const DWORD status = temp.Commit(path); status != ERROR_SUCCESS)
+    if (status = temp.Commit(path); status != ERROR_SUCCESS)
         return {SaveStatus::WriteFailed, CouldNotWrite(path, SystemText(status))};
     return {};
 }

@@ -1,0 +1,33 @@
+// Recovery files: new files beside the one a save could not write, each under
+// a name nobody uses yet.
+#include "fileio/Names.h"
+#include "fileio/ReplaceFile.h"
+
+namespace ledgra::fileio {
+
+namespace {
+constexpr int kMaxRecoveryNames = 1000;
+}
+
+std::string ReserveRecoveryFile(const std::string& path, const std::string& suffix, std::string& error) {
+    for (int n = 1; n <= kMaxRecoveryNames; ++n) {
+        const std::string name = RecoveryName(path, suffix, n);
+        bool exists = false;
+        if (CreateNewFile(name, exists, error)) return name;
+        if (!exists) return std::string();
+    }
+    error = "Could not write \"" + RecoveryName(path, suffix, 1) + "\": every name up to \"" +
+            RecoveryName(path, suffix, kMaxRecoveryNames) + "\" is taken.";
+    return std::string();
+}
+
+std::string SaveRecoveryFile(const std::string& path, const std::string& suffix, std::string_view content,
+                             std::string& error) {
+    const std::string name = ReserveRecoveryFile(path, suffix, error);
+    if (name.empty()) return name;
+    if (ReplaceFileContent(name, content, error)) return name;
+    RemoveFile(name);
+    return std::string();
+}
+
+}  // namespace ledgra::fileio
