@@ -2,6 +2,8 @@
 
 #include <ledgra/LedgraInteraction.h>
 
+#include "interaction/Interaction.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
