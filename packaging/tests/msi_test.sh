@@ -40,16 +40,23 @@ drive_c=$WINEPREFIX/drive_c
 installed="$drive_c/Program Files/Halvo/Ardmon"
 
 # run_msiexec STEP ARGS...: one run with a verbose log; prints wine's exit status.
+# A run that fails before writing its log never reached the installer (seen
+# once on a loaded machine with a new prefix): it is tried once more.
 run_msiexec() {
   local step=$1; shift
   local status=0
   wine msiexec "$@" /qn /l*v "$(winepath -w "$scratch/$step.log")" || status=$?
+  if [ "$status" != 0 ] && [ ! -f "$scratch/$step.log" ]; then
+    wineserver -w
+    status=0
+    wine msiexec "$@" /qn /l*v "$(winepath -w "$scratch/$step.log")" || status=$?
+  fi
   echo "$status"
 }
 expect_ok() {
   local status
   status=$(run_msiexec "$@")
-  [ "$status" = 0 ] || { tail -n 40 "$scratch/$1.log" >&2; fail "$1: msiexec exit status $status"; }
+  [ "$status" = 0 ] || { tail -n 40 "$scratch/$1.log" >&2 || true; fail "$1: msiexec exit status $status"; }
 }
 # The installed products named Ardmon, as "name version" lines.
 products() {
