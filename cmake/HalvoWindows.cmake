@@ -16,6 +16,9 @@ if(HALVO_BUILD_TESTS)
 endif()
 include(GoogleTest)
 
+# No wxWidgets on Windows: the front ends there are the system's own.
+add_library(halvo_wx INTERFACE)
+
 # halvo_add_gtest(<target> [GUI] [TIMEOUT <s>] [EXCLUDE <gtest patterns...>]): as on
 # Linux (HalvoTesting.cmake), but each program is linked -static and runs as
 # one CTest entry (a wine start costs seconds, so not one per test case).
