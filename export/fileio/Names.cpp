@@ -93,7 +93,9 @@ std::string RecoveryName(const std::string& path, const std::string& suffix, int
     const std::size_t nameStart = NameStart(path);
     const std::size_t dot = path.find_last_of('.');
     const std::size_t stemEnd = dot == std::string::npos || dot <= nameStart ? path.size() : dot;
-    const std::string tail = "-recovered" + (n > 1 ? "-" + std::to_string(n) : std::string()) + suffix;
+    std::string tail = "-recovered";
+    if (n > 1) tail.append("-").append(std::to_string(n));
+    tail.append(suffix);
     const std::string_view stem(path.data() + nameStart, stemEnd - nameStart);
     const std::size_t room = kMaxNameBytes > tail.size() ? kMaxNameBytes - tail.size() : 0;
     return path.substr(0, nameStart) + std::string(CutAtCharacter(stem, room)) + tail;
