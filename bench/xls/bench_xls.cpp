@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     const std::string path = dir / "Data.xls";
 
     auto book = std::make_unique<Workbook>();
+    SaveMemo memo;  // as the application keeps it between its saves
     Worksheet* sheet = &book->InsertSheet(0, "Data");
     const char* headers[] = {"Order",   "Price", "Side",   "Qty",  "Amount",
                              "Account", "Time",  "Client", "Rate", "Flag"};
@@ -112,7 +113,7 @@ int main(int argc, char** argv) {
         done += n;
         auto t1 = Clock::now();
         const double c1 = CpuSeconds();
-        SaveResult r = SaveBiff8(*book, path);
+        SaveResult r = SaveBiff8(*book, path, &memo);
         auto t2 = Clock::now();
         const double c2 = CpuSeconds();
         fillCpu += c1 - c0;
@@ -132,7 +133,7 @@ int main(int argc, char** argv) {
     }
     auto t3 = Clock::now();
     const double c3 = CpuSeconds();
-    SaveResult r = SaveBiff8(*book, path);  // the export's final Save
+    SaveResult r = SaveBiff8(*book, path, &memo);  // the export's final Save
     save += Seconds(t3, Clock::now());
     saveCpu += CpuSeconds() - c3;
     struct stat st {};

@@ -48,6 +48,7 @@ bool Stat(const std::string& path, FileStamp& stamp);
 
 struct BookState {
     std::unique_ptr<xls::Workbook> model = std::make_unique<xls::Workbook>();
+    xls::SaveMemo memo;                               // what the last save worked out, for the next one
     std::vector<std::shared_ptr<SheetState>> sheets;  // one per model sheet, same order
     std::string fullName;
     FileKind kind = FileKind::Text;

@@ -50,7 +50,7 @@ std::string SaveWorkbookBeside(BookState& book, const std::string& path) {
     return SaveRecovery(
         book, path, ".xls",
         [&](const std::string& name, std::string& why) {
-            const xls::SaveResult saved = xls::SaveBiff8(*book.model, name);
+            const xls::SaveResult saved = xls::SaveBiff8(*book.model, name, &book.memo);
             why = saved.description;
             return static_cast<bool>(saved);
         },

@@ -25,7 +25,7 @@ HRESULT WriteWorkbook(BookState& book, const std::string& path, ExcepInfo* info)
         book.saved = true;
         return S_OK;
     }
-    const xls::SaveResult saved = xls::SaveBiff8(*book.model, path);
+    const xls::SaveResult saved = xls::SaveBiff8(*book.model, path, &book.memo);
     if (saved) {
         Saved(book, path, FileKind::Workbook);
         return S_OK;

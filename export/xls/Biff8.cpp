@@ -22,10 +22,6 @@ namespace {
 constexpr std::uint64_t kMaxStream = 0xFFF00000ULL;  // offsets and sizes are 32-bit
 constexpr std::size_t kMaxSheets = 0xFFFF;
 
-struct MeasuredSheet : SheetNotes {
-    Biff8Writer::SheetLayout layout;
-};
-
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // Why a sheet name cannot be written, or "" when it can.
@@ -135,10 +131,15 @@ SaveResult FirstCellProblem(const Worksheet& sheet, const SheetMeasure& m) {
 // A sheet's size, dimensions and column formats, once it is known that the
 // format can hold every cell; kept with the sheet for the next save, which
 // reuses them while the sheet is unchanged.
-SaveResult LayOutSheet(const Worksheet& sheet, const SharedStrings& strings, Biff8Writer::SheetLayout& L) {
-    if (const auto* notes = dynamic_cast<const MeasuredSheet*>(sheet.Notes())) {
-        L = notes->layout;
-        return {};
+SaveResult LayOutSheet(const Worksheet& sheet, const SharedStrings& strings, SaveMemo* memo,
+                       Biff8Writer::SheetLayout& L) {
+    SaveMemo::Sheets::Entry* kept = nullptr;
+    if (memo != nullptr) {
+        kept = &memo->Entries().byId[sheet.Id()];
+        if (kept->version == sheet.Version()) {
+            L = kept->layout;
+            return {};
+        }
     }
     const std::uint64_t colinfo = LayOutColumnFormats(sheet, L);
     const SheetMeasure m =
@@ -152,9 +153,7 @@ SaveResult LayOutSheet(const Worksheet& sheet, const SharedStrings& strings, Bif
         L.firstColumn = m.firstColumn;
         L.columnEnd = static_cast<std::uint16_t>(m.lastColumn + 1);
     }
-    auto notes = std::make_unique<MeasuredSheet>();
-    notes->layout = L;
-    sheet.KeepNotes(std::move(notes));
+    if (kept != nullptr) *kept = {sheet.Version(), L};
     return {};
 }
 
@@ -172,7 +171,8 @@ SaveResult Biff8Writer::Plan() {
     if (SaveResult named = EncodeSheetNames(); !named) return named;
     sheets_.assign(book_.SheetCount(), {});
     for (std::size_t s = 0; s < sheets_.size(); ++s)
-        if (SaveResult measured = LayOutSheet(book_.SheetAt(s), book_.Strings(), sheets_[s]); !measured)
+        if (SaveResult measured = LayOutSheet(book_.SheetAt(s), book_.Strings(), memo_, sheets_[s]);
+            !measured)
             return measured;
     NumberUsedStrings();
     MeasureGlobals();
@@ -275,3 +275,10 @@ bool Biff8Writer::WriteSheet(Out& out, std::size_t s) const {
 }
 
 }  // namespace ledgra::xls::detail
+
+namespace ledgra::xls {
+
+SaveMemo::SaveMemo() : sheets_(std::make_unique<Sheets>()) {}
+SaveMemo::~SaveMemo() = default;
+
+}  // namespace ledgra::xls

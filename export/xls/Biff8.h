@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace ledgra::xls::detail {
@@ -29,7 +30,7 @@ std::string CellName(const std::string& sheet, std::uint64_t row, std::uint64_t 
 
 class Biff8Writer {
 public:
-    explicit Biff8Writer(const Workbook& workbook) : book_(workbook) {}
+    explicit Biff8Writer(const Workbook& workbook, SaveMemo* memo = nullptr) : book_(workbook), memo_(memo) {}
 
     // Checks the workbook against the format's limits and lays the stream out.
     SaveResult Plan();
@@ -61,6 +62,7 @@ private:
     bool WriteSheet(Out& out, std::size_t sheet) const;
 
     const Workbook& book_;
+    SaveMemo* memo_;
     std::vector<SheetLayout> sheets_;
     std::vector<std::vector<std::uint8_t>> sheetNames_;  // encoded
     std::vector<bool> sheetNamesWide_;
@@ -74,3 +76,17 @@ private:
 };
 
 }  // namespace ledgra::xls::detail
+
+namespace ledgra::xls {
+
+// Each sheet's layout from an earlier save, by the sheet's id, with the
+// version of the content it was worked out for.
+struct SaveMemo::Sheets {
+    struct Entry {
+        std::uint64_t version = 0;
+        detail::Biff8Writer::SheetLayout layout;
+    };
+    std::unordered_map<std::uint64_t, Entry> byId;
+};
+
+}  // namespace ledgra::xls

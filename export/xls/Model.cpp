@@ -4,6 +4,7 @@
 #include "xls/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -238,6 +239,11 @@ void Worksheet::Drop(std::uint32_t value) {
         if (!std::isfinite(numbers_[cell::Index(value)])) --nonFinite_;
         freeNumbers_.push_back(cell::Index(value));
     }
+}
+
+std::uint64_t Worksheet::NewId() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
 }
 
 std::uint32_t Worksheet::NewNumber(double v) {

@@ -173,12 +173,6 @@ struct OutsideCell {
 std::optional<std::uint32_t> ToRk(double v);
 double FromRk(std::uint32_t rk);
 
-// What a save worked out about a sheet (sizes, checks), kept for the next
-// save as long as the sheet does not change.
-struct SheetNotes {
-    virtual ~SheetNotes() = default;
-};
-
 }  // namespace ledgra::xls::detail
 
 namespace ledgra::xls {
@@ -229,12 +223,10 @@ public:
     }
     const detail::SharedStrings& Strings() const { return *strings_; }
     std::size_t MemoryBytes() const;
-    // Notes from an earlier save, or null when the sheet changed since.
-    const detail::SheetNotes* Notes() const { return notesVersion_ == version_ ? notes_.get() : nullptr; }
-    void KeepNotes(std::unique_ptr<detail::SheetNotes> notes) const {
-        notes_ = std::move(notes);
-        notesVersion_ = version_;
-    }
+    // Which sheet this is, unique in the process, and how many times its
+    // cells and formats changed: together they name the sheet's content.
+    std::uint64_t Id() const { return id_; }
+    std::uint64_t Version() const { return version_; }
 
 private:
     // The value of the cell at (row, column), or null.
@@ -248,6 +240,7 @@ private:
     void Drop(std::uint32_t value);  // releases what a cell value refers to
     void PutOutside(std::uint32_t row, std::uint32_t column, const detail::OutsideCell& value);
     std::uint32_t NewNumber(double v);
+    static std::uint64_t NewId();
 
     detail::SharedStrings* strings_;
     std::string name_;
@@ -257,9 +250,8 @@ private:
     std::vector<std::uint32_t> freeNumbers_;
     std::size_t cellCount_ = 0;
     std::size_t nonFinite_ = 0;
+    std::uint64_t id_ = NewId();
     std::uint64_t version_ = 1;  // counts changes of cells and formats
-    mutable std::unique_ptr<detail::SheetNotes> notes_;
-    mutable std::uint64_t notesVersion_ = 0;
     std::array<std::vector<detail::FormatRun>, kMaxColumns> formats_;
     std::map<std::pair<std::uint32_t, std::uint32_t>, detail::OutsideCell> outside_;
 };

@@ -70,6 +70,27 @@ struct SaveResult {
 // The limits are checked before anything is written. A symbolic link at path
 // stays a link: the file it points to is replaced. Like the model itself, not
 // to be called while another thread changes or saves the same workbook.
-SaveResult SaveBiff8(const Workbook& workbook, const std::string& path);
+//
+// memo, when given, keeps what a save worked out about each sheet (its size,
+// checks and layout) for the next save of the same workbook, which then skips
+// that work for every sheet that has not changed since.
+class SaveMemo;
+SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo* memo = nullptr);
+
+// Owned by whoever saves a workbook again and again (the stand-in application
+// saves after every sheet); the serializer alone reads and fills it.
+class SaveMemo {
+public:
+    SaveMemo();
+    ~SaveMemo();
+    SaveMemo(const SaveMemo&) = delete;
+    SaveMemo& operator=(const SaveMemo&) = delete;
+
+    struct Sheets;
+    Sheets& Entries() { return *sheets_; }
+
+private:
+    std::unique_ptr<Sheets> sheets_;
+};
 
 }  // namespace ledgra::xls

@@ -46,8 +46,8 @@ std::uint64_t RoomFor(std::uint64_t streamSize) { return streamSize + streamSize
 
 }  // namespace
 
-SaveResult SaveBiff8(const Workbook& workbook, const std::string& path) {
-    detail::Biff8Writer writer(workbook);
+SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo* memo) {
+    detail::Biff8Writer writer(workbook, memo);
     if (SaveResult planned = writer.Plan(); !planned) return planned;
 
     std::string error;

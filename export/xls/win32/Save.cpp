@@ -31,8 +31,8 @@ std::string CouldNotWrite(const std::string& path, const std::string& why) {
 
 }  // namespace
 
-SaveResult SaveBiff8(const Workbook& workbook, const std::string& path) {
-    detail::Biff8Writer writer(workbook);
+SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo* memo) {
+    detail::Biff8Writer writer(workbook, memo);
     if (SaveResult planned = writer.Plan(); !planned) return planned;
 
     const DWORD attributes = GetFileAttributesA(path.c_str());
