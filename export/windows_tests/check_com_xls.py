@@ -28,4 +28,6 @@ positions = xlrd.open_workbook(os.path.join(sys.argv[1], "positions.xls")).sheet
 assert positions.name == "positions-Sheet1", positions.name
 assert [positions.row_values(r) for r in range(4)] == [
     ["Symbol", "Quantity", "Price"], ["HALV", 100, 12.5], ["ARDM", -5, 3.25], ["VOVU", 1000, 0.75]]
+dialog = xlrd.open_workbook(os.path.join(sys.argv[1], "Dialog.xls"))
+assert dialog.sheet_names() == ["Dialog-Sheet1"], dialog.sheet_names()
 print("ok")

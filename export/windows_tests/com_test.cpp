@@ -10,6 +10,7 @@
 #include <ledgra/LedgraInteraction.h>
 #include <ledgra/LedgraInterface.h>
 
+#include "SystemDialogs.h"
 #include "test_support/ScriptedInteraction.h"
 #include "workbook/WorkbookExport.h"
 
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -106,6 +108,20 @@ TEST(ComRegistered, TheRegistryAnswersAndTheWorkbookIsWrittenThroughCom) {
     ASSERT_EQ(Requests(ui).size(), 1u);
     EXPECT_EQ(Requests(ui)[0].filter, ledgra::workbook::kWorkbookFilter);
     for (const InteractionCall& s : Shown(ui)) ADD_FAILURE() << s.caption << ": " << s.text;
+}
+
+// The user types a name into the system's own Save dialog, which hands back a
+// drive-letter path with backslashes: the sheets are named after the file
+// (check_com_xls.py reads Dialog.xls back).
+TEST(ComRegistered, AWorkbookSavedThroughTheSystemsSaveDialogNamesItsSheetsAfterTheFile) {
+    std::thread user = system_dialogs::AnswerWhenShown(
+        "Save As", [](HWND dialog) { system_dialogs::TypeAndSave(dialog, kOut + "\\Dialog"); });
+    CLedgraInterface table(3, 2);
+    table.InitColumnTextRtn(&Cell);
+    table.m_pUserData = &table;
+    const int result = table.WriteToExcel();  // the library's own dialogs and boxes
+    user.join();
+    EXPECT_EQ(result, 1);
 }
 
 TEST(ComRegistered, ASaveStepErrorOfTheServerIsShownOncePerSheetAndTheExportGoesOn) {

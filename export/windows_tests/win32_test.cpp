@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include "SystemDialogs.h"
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -21,6 +23,9 @@ namespace {
 using ledgra::win32::ProgramTitle;
 using ledgra::win32::SystemFilter;
 using ledgra::win32::Win32Interaction;
+using system_dialogs::AnswerWhenShown;
+using system_dialogs::Press;
+using system_dialogs::TypeAndSave;
 
 TEST(Win32Seams, TheFilterListAndTheProgramTitleInTheSystemsTerms) {
     EXPECT_EQ(SystemFilter("CSV Files(*.csv)|*.csv|All Files (*.*)|*.*||"),
@@ -146,25 +151,6 @@ TEST(Win32Variants, AKeptBlockCarriesTheNextBlocksValuesOnly) {
     ledgra::win32::DropSentArray();
 }
 
-// Waits for a top-level dialog of this process with the given title and hands
-// it to answer; false when none appeared in time.
-template <class Answer>
-std::thread AnswerWhenShown(const std::string& title, Answer answer) {
-    return std::thread([title, answer] {
-        for (int i = 0; i < 300; ++i) {
-            if (HWND dialog = FindWindowA("#32770", title.c_str()); dialog && IsWindowVisible(dialog)) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                answer(dialog);
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        ADD_FAILURE() << "no window \"" << title << "\" appeared";
-    });
-}
-
-void Press(HWND dialog, int button) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
-
 // The name typed without an extension gets the default one, or with an empty
 // default the first filter's ("trades" with the CSV filter is trades.csv).
 TEST(Win32Dialogs, TheSystemsSaveDialogAppendsTheDefaultExtension) {
@@ -181,12 +167,7 @@ TEST(Win32Dialogs, TheSystemsSaveDialogAppendsTheDefaultExtension) {
     };
     for (const auto& c : cases) {
         const std::string typed = std::string(folder) + c.typed;
-        std::thread user = AnswerWhenShown("Save As", [typed](HWND dialog) {
-            HWND name = GetDlgItem(dialog, 0x47C);  // the file name box (cmb13), or edt1
-            if (name == nullptr) name = GetDlgItem(dialog, 0x480);
-            SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
-            Press(dialog, IDOK);
-        });
+        std::thread user = AnswerWhenShown("Save As", [typed](HWND dialog) { TypeAndSave(dialog, typed); });
         Win32Interaction ui;
         std::string path;
         const int result = ui.SaveDialog(c.request, path);
