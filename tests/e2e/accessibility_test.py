@@ -136,10 +136,19 @@ def scenario(args, ws, env, procs):
     check(headers == ["Key Name", "Key Value"], f"the key list's column headers read {headers}")
     check(table.nRows == 0, f"the key list has {table.nRows} rows before Get Keys")
 
-    click(sections.queryTable().getAccessibleAt(client_order.index(CLIENT_SECTION), 0))
-    click(find_one(viewer, "push button", "Get Keys"))
+    def get_keys():
+        click(sections.queryTable().getAccessibleAt(client_order.index(CLIENT_SECTION), 0))
+        click(find_one(viewer, "push button", "Get Keys"))
+
+    # A click that lands while a loaded machine still lays the window out is
+    # lost, as it would be for a person: the person clicks again.
+    get_keys()
     want = client_pairs[CLIENT_SECTION]
-    rows = wait_for("the section's rows", lambda: table_rows(keys) or None)
+    try:
+        rows = wait_for("the section's rows", lambda: table_rows(keys) or None, timeout=10.0)
+    except Failure:
+        get_keys()
+        rows = wait_for("the section's rows", lambda: table_rows(keys) or None)
     check(rows == want, f"the key list reads {rows}, expected {want}")
     log(f"viewer read: sections {listed}; [{CLIENT_SECTION}] rows {rows}")
 
