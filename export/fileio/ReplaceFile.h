@@ -87,7 +87,6 @@ public:
     // When the folder takes no new file but the target may be written: the
     // target itself, opened for rewriting (Commit then cuts it to its length).
     unsigned long OpenInPlace(const std::string& target);
-    bool InPlace() const { return inPlace_; }
     // Takes room for bytes in a file rewritten in place before any is written.
     unsigned long Reserve(unsigned long long bytes);
     unsigned long Commit(const std::string& target);
@@ -107,6 +106,8 @@ public:
 
     bool Reserve(unsigned long long bytes, std::string& error);
     bool Write(std::string_view bytes, std::string& error);
+    // The file being written, for a writer with a stream of its own.
+    std::FILE* Stream() const { return temp_.File(); }
     bool Commit(std::string& error);
 
 private:
@@ -114,6 +115,9 @@ private:
     std::string path_;
     TemporaryFile temp_;
 };
+
+// "Could not write "path": the system's text for status."
+std::string CouldNotWrite(const std::string& path, unsigned long status);
 #else
 class FileReplacement {
 public:

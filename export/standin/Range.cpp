@@ -17,7 +17,7 @@ constexpr std::uint64_t kMaxCellsPerRequest = std::uint64_t{1} << 24;
 constexpr std::uint64_t kMaxCellsPerRead = std::uint64_t{1} << 20;
 
 bool ParseFormatCode(const std::string& code, xls::NumberFormat& format) {
-    if (SameSheetName(code, "General")) {
+    if (xls::SameSheetName(code, "General")) {
         format = xls::NumberFormat::General;
     } else if (code == "0.00") {
         format = xls::NumberFormat::Fixed2;

@@ -66,13 +66,11 @@ CellRect Union(const CellRect& a, const CellRect& b) {
                     std::max(a.lastRow, b.lastRow), std::max(a.lastColumn, b.lastColumn)};
 }
 
-bool SameSheetName(std::string_view a, std::string_view b) { return xls::SameSheetName(a, b); }
-
 SheetNameProblem CheckSheetName(std::string_view name, const std::vector<std::string>& others) {
     if (xls::CheckSheetName(name) != xls::SheetNameFault::None) return SheetNameProblem::Invalid;
-    if (SameSheetName(name, "History")) return SheetNameProblem::Reserved;
+    if (xls::SameSheetName(name, "History")) return SheetNameProblem::Reserved;
     for (const std::string& other : others)
-        if (SameSheetName(name, other)) return SheetNameProblem::Duplicate;
+        if (xls::SameSheetName(name, other)) return SheetNameProblem::Duplicate;
     return SheetNameProblem::None;
 }
 
@@ -111,7 +109,7 @@ std::string NextFreeSheetName(const std::vector<std::string>& names) {
     for (unsigned n = 1;; ++n) {
         std::string candidate = "Sheet" + std::to_string(n);
         const bool used = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
-            return SameSheetName(name, candidate);
+            return xls::SameSheetName(name, candidate);
         });
         if (!used) return candidate;
     }

@@ -40,8 +40,6 @@ enum class SheetNameProblem { None, Invalid, Duplicate, Reserved };
 SheetNameProblem CheckSheetName(std::string_view name, const std::vector<std::string>& others);
 // The application's description of each problem.
 const char* SheetNameProblemText(SheetNameProblem problem);
-// Sheet names compare without regard to case.
-bool SameSheetName(std::string_view a, std::string_view b);
 
 // The name of the one sheet of a workbook opened from a text file: the file's
 // base name (after the last '/', or '\' too on Windows) without its last

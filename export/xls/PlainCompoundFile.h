@@ -12,6 +12,13 @@
 
 namespace ledgra::xls::detail {
 
+// At least the compound file's size for a stream of streamSize bytes (the
+// header, the stream padded to whole sectors, its allocation tables and
+// directory), to reserve room before a file is rewritten in place.
+inline std::uint64_t CompoundFileRoom(std::uint64_t streamSize) {
+    return streamSize + streamSize / 64 + 16384;
+}
+
 class PlainCompoundFile final : public StreamSink {
 public:
     // file: opened for binary writing, empty, seekable; the caller closes it.

@@ -25,10 +25,6 @@ std::string Why(DWORD status) {
     return s.empty() ? "error " + std::to_string(status) : s;
 }
 
-std::string CouldNotWrite(const std::string& path, DWORD status) {
-    return "Could not write \"" + path + "\": " + Why(status) + ".";
-}
-
 std::FILE* StreamOf(HANDLE h) {
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY | _O_WRONLY);
     if (fd < 0) {
@@ -74,6 +70,10 @@ void KeepAccessList(const std::string& from, const std::string& to) {
 }
 
 }  // namespace
+
+std::string CouldNotWrite(const std::string& path, unsigned long status) {
+    return "Could not write \"" + path + "\": " + Why(status) + ".";
+}
 
 TemporaryFile::~TemporaryFile() {
     if (file_) std::fclose(file_);

@@ -39,11 +39,6 @@ int WriteCompoundFile(const detail::Biff8Writer& writer, fileio::FileReplacement
     return err;
 }
 
-// At least the compound file's size for a stream of streamSize bytes (the
-// header, the stream padded to whole sectors, its allocation tables and
-// directory), to reserve room before a file is rewritten in place.
-std::uint64_t RoomFor(std::uint64_t streamSize) { return streamSize + streamSize / 64 + 16384; }
-
 }  // namespace
 
 SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo* memo) {
@@ -52,7 +47,8 @@ SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo
 
     std::string error;
     std::unique_ptr<fileio::FileReplacement> replacement = fileio::FileReplacement::Begin(path, error);
-    if (!replacement || !replacement->Reserve(static_cast<off_t>(RoomFor(writer.StreamSize())), error))
+    if (!replacement ||
+        !replacement->Reserve(static_cast<off_t>(detail::CompoundFileRoom(writer.StreamSize())), error))
         return {SaveStatus::WriteFailed, error};
     errno = 0;
     if (const int err = WriteCompoundFile(writer, *replacement); err != 0)
