@@ -48,14 +48,28 @@ std::string LastLoadDisplayText(const std::string& recorded)
     return LoadedProfileText(recorded);
 }
 
-std::string ReadLastLoadRecord(const std::string& work_dir)
+namespace {
+
+// key of the load record, read as the main window reads it.
+std::string ReadRecord(const std::string& work_dir, const char* key, const char* fallback)
 {
     char recorded[kRecordBufferSize] = {};
     const std::string client_path = JoinPath(work_dir, kClientFile);
-    GetPrivateProfileStringA(kRecordSection, kRecordProfileKey, kNoRecord, recorded, sizeof recorded,
-                             client_path.c_str());
+    GetPrivateProfileStringA(kRecordSection, key, fallback, recorded, sizeof recorded, client_path.c_str());
     recorded[sizeof recorded - 1] = '\0';
     return recorded;
+}
+
+}  // namespace
+
+std::string ReadLastLoadRecord(const std::string& work_dir)
+{
+    return ReadRecord(work_dir, kRecordProfileKey, kNoRecord);
+}
+
+std::string ReadLoadRecordTime(const std::string& work_dir)
+{
+    return ReadRecord(work_dir, kRecordTimeKey, "");
 }
 
 LaunchOutcome InterpretLaunchResult(std::intptr_t result)

@@ -33,6 +33,9 @@ std::string LastLoadDisplayText(const std::string& recorded);
 inline constexpr unsigned kRecordBufferSize = 100;
 std::string ReadLastLoadRecord(const std::string& work_dir);
 
+// The recorded "Time" of the last load, or empty when there is none.
+std::string ReadLoadRecordTime(const std::string& work_dir);
+
 // What the window does with a start result.
 struct LaunchOutcome {
     bool close_launcher = false;

@@ -50,5 +50,9 @@ inline std::string TooManyKeysMessage(std::string_view section)
 {
     return "more keys are associated with " + std::string(section) + " section";
 }
+inline std::string LoadedSuccessfullyMessage(std::string_view profile)
+{
+    return "\"" + std::string(profile) + "\" file loaded to halvoclient.ini successfully";
+}
 
 }  // namespace ardmon

@@ -79,13 +79,14 @@ public:
         return false;
     }
 
-    void ReportSuccess()
+    LoadResult ReportSuccess()
     {
         window_.SetCurrentEnvironment(LoadedProfileText(profile_name_));
-        window_.ShowMessage("\"" + profile_name_ + "\" file loaded to halvoclient.ini successfully");
+        window_.ShowMessage(LoadedSuccessfullyMessage(profile_name_));
         if (!not_as_given_.empty()) {
             window_.ShowMessage("Following entries are not loaded as given in the profile:" + not_as_given_);
         }
+        return not_as_given_.empty() && !write_failed_ ? LoadResult::kLoaded : LoadResult::kLoadedNotAsGiven;
     }
 
 private:
@@ -103,6 +104,7 @@ private:
             const std::string k(key);
             const std::string v(value);
             if (!Write(section.c_str(), k, v)) {
+                write_failed_ = true;
                 window_.ShowMessage("Writing of \"" + section + "-" + k + "-" + v +
                                     "\" entry to halvoclient.ini failed");
             }
@@ -136,24 +138,25 @@ private:
     std::vector<char> content_ = std::vector<char>(kSectionBufferSize);
     DWORD names_length_ = 0;
     std::vector<std::pair<std::string, std::string>> losses_;
-    std::string not_as_given_;  // one line per section or key, each after a line break
+    std::string not_as_given_;   // one line per section or key, each after a line break
+    bool write_failed_ = false;  // its message was shown at the entry
 };
 
 }  // namespace
 
-void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
+LoadResult RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
 {
     const int selected = window.GetCurSel();
     if (selected < 0) {
         window.ShowMessage(kSelectProfileMessage);
-        return;
+        return LoadResult::kNotLoaded;
     }
     EnvironmentLoad load(window, platform, window.GetLBText(selected));
-    if (!load.OpenClientFile() || !load.ReadSectionNames()) return;
+    if (!load.OpenClientFile() || !load.ReadSectionNames()) return LoadResult::kNotLoaded;
     load.MergeSections();
     load.WriteLoadRecord();
-    if (!load.PutClientFileInPlace()) return;
-    load.ReportSuccess();
+    if (!load.PutClientFileInPlace()) return LoadResult::kNotLoaded;
+    return load.ReportSuccess();
 }
 
 }  // namespace ardmon

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,11 +67,23 @@ public:
 // could be loaded, and reading it would take memory the launcher should not.
 inline constexpr long long kMaxProfileBytes = 256LL << 20;
 
+// What became of a load: the window shows its messages either way, the
+// command line also turns it into an exit code.
+enum class LoadResult {
+    kLoaded,            // every entry arrived as the profile gives it
+    kLoadedNotAsGiven,  // loaded, but some entries were not loaded as given (the user was told which)
+    kNotLoaded,         // nothing changed: no profile chosen, client file or profile not usable, load refused
+    kBusy,              // another load held the client file longer than the wait; nothing changed
+};
+
 // OnBnClickedLoad's whole logic.
-void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform);
+LoadResult RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform);
 
 // The same with this host's platform (posix/ or win32/load_platform.cpp).
-void RunEnvironmentLoad(LoadWindow& window);
+LoadResult RunEnvironmentLoad(LoadWindow& window);
+
+// This host's platform, for a caller that wraps it (the command line's dry run).
+std::unique_ptr<LoadPlatform> MakeHostLoadPlatform();
 
 // The "Time" value of the load record: "%d-%b-%Y %H:%M:%S" in local time,
 // always in the C locale (English month names) whatever locale the process

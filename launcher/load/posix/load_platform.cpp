@@ -72,10 +72,15 @@ std::vector<std::pair<std::string, std::string>> PosixLoadPlatform::ReadLosses(c
     return profile::FindReadLosses(path.c_str());
 }
 
-void RunEnvironmentLoad(LoadWindow& window)
+LoadResult RunEnvironmentLoad(LoadWindow& window)
 {
     PosixLoadPlatform platform;
-    RunEnvironmentLoad(window, platform);
+    return RunEnvironmentLoad(window, platform);
+}
+
+std::unique_ptr<LoadPlatform> MakeHostLoadPlatform()
+{
+    return std::make_unique<PosixLoadPlatform>();
 }
 
 std::string FormatLoadTime(std::time_t when)

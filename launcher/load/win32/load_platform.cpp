@@ -138,10 +138,15 @@ std::vector<std::pair<std::string, std::string>> Win32LoadPlatform::ReadLosses(c
     return losses;
 }
 
-void RunEnvironmentLoad(LoadWindow& window)
+LoadResult RunEnvironmentLoad(LoadWindow& window)
 {
     Win32LoadPlatform platform;
-    RunEnvironmentLoad(window, platform);
+    return RunEnvironmentLoad(window, platform);
+}
+
+std::unique_ptr<LoadPlatform> MakeHostLoadPlatform()
+{
+    return std::make_unique<Win32LoadPlatform>();
 }
 
 std::string FormatLoadTime(std::time_t when)
