@@ -2,6 +2,7 @@
 # (cmake -P, called by HalvoWindowsInstaller.cmake):
 #
 #   cmake -DWIXL=... -DMSIBUILD=... -DWXS=... -DVERSION=1.0.0 -DARDMON_EXE=... \
+#         -DARDMON_CLI_EXE=... \
 #         -DLEDGRA_DLL=... -DOUTPUT=.../Ardmon-1.0.0-x64.msi -P ArdmonMsi.cmake
 #
 # The upgrade code never changes, so every version replaces the one before it.
@@ -9,7 +10,7 @@
 # gives the same product, which Windows then repairs rather than installing twice.
 set(ARDMON_UPGRADE_CODE 5B0E7A36-3C41-4F0B-9D0A-6B9E2F7C1A42)
 
-foreach(var WIXL MSIBUILD WXS VERSION ARDMON_EXE LEDGRA_DLL OUTPUT)
+foreach(var WIXL MSIBUILD WXS VERSION ARDMON_EXE ARDMON_CLI_EXE LEDGRA_DLL OUTPUT)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "ArdmonMsi.cmake: ${var} is not set")
   endif()
@@ -22,6 +23,7 @@ set(stage ${OUTPUT}.stage)
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage})
 file(COPY_FILE ${ARDMON_EXE} ${stage}/Ardmon.exe)
+file(COPY_FILE ${ARDMON_CLI_EXE} ${stage}/ardmon-cli.exe)
 file(COPY_FILE ${LEDGRA_DLL} ${stage}/ledgra.dll)
 
 execute_process(

@@ -1,7 +1,8 @@
 # Ardmon's Windows Installer package, Ardmon-<version>-x64.msi beside the zip,
 # made by wixl (Debian's wixl and msitools) from packaging/ardmon.wxs. It holds
 # Ardmon.exe and, as an optional feature, ledgra.dll; ./run package copies it out
-# and the Windows stage installs, upgrades and removes it under wine.
+# and the Windows stage installs, upgrades and removes it under wine. ardmon-cli.exe
+# goes beside Ardmon.exe, in the same feature.
 option(HALVO_WINDOWS_INSTALLER "Build Ardmon's .msi (needs wixl and msibuild: Debian's wixl, msitools)" ON)
 if(NOT HALVO_WINDOWS_INSTALLER)
   return()
@@ -20,9 +21,10 @@ function(halvo_ardmon_msi output version)
   set(wxs ${PROJECT_SOURCE_DIR}/packaging/ardmon.wxs)
   add_custom_command(OUTPUT ${output}
     COMMAND ${CMAKE_COMMAND} -DWIXL=${HALVO_WIXL} -DMSIBUILD=${HALVO_MSIBUILD} -DWXS=${wxs}
-            -DVERSION=${version} -DARDMON_EXE=$<TARGET_FILE:Ardmon> -DLEDGRA_DLL=$<TARGET_FILE:ledgra>
+            -DVERSION=${version} -DARDMON_EXE=$<TARGET_FILE:Ardmon>
+            -DARDMON_CLI_EXE=$<TARGET_FILE:ardmon-cli> -DLEDGRA_DLL=$<TARGET_FILE:ledgra>
             -DOUTPUT=${output} -P ${script}
-    DEPENDS Ardmon ledgra ${wxs} ${script}
+    DEPENDS Ardmon ardmon-cli ledgra ${wxs} ${script}
     COMMENT "Packing ${output}"
     VERBATIM)
 endfunction()

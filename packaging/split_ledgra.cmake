@@ -1,6 +1,6 @@
 # CPack pre-build script: when Ledgra installs everything as one component, its
 # development files (headers, the unversioned .so link, the CMake package and
-# the pkg-config file) move from that component's staging tree to libledgra-dev's.
+# the pkg-config file) and its copyright file and changelog move from that component's staging tree to libledgra-dev's.
 set(_root "${CPACK_TEMPORARY_DIRECTORY}")
 set(_from "${_root}/${CPACK_HALVO_LEDGRA_COMPONENT}")
 set(_to "${_root}/libledgra-dev")
@@ -9,7 +9,7 @@ if(NOT IS_DIRECTORY "${_from}")
 endif()
 file(GLOB_RECURSE _files LIST_DIRECTORIES false RELATIVE "${_from}" "${_from}/*")
 foreach(f IN LISTS _files)
-  if(f MATCHES "/include/|/cmake/|/pkgconfig/|/libledgra\\.so$")
+  if(f MATCHES "/include/|/cmake/|/pkgconfig/|/libledgra\\.so$|/doc/libledgra-dev/")
     get_filename_component(_dir "${_to}/${f}" DIRECTORY)
     file(MAKE_DIRECTORY "${_dir}")
     file(RENAME "${_from}/${f}" "${_to}/${f}")

@@ -19,7 +19,7 @@ install(FILES ${LEDGRA_MSVC_IMPORT_LIB} ${CMAKE_CURRENT_LIST_DIR}/ledgra.def
 
 # The Windows package: ledgra.dll, the headers, both import libraries and the
 # .def, the CMake package and ledgra.pc in one zip (./run package copies it
-# out); the 64-bit one with Ardmon.exe in a folder of its own.
+# out); the 64-bit one with Ardmon.exe and ardmon-cli.exe in a folder of their own.
 set(_stage ${CMAKE_BINARY_DIR}/zip-stage)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(LEDGRA_ZIP_NAME ledgra-${LEDGRA_VERSION}-win32)
@@ -38,5 +38,5 @@ add_custom_target(ledgra_windows_zip ALL
   DEPENDS ledgra ledgra_msvc_import_lib
   COMMENT "Packing ${LEDGRA_ZIP_NAME}.zip")
 if(_ardmon)
-  add_dependencies(ledgra_windows_zip Ardmon)
+  add_dependencies(ledgra_windows_zip Ardmon ardmon-cli)
 endif()

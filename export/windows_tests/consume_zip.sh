@@ -17,6 +17,9 @@ for f in bin/ledgra.dll lib/libledgra.dll.a lib/ledgra.lib lib/ledgra.def includ
          lib/cmake/Ledgra/LedgraConfig.cmake lib/pkgconfig/ledgra.pc; do
   test -f "$prefix/$f" || { echo "missing $f" >&2; exit 1; }
 done
+for f in Ardmon/Ardmon.exe Ardmon/ardmon-cli.exe; do
+  test -f "$prefix/$f" || { echo "missing $f" >&2; exit 1; }
+done
 
 printf 'HALV,100,12.50\r\nARDM,-5,3.25\r\nVOVU,"1,000",Note "B"\r\n' > "$work/expected.csv"
 

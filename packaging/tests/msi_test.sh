@@ -74,12 +74,19 @@ next_version=$(property "$next_msi" ProductVersion)
 # Install for the desk's folder: Ardmon.exe under Program Files, nothing in the desk.
 expect_ok install /i "$(msi_w "$msi")" "TERMINALDIR=$desk_w"
 [ -f "$installed/Ardmon.exe" ] || fail "no $installed/Ardmon.exe"
+[ -f "$installed/ardmon-cli.exe" ] || fail "no $installed/ardmon-cli.exe beside Ardmon.exe"
 [ -n "$(shortcut)" ] || fail "no Start-menu shortcut Ardmon.lnk"
 snapshot | diff -u "$scratch/before.sum" - || fail "the install changed the workstation"
 # Ardmon.exe needs only the system's DLLs (no MinGW runtime beside it).
-for dll in $("$objdump" -p "$installed/Ardmon.exe" | awk '/DLL Name:/ { print $3 }'); do
-  [ -n "$(find "$drive_c/windows/system32" -maxdepth 1 -iname "$dll")" ] || fail "Ardmon.exe needs $dll"
+for exe in Ardmon.exe ardmon-cli.exe; do
+  for dll in $("$objdump" -p "$installed/$exe" | awk '/DLL Name:/ { print $3 }'); do
+    [ -n "$(find "$drive_c/windows/system32" -maxdepth 1 -iname "$dll")" ] || fail "$exe needs $dll"
+  done
 done
+# The command line by its full path (the installer leaves PATH alone) lists the desk.
+wine "$installed/ardmon-cli.exe" --dir "$desk_w" list 2>/dev/null | tr -d '\r' >"$scratch/cli.txt" || true
+printf 'DR.ini\nPROD.ini\nUAT.ini\nCurrent Environment: halvoclient.ini\n' | diff -u - "$scratch/cli.txt" ||
+  fail "ardmon-cli.exe list in the desk"
 
 # The next version replaces it, and a repair keeps the remembered folder.
 expect_ok upgrade /i "$(msi_w "$next_msi")"

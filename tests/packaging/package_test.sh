@@ -6,8 +6,9 @@
 # scratch root (dpkg -x, no root rights needed) and build Ledgra's two clients,
 # examples/consumer and the demo terminal, against that root only.
 #
-# HALVO_VERSION is the project's version: the packages carry it. LEDGRA_VERSION
-# is the library's: its library package and soname carry its major number.
+# HALVO_VERSION is the project's version: ardmon carries it. LEDGRA_VERSION is
+# the library's: its two packages carry it, its library package's name and the
+# soname its major number. lintian must find nothing to report.
 set -euo pipefail
 build=$1 src=$2 scratch=$3
 version=${HALVO_VERSION:?HALVO_VERSION is not set}
@@ -17,7 +18,7 @@ so=libledgra.so.${ledgra_version%%.*}
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-for tool in dpkg-deb cpack; do
+for tool in dpkg-deb cpack lintian; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (./run test installs it)"
 done
 
@@ -38,18 +39,36 @@ lacks() { ! contents "$1" | grep -E "$2" >/dev/null || fail "$1 should not hold 
 for p in ardmon $lib libledgra-dev; do
   [ -n "$(deb $p)" ] || fail "no $p package in $(ls "$scratch/debs")"
   echo "$(basename "$(deb $p)"): Depends: $(field $p Depends)"
-  [ "$(field $p Version)" = "$version" ] || fail "$p has version $(field $p Version), not $version"
+  want=$ledgra_version
+  [ $p = ardmon ] && want=$version
+  [ "$(field $p Version)" = "$want" ] || fail "$p has version $(field $p Version), not $want"
 done
+
+# As a distribution takes them: no error, no warning.
+lintian --fail-on error,warning "$(deb ardmon)" "$(deb $lib)" "$(deb libledgra-dev)" >"$scratch/lintian.log" 2>&1 \
+  || { cat "$scratch/lintian.log" >&2; fail "lintian reports the packages"; }
+! grep -E '^[EW]: ' "$scratch/lintian.log" || fail "lintian: errors or warnings"
+# The loader's cache through dpkg's trigger, not the library package's scripts.
+dpkg-deb --ctrl-tarfile "$(deb $lib)" | tar -tf - | grep -E 'postinst|postrm' && fail "$lib has maintainer scripts"
+dpkg-deb -I "$(deb $lib)" triggers | grep -qx 'activate-noawait ldconfig' || fail "$lib has no ldconfig trigger"
 
 # Dependencies: the runtime libraries come from dpkg-shlibdeps, the -dev
 # package needs exactly its library.
 field ardmon Depends | grep 'libwxgtk3\.2' >/dev/null || fail "ardmon does not depend on wx"
 field $lib Depends | grep 'libwxgtk3\.2' >/dev/null || fail "$lib does not depend on wx"
 ! field $lib Depends | grep 'libgsf' >/dev/null || fail "$lib still depends on libgsf"
-field libledgra-dev Depends | grep -E "$lib \(= $version\)" >/dev/null \
+field libledgra-dev Depends | grep -E "$lib \(= $ledgra_version\)" >/dev/null \
   || fail "libledgra-dev does not depend on this $lib"
 
 has ardmon '^/usr/bin/ardmon$'
+has ardmon '^/usr/bin/ardmon-cli$'
+has ardmon '^/usr/share/man/man1/ardmon\.1\.gz$'
+has ardmon '^/usr/share/man/man1/ardmon-cli\.1\.gz$'
+has ardmon '^/usr/share/bash-completion/completions/ardmon-cli$'
+for p in ardmon $lib libledgra-dev; do
+  has $p "^/usr/share/doc/$p/copyright\$"
+  has $p "^/usr/share/doc/$p/changelog\.gz\$"
+done
 has ardmon '^/usr/share/applications/ardmon\.desktop$'
 has ardmon '^/usr/share/icons/hicolor/48x48/apps/ardmon\.png$'
 has $lib "/${so//./\\.}\$"
