@@ -73,7 +73,7 @@ bool IsAbsolutePath(const std::string& path)
 // The folder's path as the window would build it when started there.
 std::string WorkDirOf(const Arguments& arguments)
 {
-    if (!arguments.dir) return CurrentWorkDir();
+    if (!arguments.dir || *arguments.dir == ".") return CurrentWorkDir();
     return IsAbsolutePath(*arguments.dir) ? *arguments.dir : JoinPath(CurrentWorkDir(), *arguments.dir);
 }
 

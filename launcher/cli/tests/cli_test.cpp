@@ -262,9 +262,10 @@ TEST(ArdmonCli, ListAndStatusShowWhatTheWindowShows)
 {
     Workstation desk;
     desk.CopyDemo();
+    WriteAll(desk.Path("env/dev.ini"), "");  // sorted as the list shows it: without regard to case
     const std::string dir = desk.Dir();
     EXPECT_EQ(Cli({"list", "--dir", dir}).out,
-              "DR.ini\nPROD.ini\nUAT.ini\nCurrent Environment: halvoclient.ini\n");
+              "dev.ini\nDR.ini\nPROD.ini\nUAT.ini\nCurrent Environment: halvoclient.ini\n");
     EXPECT_EQ(Cli({"status", "--json", "--dir", dir}).out,
               "{\"command\":\"status\",\"dir\":" + JsonString(dir) +
                   ",\"exit_code\":0,\"result\":\"done\",\"messages\":[],\"current_environment\":"
@@ -272,11 +273,11 @@ TEST(ArdmonCli, ListAndStatusShowWhatTheWindowShows)
     ASSERT_EQ(Cli({"load", "UAT.ini", "--dir", dir}).code, 0);
     EXPECT_EQ(Cli({"--dir", dir, "status"}).out,
               "Current Environment: halvoclient.ini<UAT.ini>\nTime: " + FormatLoadTime(kLoadTime) + "\n");
-    EXPECT_EQ(
-        Cli({"list", "--json", "--dir", dir}).out,
-        "{\"command\":\"list\",\"dir\":" + JsonString(dir) +
-            ",\"exit_code\":0,\"result\":\"done\",\"messages\":[],\"profiles\":[\"DR.ini\",\"PROD.ini\","
-            "\"UAT.ini\"],\"current_environment\":\"halvoclient.ini<UAT.ini>\"}\n");
+    EXPECT_EQ(Cli({"list", "--json", "--dir", dir}).out,
+              "{\"command\":\"list\",\"dir\":" + JsonString(dir) +
+                  ",\"exit_code\":0,\"result\":\"done\",\"messages\":[],\"profiles\":[\"dev.ini\",\"DR.ini\","
+                  "\"PROD.ini\","
+                  "\"UAT.ini\"],\"current_environment\":\"halvoclient.ini<UAT.ini>\"}\n");
 }
 
 TEST(ArdmonCli, EveryExitCodeIsReachedWithTheWindowsMessage)
