@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "filesafe.h"
 #include "names_and_messages.h"
 #include "parse_rules.h"
 
@@ -38,6 +39,11 @@ public:
 
     bool ReadSectionNames()
     {
+        // A FIFO, a device or a folder in env/ is no profile: it is not read.
+        if (filesafe::IsNonRegularFile(profile_path_)) {
+            window_.ShowMessage("\"" + profile_name_ + "\" file can not be opened, so cant load the file");
+            return false;
+        }
         if (platform_.FileSize(profile_path_) > kMaxProfileBytes) {
             window_.ShowMessage("\"" + profile_name_ +
                                 "\" file is bigger than 256 MB, so cant load the file");
@@ -69,23 +75,27 @@ public:
         Write(kRecordSection, kRecordTimeKey, time_text);
     }
 
-    // false when the client file is as it was before the load: that is said
-    // rather than a success that did not happen.
-    bool PutClientFileInPlace()
+    // Anything but kCommitted leaves the client file as it was before the
+    // load: that is said rather than a success that did not happen.
+    CommitResult PutClientFileInPlace()
     {
         client_.reset();  // Windows does not replace a file that is still open
-        if (platform_.CommitWrites()) return true;
-        window_.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
-        return false;
+        const CommitResult result = platform_.CommitWrites();
+        if (result == CommitResult::kBusy) {
+            window_.ShowMessage(kClientFileBusyMessage);
+        } else if (result == CommitResult::kFailed) {
+            window_.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
+        }
+        return result;
     }
 
-    void ReportSuccess()
+    LoadResult ReportSuccess()
     {
         window_.SetCurrentEnvironment(LoadedProfileText(profile_name_));
         window_.ShowMessage("\"" + profile_name_ + "\" file loaded to halvoclient.ini successfully");
-        if (!not_as_given_.empty()) {
-            window_.ShowMessage("Following entries are not loaded as given in the profile:" + not_as_given_);
-        }
+        if (not_as_given_.empty()) return LoadResult::kLoaded;
+        window_.ShowMessage("Following entries are not loaded as given in the profile:" + not_as_given_);
+        return LoadResult::kLoadedNotAsGiven;
     }
 
 private:
@@ -141,19 +151,26 @@ private:
 
 }  // namespace
 
-void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
+LoadResult RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
 {
     const int selected = window.GetCurSel();
     if (selected < 0) {
         window.ShowMessage(kSelectProfileMessage);
-        return;
+        return LoadResult::kNotLoaded;
     }
     EnvironmentLoad load(window, platform, window.GetLBText(selected));
-    if (!load.OpenClientFile() || !load.ReadSectionNames()) return;
+    if (!load.OpenClientFile() || !load.ReadSectionNames()) return LoadResult::kNotLoaded;
     load.MergeSections();
     load.WriteLoadRecord();
-    if (!load.PutClientFileInPlace()) return;
-    load.ReportSuccess();
+    switch (load.PutClientFileInPlace()) {
+        case CommitResult::kCommitted:
+            return load.ReportSuccess();
+        case CommitResult::kBusy:
+            return LoadResult::kBusy;
+        case CommitResult::kFailed:
+            break;
+    }
+    return LoadResult::kNotLoaded;
 }
 
 }  // namespace ardmon

@@ -30,6 +30,13 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
 };
 
+// What became of putting the collected writes into the client file.
+enum class CommitResult {
+    kCommitted,  // the file holds them all
+    kFailed,     // the file is as it was
+    kBusy,       // another load held the file longer than the wait; the file is as it was
+};
+
 // The calls the load makes to the system, so that tests can make any of them
 // fail or fix the clock, and a Windows build can use the system's own. The
 // writes to the client file go between BeginWrites and CommitWrites: only the
@@ -48,9 +55,10 @@ public:
     // Starts collecting the writes to the file at path.
     virtual void BeginWrites(const std::string& path) = 0;
     virtual BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) = 0;
-    // Puts every write since BeginWrites into the file. false when it could
-    // not: the file is then as it was before BeginWrites.
-    virtual bool CommitWrites() = 0;
+    // Puts every write since BeginWrites into the file, waiting a bounded
+    // time for another load's update lock; the file is as it was before
+    // BeginWrites unless the result is kCommitted.
+    virtual CommitResult CommitWrites() = 0;
     virtual std::time_t Now() = 0;
     // The size of the file at path in bytes; -1 when it cannot be told.
     virtual long long FileSize(const std::string& path) = 0;
@@ -66,11 +74,20 @@ public:
 // could be loaded, and reading it would take memory the launcher should not.
 inline constexpr long long kMaxProfileBytes = 256LL << 20;
 
+// What became of a load: the window shows its messages either way, the
+// command line also turns it into an exit code.
+enum class LoadResult {
+    kLoaded,            // every entry arrived as the profile gives it
+    kLoadedNotAsGiven,  // loaded, but some entries were not loaded as given (the user was told which)
+    kNotLoaded,         // nothing changed: no profile chosen, client file or profile not usable, load refused
+    kBusy,              // another load held the client file longer than the wait; nothing changed
+};
+
 // OnBnClickedLoad's whole logic.
-void RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform);
+LoadResult RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform);
 
 // The same with this host's platform (posix/ or win32/load_platform.cpp).
-void RunEnvironmentLoad(LoadWindow& window);
+LoadResult RunEnvironmentLoad(LoadWindow& window);
 
 // The "Time" value of the load record: "%d-%b-%Y %H:%M:%S" in local time,
 // always in the C locale (English month names) whatever locale the process

@@ -4,7 +4,7 @@
 #include "standin/Standin.h"
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 #include "standin/SheetRules.h"
 #include "test_support/ScopedEnv.h"
 #include "test_support/TestTable.h"
@@ -311,15 +311,14 @@ TEST(Standin, AWorkbookThatCannotBeSavedWhereAskedIsSavedBesideIt) {
         // The folder refuses the rename: the whole workbook goes beside it.
         Session s(path);
         CRange(s.Range("A1")).put_Value(Variant::String("kept"));
-        fileio::SystemCalls calls;
-        calls.rename = [](const char* from, const char* to) {
-            if (std::string(to).find("recovered") != std::string::npos) return ::rename(from, to);
-            errno = EACCES;
-            return -1;
-        };
-        fileio::SetSystemCallsForTesting(calls);
-        const std::string error = DispatchError([&] { s.SaveAs(path, 56); });
-        fileio::SetSystemCallsForTesting({});
+        std::string error;
+        {
+            filesafe::ScopedCallHook hook([](filesafe::Call call, const std::string& to) {
+                return call == filesafe::Call::kReplace && to.find("recovered") == std::string::npos ? EACCES
+                                                                                                     : 0;
+            });
+            error = DispatchError([&] { s.SaveAs(path, 56); });
+        }
         EXPECT_EQ(error,
                   "800A03EC The workbook cannot be saved as an Excel 97-2003 workbook. Could not write \"" +
                       path + "\": Permission denied. The whole workbook was saved as \"" +
@@ -369,17 +368,14 @@ TEST(Standin, RecoveryFilesAreNewAndKeepEverySheetAndTextTheyCan) {
         CWorksheet added(s.sheets.Add(kOpt, after, kOpt, kOpt));
         added.put_Name("Bad");
         CRange(added.get_Range(Variant::String("IW1"), kOpt)).put_Value(Variant::String("far"));
-        fileio::SystemCalls calls;
-        calls.rename = [](const char* from, const char* to) {
-            if (std::string(to).find("-Bad.csv") != std::string::npos) {
-                errno = ENOSPC;
-                return -1;
-            }
-            return ::rename(from, to);
-        };
-        fileio::SetSystemCallsForTesting(calls);
-        const std::string error = DispatchError([&] { s.SaveAs(path, 56); });
-        fileio::SetSystemCallsForTesting({});
+        std::string error;
+        {
+            filesafe::ScopedCallHook hook([](filesafe::Call call, const std::string& to) {
+                return call == filesafe::Call::kReplace && to.find("-Bad.csv") != std::string::npos ? ENOSPC
+                                                                                                    : 0;
+            });
+            error = DispatchError([&] { s.SaveAs(path, 56); });
+        }
         const std::string kept = dir / "Data-recovered-2-Data.csv";
         EXPECT_NE(error.find(" These sheets were saved as comma-separated text instead: \"" + kept +
                              "\". These sheets could not be saved: \"Bad\" (Could not write \"" +

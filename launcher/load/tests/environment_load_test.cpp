@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "environment_load.h"
-#include "file_ops.h"
+#include "filesafe.h"
 #include "posix/load_platform.h"
 #include "test_files.h"
 
@@ -58,10 +58,10 @@ public:
         if (refused_key == key) return 0;
         return PosixLoadPlatform::WritePrivateProfileStringA(section, key, value, file);
     }
-    bool CommitWrites() override
+    ardmon::CommitResult CommitWrites() override
     {
         calls.push_back("commit");
-        return !refuse_commit && PosixLoadPlatform::CommitWrites();
+        return refuse_commit ? ardmon::CommitResult::kFailed : PosixLoadPlatform::CommitWrites();
     }
     std::time_t Now() override { return now; }
     std::time_t now = kLoadTime;
@@ -81,7 +81,7 @@ protected:
         WriteFile(client_, kClient);
     }
     void Profile(const std::string& bytes) { WriteFile(dir_ / "env/prof.ini", bytes); }
-    void Load() { ardmon::RunEnvironmentLoad(window_, platform_); }
+    ardmon::LoadResult Load() { return ardmon::RunEnvironmentLoad(window_, platform_); }
     std::vector<std::string> Only(const std::string& message) { return {message}; }
 
     static constexpr const char* kClient =
@@ -238,33 +238,17 @@ TEST_F(EnvironmentLoad, BinaryJunkInTheProfileIsMergedAsTheLayerReadsIt)
               std::string(kClient) + "[s]\r\nk=val\r\nn=ab\r\n\x1a\x7f\x80=\r\n" + kRecord);
 }
 
-// Fails the final replacement of the client file.
-struct FailingReplace : ardmon::profile::FileOps {
-    explicit FailingReplace(bool full_disk) : full_disk(full_disk) {}
-    ssize_t Write(int fd, const char* data, size_t size) override
-    {
-        if (!full_disk) return FileOps::Write(fd, data, size);
-        errno = ENOSPC;
-        return -1;
-    }
-    int CreateNew(const std::string& path, mode_t mode) override
-    {
-        if (full_disk) return FileOps::CreateNew(path, mode);
-        errno = EROFS;  // the file system was made read-only after the check
-        return -1;
-    }
-    bool full_disk;
-};
-
 TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess)
 {
     Profile("[Server]\r\nHost=new\r\n[Added]\r\nk=v\r\n");
-    for (bool full_disk : {true, false}) {
-        SCOPED_TRACE(full_disk ? "full disk" : "read-only file system");
+    // A full disk; a file system made read-only after the check.
+    for (const auto& [call, error] :
+         {std::pair{filesafe::Call::kWrite, ENOSPC}, {filesafe::Call::kCreate, EROFS}}) {
+        SCOPED_TRACE(filesafe::CallName(call));
         window_.messages.clear();
-        FailingReplace ops(full_disk);
-        ardmon::profile::ScopedFileOps use(ops);
-        Load();
+        filesafe::ScopedCallHook hook(
+            [call, error](filesafe::Call c, const std::string&) { return c == call ? error : 0; });
+        EXPECT_EQ(Load(), ardmon::LoadResult::kNotLoaded);
         EXPECT_EQ(window_.messages, Only("can not write halvoclient.ini, the environment was not loaded"));
         EXPECT_EQ(window_.box, kBoxBefore);
         EXPECT_EQ(ReadFile(client_), kClient);

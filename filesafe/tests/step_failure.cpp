@@ -1,0 +1,130 @@
+#include "step_failure.h"
+
+#include <cerrno>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace filesafe::test {
+
+int RealisticError(Call call, int k) {
+#ifdef _WIN32
+    switch (call) {
+        case Call::kCreate:
+            return k % 2 ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+        case Call::kOpen:
+            return ERROR_SHARING_VIOLATION;
+        case Call::kLock:
+            return ERROR_LOCK_VIOLATION;
+        case Call::kReserve:
+        case Call::kWrite:
+            return k % 2 ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+        case Call::kReplace:
+            return k % 2 ? ERROR_UNABLE_TO_MOVE_REPLACEMENT : ERROR_SHARING_VIOLATION;
+        case Call::kRemove:
+            return ERROR_ACCESS_DENIED;
+        default:
+            return ERROR_WRITE_FAULT;
+    }
+#else
+    switch (call) {
+        case Call::kCreate:
+            return k % 2 ? ENOSPC : EACCES;
+        case Call::kOpen:
+            return EACCES;
+        case Call::kLock:
+            return EINTR;
+        case Call::kReserve:
+            return ENOSPC;
+        case Call::kWrite:
+            return k % 3 == 0 ? EINTR : k % 3 == 1 ? ENOSPC : EIO;
+        case Call::kSetOwner:
+        case Call::kSetGroup:
+        case Call::kSetMode:
+            return EPERM;
+        case Call::kSetAttributes:
+            return ENOTSUP;
+        case Call::kReplace:
+            return k % 2 ? EXDEV : EACCES;
+        case Call::kRemove:
+            return EACCES;
+        default:
+            return EIO;
+    }
+#endif
+}
+
+int CountCalls(const std::function<bool()>& run) {
+    int count = 0;
+    ScopedCallHook hook([&](Call, const std::string&) {
+        ++count;
+        return 0;
+    });
+    run();
+    return count;
+}
+
+void FailEveryStep(const std::function<void()>& setup, const std::function<bool()>& run,
+                   const std::function<void(const Step&, bool)>& check) {
+    setup();
+    const int count = CountCalls(run);
+    for (int k = 1; k <= count; ++k) {
+        setup();
+        Step step;
+        step.index = k;
+        int seen = 0;
+        bool ok = false;
+        {
+            ScopedCallHook hook([&](Call call, const std::string&) {
+                if (++seen != k) return 0;
+                step.call = call;
+                step.error = RealisticError(call, k);
+                return step.error;
+            });
+            ok = run();
+        }
+        check(step, ok);
+    }
+}
+
+#ifndef _WIN32
+void StopAtEveryStep(const std::function<void()>& setup, const std::function<bool()>& run,
+                     const std::function<void(const Step&)>& check) {
+    setup();
+    const int count = CountCalls(run);
+    for (int k = 1; k <= count; ++k) {
+        setup();
+        int channel[2];
+        if (::pipe(channel) != 0) return;
+        const pid_t writer = ::fork();
+        if (writer == 0) {
+            int seen = 0;
+            ScopedCallHook hook([&](Call call, const std::string&) {
+                if (++seen == k + 1) {
+                    const int kind = static_cast<int>(call);
+                    (void)!::write(channel[1], &kind, sizeof kind);
+                    ::_exit(0);  // dead, right after call k: no destructor, no cleanup
+                }
+                return 0;
+            });
+            run();
+            ::_exit(0);
+        }
+        ::close(channel[1]);
+        int kind = -1;
+        (void)!::read(channel[0], &kind, sizeof kind);
+        ::close(channel[0]);
+        ::waitpid(writer, nullptr, 0);
+        Step step;
+        step.index = k;
+        if (kind >= 0) step.call = static_cast<Call>(kind);
+        check(step);
+    }
+}
+#endif
+
+}  // namespace filesafe::test
