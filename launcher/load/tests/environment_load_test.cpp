@@ -1,6 +1,7 @@
 // The environment load driven through a scripted window: every message, the
 // edit box, and the client file compared byte for byte.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +14,9 @@
 
 #include "environment_load.h"
 #include "filesafe.h"
+#include "names_and_messages.h"
 #include "posix/load_platform.h"
+#include "step_failure.h"
 #include "test_files.h"
 
 using namespace ardmon::test;
@@ -253,6 +256,84 @@ TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess)
         EXPECT_EQ(window_.box, kBoxBefore);
         EXPECT_EQ(ReadFile(client_), kClient);
         EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"env", "halvoclient.ini"}));
+    }
+}
+
+// The load failed at every system call of its commit, then stopped dead
+// after each: the client file holds the whole old or the whole new content,
+// the result and the message say which, and nothing is left behind.
+TEST_F(EnvironmentLoad, EveryFailingOrStoppedStepLeavesTheClientFileWholeAndTellsTheTruth)
+{
+    Profile("[Server]\r\nHost=new\r\n[Added]\r\nk=v\r\n");
+    const std::string loaded =
+        "; client settings\r\n[Server]\r\nHost=new\r\nPort=1\r\n\r\n[Keep]\r\nx=1\r\n"
+        "[Added]\r\nk=v\r\n" +
+        kRecord;
+    ardmon::LoadResult result{};
+    const auto setup = [&] {
+        WriteFile(client_, kClient);
+        window_.messages.clear();
+    };
+    const auto run = [&] {
+        result = Load();
+        return result == ardmon::LoadResult::kLoaded;
+    };
+    const auto whole = [&] {
+        const std::string client = ReadFile(client_);
+        EXPECT_TRUE(client == kClient || client == loaded) << client;
+        filesafe::SweepStaleTemporaries(dir_.str());
+        EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"env", "halvoclient.ini"}));
+        return client == loaded;
+    };
+    filesafe::test::FailEveryStep(setup, run, [&](const filesafe::test::Step& step, bool ok) {
+        SCOPED_TRACE(std::string(filesafe::CallName(step.call)) + " at call " + std::to_string(step.index));
+        EXPECT_EQ(whole(), ok);
+        EXPECT_EQ(window_.messages,
+                  Only(ok ? kSuccess : "can not write halvoclient.ini, the environment was not loaded"));
+    });
+    filesafe::test::StopAtEveryStep(setup, run, [&](const filesafe::test::Step& step) {
+        SCOPED_TRACE(std::string(filesafe::CallName(step.call)) + " at call " + std::to_string(step.index));
+        whole();
+    });
+}
+
+// Another load holds the client file longer than the wait: the user is told,
+// nothing changes, and the window's pump ran while it waited. A FIFO for a
+// profile or for the client file is refused at once.
+TEST_F(EnvironmentLoad, ABusyClientFileOrAFifoChangesNothing)
+{
+    Profile("[s]\r\nk=v\r\n");
+    filesafe::LockWait& wait = filesafe::DefaultLockWait();
+    const filesafe::LockWait saved = wait;
+    int pumped = 0;
+    wait = {std::chrono::milliseconds(200), [&] { ++pumped; }};
+    {
+        const filesafe::UpdateLock other(client_);
+        EXPECT_EQ(Load(), ardmon::LoadResult::kBusy);
+    }
+    wait = saved;
+    EXPECT_GT(pumped, 0);
+    EXPECT_EQ(window_.messages, Only(ardmon::kClientFileBusyMessage));
+    EXPECT_EQ(window_.box, kBoxBefore);
+    EXPECT_EQ(ReadFile(client_), kClient);
+
+    struct Case {
+        std::string fifo;
+        std::string message;
+    } cases[] = {
+        {dir_ / "env/prof.ini", "\"prof.ini\" file can not be opened, so cant load the file"},
+        {client_, "can not open halvoclient.ini in this directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fifo);
+        window_.messages.clear();
+        std::filesystem::remove(c.fifo);
+        ASSERT_EQ(::mkfifo(c.fifo.c_str(), 0600), 0);
+        EXPECT_EQ(Load(), ardmon::LoadResult::kNotLoaded);
+        EXPECT_EQ(window_.messages, Only(c.message));
+        EXPECT_EQ(window_.box, kBoxBefore);
+        std::filesystem::remove(c.fifo);
+        WriteFile(client_, kClient);
     }
 }
 

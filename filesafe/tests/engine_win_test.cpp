@@ -1,0 +1,138 @@
+// The engine on Windows, run under wine: the step-failing loop through the
+// same seam, the sweep that a live writer's open file keeps out, the bounded
+// lock, and a target another program holds open.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "filesafe.h"
+#include "names.h"
+#include "step_failure.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder {
+public:
+    Folder() { fs::create_directories(path_); }
+    ~Folder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    std::string str() const { return path_.string() + "\\"; }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_ = fs::temp_directory_path() / ("filesafe-" + std::to_string(GetCurrentProcessId()));
+};
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Listing(const fs::path& dir) {
+    std::string text;
+    for (const auto& entry : fs::directory_iterator(dir)) text += entry.path().filename().string() + "\n";
+    return text;
+}
+
+const std::string kOld = "old content\r\n";
+const std::string kNew = std::string(10000, 'a') + std::string(10000, 'b');
+
+bool ReplaceInPieces(const std::string& path, std::string& error) {
+    std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(path, error);
+    return file && file->Reserve(kNew.size(), error) && file->Write(kNew.substr(0, 10000), error) &&
+           file->Write(kNew.substr(10000), error) && file->Commit(error);
+}
+
+TEST(StepFailure, EveryFailingStepLeavesTheWholeOldOrNewFileAndTellsTheTruth) {
+    for (const bool existing : {true, false}) {
+        SCOPED_TRACE(existing ? "an existing file" : "a new file");
+        Folder dir;
+        const std::string target = dir / "Out.txt";
+        std::string error;
+        filesafe::test::FailEveryStep(
+            [&] {
+                DeleteFileA(target.c_str());
+                error.clear();
+                if (existing) Write(target, kOld);
+            },
+            [&] { return ReplaceInPieces(target, error); },
+            [&](const filesafe::test::Step& step, bool ok) {
+                SCOPED_TRACE(std::string(filesafe::CallName(step.call)) + " at call " +
+                             std::to_string(step.index));
+                const bool present = fs::exists(target);
+                const std::string content = present ? Read(target) : "";
+                EXPECT_TRUE(content == kNew || (existing && content == kOld) || (!existing && !present));
+                EXPECT_EQ(content == kNew, ok);
+                EXPECT_EQ(error.empty(), ok) << error;
+                filesafe::SweepStaleTemporaries(dir.str());
+                EXPECT_EQ(Listing(dir.path()), present ? "Out.txt\n" : "");
+            });
+    }
+}
+
+// A live writer's temporary file is open, sharing nothing: the sweep leaves
+// it; one nobody holds goes.
+TEST(Sweep, RemovesOnlyTemporaryFilesNobodyHolds) {
+    Folder dir;
+    const std::string stale = filesafe::TemporaryName();
+    const std::string live = filesafe::TemporaryName();
+    Write(dir / stale, "half written");
+    const HANDLE writer = CreateFileA((dir / live).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    filesafe::SweepStaleTemporaries(dir.str());
+    EXPECT_EQ(Listing(dir.path()), live + "\n");
+    CloseHandle(writer);
+}
+
+TEST(UpdateLock, WaitsABoundedTimeWhilePumping) {
+    Folder dir;
+    const std::string path = dir / "client.ini";
+    Write(path, "x");
+    int pumped = 0;
+    const filesafe::LockWait wait{std::chrono::milliseconds(200), [&] { ++pumped; }};
+    using State = filesafe::UpdateLock::State;
+    {
+        const filesafe::UpdateLock first(path, wait);
+        EXPECT_EQ(first.state(), State::kHeld);
+        EXPECT_EQ(filesafe::UpdateLock(path, wait).state(), State::kBusy);
+        EXPECT_GT(pumped, 0);
+        // A holder that replaces the file keeps its lock on the old one; the
+        // file at the path is then free.
+        std::string error;
+        ASSERT_TRUE(filesafe::ReplaceFileContent(path, "new", error)) << error;
+        EXPECT_EQ(filesafe::UpdateLock(path, wait).state(), State::kHeld);
+    }
+    EXPECT_EQ(filesafe::UpdateLock(dir / "missing.ini", wait).state(), State::kNoFile);
+    EXPECT_EQ(filesafe::UpdateLock(dir.path().string(), wait).state(), State::kRefused);
+}
+
+// Another program holds the target open, sharing reading and writing but not
+// deletion: the content goes into it in place.
+TEST(Replacement, ATargetHeldOpenByAnotherProgramIsWrittenInPlace) {
+    Folder dir;
+    const std::string path = dir / "Out.csv";
+    Write(path, std::string(50000, 'o'));
+    const HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    std::string error;
+    EXPECT_TRUE(filesafe::ReplaceFileContent(path, "a,b\r\n", error)) << error;
+    CloseHandle(other);
+    EXPECT_EQ(Read(path), "a,b\r\n");
+    EXPECT_EQ(Listing(dir.path()), "Out.csv\n");
+}
+
+}  // namespace
