@@ -1,6 +1,8 @@
 #include "environment_load.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "filesafe.h"
@@ -56,6 +58,8 @@ public:
             return false;
         }
         losses_ = platform_.ReadLosses(profile_path_);
+        const auto encoding = EncodingLosses(ReadWhole(profile_path_));
+        losses_.insert(losses_.end(), encoding.begin(), encoding.end());
         return true;
     }
 
@@ -93,6 +97,8 @@ public:
     {
         window_.SetCurrentEnvironment(LoadedProfileText(profile_name_));
         window_.ShowMessage("\"" + profile_name_ + "\" file loaded to halvoclient.ini successfully");
+        for (const auto& loss : losses_)
+            NoteLoss(loss);  // of sections the load never read
         if (not_as_given_.empty()) return LoadResult::kLoaded;
         window_.ShowMessage("Following entries are not loaded as given in the profile:" + not_as_given_);
         return LoadResult::kLoadedNotAsGiven;
@@ -125,9 +131,21 @@ private:
     {
         std::erase_if(losses_, [&](const std::pair<std::string, std::string>& loss) {
             if (loss.first != section) return false;
-            not_as_given_ += "\n" + section + (loss.second.empty() ? " section" : "-" + loss.second);
+            NoteLoss(loss);
             return true;
         });
+    }
+
+    void NoteLoss(const std::pair<std::string, std::string>& loss)
+    {
+        not_as_given_ += "\n" + loss.first + (loss.second.empty() ? " section" : "-" + loss.second);
+    }
+
+    // The profile's bytes; its size was checked before.
+    static std::string ReadWhole(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     bool Write(const char* section, const std::string& key, const std::string& value)

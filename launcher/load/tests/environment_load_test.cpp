@@ -235,8 +235,11 @@ TEST_F(EnvironmentLoad, BinaryJunkInTheProfileIsMergedAsTheLayerReadsIt)
     // Dead bytes before the first header, a NUL that ends a section name, a
     // key and a value, a bare line (dropped), and no final line break.
     Profile(ReadFile(std::string(ARDMON_PROFILE_FIXTURES) + "/nul_junk.ini"));
-    Load();
-    EXPECT_EQ(window_.messages, Only(kSuccess));
+    EXPECT_EQ(Load(), ardmon::LoadResult::kLoadedNotAsGiven);
+    EXPECT_EQ(window_.messages,
+              (std::vector<std::string>{kSuccess,
+                                        "Following entries are not loaded as given in the profile:"
+                                        "\ns-k\ns-n\ns-\x1a\x7f\x80"}));
     EXPECT_EQ(ReadFile(client_),
               std::string(kClient) + "[s]\r\nk=val\r\nn=ab\r\n\x1a\x7f\x80=\r\n" + kRecord);
 }
@@ -385,6 +388,32 @@ TEST_F(EnvironmentLoad, WhatWasNotLoadedAsGivenIsNamedAfterTheLoad)
                                         "Caf\xe9-han\nCaf\xe9-?key\nLong section\n? section"}));
     EXPECT_EQ(ReadFile(client_),
               std::string(kClient) + "y=2\r\n[Caf\xe9]\r\nname=cr\xe8me\r\nhan=?\r\n?key=1\r\n" + kRecord);
+}
+
+// Profiles the profile functions read otherwise than they are written: each
+// loss is named after the load, and the load still goes as Windows reads it.
+TEST_F(EnvironmentLoad, EncodingsDuplicatesAndNulBytesThatLoseEntriesAreNamed)
+{
+    struct Case {
+        const char* name;
+        std::string profile;
+        std::string lost;
+    } cases[] = {
+        {"UTF-8 byte order mark", "\xEF\xBB\xBF[First]\r\na=1\r\n[Second]\r\nb=2\r\n", "\nFirst section"},
+        {"UTF-16 big-endian", std::string("\xFE\xFF\0[\0S\0]\0\r\0\n\0k\0=\0v", 16), "\nS section"},
+        {"repeated section", "[S]\r\na=1\r\n[T]\r\nt=1\r\n[s]\r\nb=2\r\n", "\ns-b"},
+        {"NUL in a value", std::string("[S]\r\nk=ab\0cd\r\n", 14), "\nS-k"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(client_, kClient);
+        window_.messages.clear();
+        Profile(c.profile);
+        EXPECT_EQ(Load(), ardmon::LoadResult::kLoadedNotAsGiven);
+        EXPECT_EQ(window_.messages,
+                  (std::vector<std::string>{
+                      kSuccess, "Following entries are not loaded as given in the profile:" + c.lost}));
+    }
 }
 
 // Two launchers load two profiles into one client file at the same moment,
