@@ -58,9 +58,10 @@ int RealisticError(Call call, int k) {
 #endif
 }
 
-int CountCalls(const std::function<bool()>& run) {
+int CountCalls(const std::function<bool()>& run, const CallHook& always) {
     int count = 0;
-    ScopedCallHook hook([&](Call, const std::string&) {
+    ScopedCallHook hook([&](Call call, const std::string& path) {
+        if (const int error = always ? always(call, path) : 0) return error;
         ++count;
         return 0;
     });
@@ -69,9 +70,9 @@ int CountCalls(const std::function<bool()>& run) {
 }
 
 void FailEveryStep(const std::function<void()>& setup, const std::function<bool()>& run,
-                   const std::function<void(const Step&, bool)>& check) {
+                   const std::function<void(const Step&, bool)>& check, const CallHook& always) {
     setup();
-    const int count = CountCalls(run);
+    const int count = CountCalls(run, always);
     for (int k = 1; k <= count; ++k) {
         setup();
         Step step;
@@ -79,7 +80,8 @@ void FailEveryStep(const std::function<void()>& setup, const std::function<bool(
         int seen = 0;
         bool ok = false;
         {
-            ScopedCallHook hook([&](Call call, const std::string&) {
+            ScopedCallHook hook([&](Call call, const std::string& path) {
+                if (const int error = always ? always(call, path) : 0) return error;
                 if (++seen != k) return 0;
                 step.call = call;
                 step.error = RealisticError(call, k);
@@ -93,9 +95,9 @@ void FailEveryStep(const std::function<void()>& setup, const std::function<bool(
 
 #ifndef _WIN32
 void StopAtEveryStep(const std::function<void()>& setup, const std::function<bool()>& run,
-                     const std::function<void(const Step&)>& check) {
+                     const std::function<void(const Step&)>& check, const CallHook& always) {
     setup();
-    const int count = CountCalls(run);
+    const int count = CountCalls(run, always);
     for (int k = 1; k <= count; ++k) {
         setup();
         int channel[2];
@@ -103,7 +105,8 @@ void StopAtEveryStep(const std::function<void()>& setup, const std::function<boo
         const pid_t writer = ::fork();
         if (writer == 0) {
             int seen = 0;
-            ScopedCallHook hook([&](Call call, const std::string&) {
+            ScopedCallHook hook([&](Call call, const std::string& path) {
+                if (const int error = always ? always(call, path) : 0) return error;
                 if (++seen == k + 1) {
                     const int kind = static_cast<int>(call);
                     (void)!::write(channel[1], &kind, sizeof kind);
