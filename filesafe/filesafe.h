@@ -30,9 +30,10 @@
 // containers or shared folders; the lock does.
 //
 // An update of a file (read, change, put in place) holds the file's update
-// lock: one lock object per file, the file itself, which everyone who may
-// load it may open. Its wait is bounded, and a waiter that got the lock
-// checks that the file is still the one at the path.
+// lock: one lock object per file, the file itself (one byte far past its end,
+// so no reader is kept out), which everyone who may update it may open. Its
+// wait is bounded, and a waiter that got the lock checks that the file is
+// still the one at the path.
 //
 // No process-wide state (umask, locale, working directory) is touched.
 #pragma once

@@ -362,12 +362,29 @@ void SweepStaleTemporaries(const std::string& folder) {
     ::closedir(dir);
 }
 
+namespace {
+
+// The region every holder locks: one byte far beyond the end of any file, so
+// that the lock keeps no reader out, whatever locks readers take.
+bool LockRegion(int fd) {
+    struct flock region {};
+    region.l_type = F_WRLCK;
+    region.l_whence = SEEK_SET;
+    region.l_start = off_t{1} << 62;
+    region.l_len = 1;
+    return ::fcntl(fd, F_OFD_SETLK, &region) == 0;
+}
+
+}  // namespace
+
 UpdateLock::UpdateLock(const std::string& path, const LockWait& wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait.bound;
     for (;;) {
-        const int fd = OpenForReading(path);
+        // Whoever may load may write the file, so may open it so (a lock
+        // for writing needs it); it is never written through this descriptor.
+        const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
-            state_ = errno == ENOENT ? State::kNoFile : State::kUnusable;
+            state_ = errno == ENOENT ? State::kNoFile : errno == ENXIO ? State::kRefused : State::kUnusable;
             error_ = errno;
             return;
         }
@@ -376,8 +393,8 @@ UpdateLock::UpdateLock(const std::string& path, const LockWait& wait) {
             state_ = State::kRefused;
             return;
         }
-        while (Sys(Call::kLock, path, [&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
-            if (errno != EWOULDBLOCK && errno != EINTR) break;  // no locks here: the update goes unguarded
+        while (Sys(Call::kLock, path, [&] { return LockRegion(fd) ? 0 : -1; }) != 0) {
+            if (errno != EAGAIN && errno != EACCES && errno != EINTR) break;  // no locks here: unguarded
             if (std::chrono::steady_clock::now() >= deadline) {
                 ::close(fd);
                 state_ = State::kBusy;

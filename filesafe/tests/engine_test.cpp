@@ -169,6 +169,11 @@ TEST(UpdateLock, WaitsABoundedTimeAndRefusesWhatIsNoRegularFile) {
         EXPECT_GT(pumped, 0);
     }
     EXPECT_EQ(filesafe::UpdateLock(path, wait).state(), State::kHeld);
+    // A reader's shared lock on the file keeps no update out.
+    const int reader = ::open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+    EXPECT_EQ(filesafe::UpdateLock(path, wait).state(), State::kHeld);
+    ::close(reader);
 }
 
 // A waiter whose holder put a new file in place locks the new one: a third
@@ -178,14 +183,12 @@ TEST(UpdateLock, AWaiterLocksTheFileNowAtThePath) {
     const std::string path = dir / "client.ini";
     Write(path, "old");
     std::atomic<bool> waiting{false};
-    std::atomic<int> third{-1};
+    auto third = filesafe::UpdateLock::State::kHeld;
     auto holder = std::make_unique<filesafe::UpdateLock>(path);
     std::thread waiter([&] {
         waiting = true;
         const filesafe::UpdateLock lock(path);
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        third = ::flock(fd, LOCK_EX | LOCK_NB);
-        ::close(fd);
+        third = filesafe::UpdateLock(path, filesafe::LockWait{std::chrono::milliseconds(0), {}}).state();
     });
     while (!waiting) std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -193,7 +196,7 @@ TEST(UpdateLock, AWaiterLocksTheFileNowAtThePath) {
     ASSERT_TRUE(filesafe::ReplaceFileContent(path, "new", error)) << error;
     holder.reset();
     waiter.join();
-    EXPECT_EQ(third, -1);
+    EXPECT_EQ(third, filesafe::UpdateLock::State::kBusy);
 }
 
 // What the sweep removes: only this user's temporary files that no live
