@@ -135,4 +135,39 @@ TEST(Replacement, ATargetHeldOpenByAnotherProgramIsWrittenInPlace) {
     EXPECT_EQ(Listing(dir.path()), "Out.csv\n");
 }
 
+// The system's replacement fails half way (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2):
+// the target went to the backup and the new file did not follow. The new
+// file is then moved in place, or, when that fails too, the old one back;
+// the only copy of a content is never deleted.
+TEST(Replacement, AReplacementThatFailsHalfWayLosesNeitherContent) {
+    struct Case {
+        const char* name;
+        int failedMoves;  // moves of the new file that fail after the system's replacement
+        bool saved;
+    } cases[] = {{"the new file is moved in place", 0, true}, {"the old file is moved back", 2, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder dir;
+        const std::string target = dir / "Out.txt";
+        Write(target, kOld);
+        int replaces = 0;
+        filesafe::ScopedCallHook hook([&](filesafe::Call call, const std::string&) -> int {
+            if (call != filesafe::Call::kReplace) return 0;
+            if (++replaces > 1) return replaces - 1 <= c.failedMoves ? ERROR_WRITE_FAULT : 0;
+            // What the system does before it gives up: the target becomes the backup.
+            for (const auto& entry : fs::directory_iterator(dir.path())) {
+                std::string backup = entry.path().string();
+                if (backup.size() < 4 || backup.substr(backup.size() - 4) != ".tmp") continue;
+                backup.replace(backup.size() - 4, 4, ".bak");
+                MoveFileA(target.c_str(), backup.c_str());
+            }
+            return ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+        });
+        std::string error;
+        EXPECT_EQ(filesafe::ReplaceFileContent(target, kNew, error), c.saved) << error;
+        EXPECT_TRUE(Read(target) == (c.saved ? kNew : kOld));
+        EXPECT_EQ(Listing(dir.path()), "Out.txt\n");
+    }
+}
+
 }  // namespace
