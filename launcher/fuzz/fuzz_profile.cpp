@@ -56,7 +56,10 @@ void CheckList(Buffer& buf, DWORD result)
 
 std::string TempPath()
 {
-    static const std::string path = "/tmp/fuzz_profile-" + std::to_string(::getpid()) + ".ini";
+    // In memory where the system has a folder for it: flushing a file there
+    // costs nothing, so the fuzzer runs many times faster.
+    static const std::string folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    static const std::string path = folder + "/fuzz_profile-" + std::to_string(::getpid()) + ".ini";
     return path;
 }
 
