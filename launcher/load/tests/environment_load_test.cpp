@@ -302,8 +302,9 @@ TEST_F(EnvironmentLoad, EveryFailingOrStoppedStepLeavesTheClientFileWholeAndTell
 
 // Another load holds the client file longer than the wait: the user is told,
 // nothing changes, and the window's pump ran while it waited. A FIFO for a
-// profile or for the client file is refused at once.
-TEST_F(EnvironmentLoad, ABusyClientFileOrAFifoChangesNothing)
+// profile or for the client file is refused at once; one where earlier
+// versions kept a lock file is nobody's lock.
+TEST_F(EnvironmentLoad, NoLoadWaitsUnboundedForALockOrAFifo)
 {
     Profile("[s]\r\nk=v\r\n");
     filesafe::LockWait& wait = filesafe::DefaultLockWait();
@@ -338,6 +339,8 @@ TEST_F(EnvironmentLoad, ABusyClientFileOrAFifoChangesNothing)
         std::filesystem::remove(c.fifo);
         WriteFile(client_, kClient);
     }
+    ASSERT_EQ(::mkfifo((dir_ / ".halvoclient.ini.lock").c_str(), 0600), 0);
+    EXPECT_EQ(Load(), ardmon::LoadResult::kLoaded);
 }
 
 TEST_F(EnvironmentLoad, TheWritesGoBetweenBeginAndCommitOfThePlatform)
