@@ -28,7 +28,10 @@ public:
     const fs::path& path() const { return path_; }
 
 private:
-    fs::path path_ = fs::temp_directory_path() / ("filesafe-" + std::to_string(GetCurrentProcessId()));
+    // One of its own for each test: a frozen writer keeps its files to the end.
+    static inline int made = 0;
+    fs::path path_ = fs::temp_directory_path() /
+                     ("filesafe-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made));
 };
 
 std::string Read(const std::string& path) {
@@ -80,6 +83,31 @@ TEST(StepFailure, EveryFailingStepLeavesTheWholeOldOrNewFileAndTellsTheTruth) {
                 EXPECT_EQ(Listing(dir.path()), present ? "Out.txt\n" : "");
             });
     }
+}
+
+// A writer frozen after any call keeps its files open: the target is the
+// whole old or new content meanwhile, and all else in the folder is a
+// temporary file of a writer that still holds it.
+TEST(StepFailure, AWriterStoppedDeadAtAnyStepLeavesTheWholeOldOrNewFile) {
+    Folder dir;
+    const std::string target = dir / "Out.txt";
+    filesafe::test::StopAtEveryStep([&] { Write(target, kOld); },
+                                    [&] {
+                                        std::string error;
+                                        return ReplaceInPieces(target, error);
+                                    },
+                                    [&](const filesafe::test::Step& step) {
+                                        SCOPED_TRACE(std::string(filesafe::CallName(step.call)) +
+                                                     " at call " + std::to_string(step.index));
+                                        const std::string content = Read(target);
+                                        EXPECT_TRUE(content == kOld || content == kNew) << content.size();
+                                        filesafe::SweepStaleTemporaries(dir.str());
+                                        for (const auto& entry : fs::directory_iterator(dir.path())) {
+                                            const std::string name = entry.path().filename().string();
+                                            EXPECT_TRUE(name == "Out.txt" || filesafe::IsTemporaryName(name))
+                                                << name;
+                                        }
+                                    });
 }
 
 // A live writer's temporary file is open, sharing nothing: the sweep leaves

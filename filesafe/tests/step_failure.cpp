@@ -4,6 +4,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <atomic>
+#include <thread>
 #else
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,7 +96,48 @@ void FailEveryStep(const std::function<void()>& setup, const std::function<bool(
     }
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// The writer is a thread frozen for good inside the seam right after call k:
+// the engine abandoned without any cleanup, its files still open. The thread
+// is never woken; the process's end takes it.
+void StopAtEveryStep(const std::function<void()>& setup, const std::function<bool()>& run,
+                     const std::function<void(const Step&)>& check, const CallHook& always) {
+    setup();
+    const int count = CountCalls(run, always);
+    for (int k = 1; k <= count; ++k) {
+        setup();
+        struct Writer {
+            HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            std::atomic<DWORD> thread{0};
+            int seen = 0;
+            Step step;
+        };
+        Writer* writer = new Writer;  // left to the frozen thread
+        writer->step.index = k;
+        CallHook hook = [writer, k, always](Call call, const std::string& path) {
+            if (GetCurrentThreadId() != writer->thread) return 0;
+            if (const int error = always ? always(call, path) : 0) return error;
+            if (++writer->seen == k + 1) {
+                writer->step.call = call;
+                SetEvent(writer->stopped);
+                WaitForSingleObject(writer->never, INFINITE);
+            }
+            return 0;
+        };
+        ScopedCallHook installed(hook);
+        std::thread thread([writer, run] {
+            writer->thread = GetCurrentThreadId();
+            run();
+            SetEvent(writer->stopped);  // it ended before call k + 1
+        });
+        while (writer->thread == 0) Sleep(1);
+        WaitForSingleObject(writer->stopped, INFINITE);
+        thread.detach();
+        check(writer->step);
+    }
+}
+#else
 void StopAtEveryStep(const std::function<void()>& setup, const std::function<bool()>& run,
                      const std::function<void(const Step&)>& check, const CallHook& always) {
     setup();
