@@ -246,8 +246,9 @@ TEST(RecoveryFile, IsNoMoreReadableThanTheChosenFile) {
     ::umask(mask);
 }
 
-// Two savers replace one file at once, many times: each save succeeds, and
-// the file is always one of them whole.
+// Two savers replace one file at once, many times (the race between finding
+// the target and naming it is narrow): each save succeeds, and the file is
+// always one of them whole.
 TEST(Replacement, TwoSaversAtOnceNeitherFailsAndOneWinsWhole) {
     Folder dir;
     const std::string path = dir / "Out.txt";
@@ -255,7 +256,7 @@ TEST(Replacement, TwoSaversAtOnceNeitherFailsAndOneWinsWhole) {
     std::atomic<int> failures{0};
     std::string lastError;
     auto saver = [&](char letter) {
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 1000; ++i) {
             std::string error;
             if (!filesafe::ReplaceFileContent(path, std::string(1000, letter), error)) {
                 ++failures;
