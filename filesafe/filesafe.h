@@ -9,6 +9,9 @@
 // descriptor) and only then moves it over the target. The new file starts no
 // wider than the target's owner bits, so it is never readable by more users
 // than the result. On every failure it is removed and the target is as it was.
+// On Windows the system's replacement is given a backup name, and when it
+// fails half way the new file is moved in place or the old one back; the only
+// copy of a content is never deleted.
 //
 // Only where the folder refuses a new file while the target may be written
 // (a shared folder of someone else), or where another program holds the
@@ -17,8 +20,8 @@
 // reserved. Where the system cannot reserve room (a file system without
 // fallocate), the old content stays and the failure is reported. What in
 // place cannot promise: a process killed or a machine stopped in the middle
-// leaves the file part new, part old; only the replacement through a new file
-// is all-or-nothing.
+// leaves the file part new, part old (with a tail of zero bytes where it
+// grew); only the replacement through a new file is all-or-nothing.
 //
 // Anything that is not a regular file (a FIFO, a device, a socket, a folder)
 // is refused at once and never opened in a way that could block.
