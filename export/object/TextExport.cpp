@@ -114,7 +114,7 @@ bool TextBuffer::WriteTo(std::FILE* file) {
     return true;
 }
 
-bool TextBuffer::CommitTo(fileio::FileReplacement& file, std::string& error) {
+bool TextBuffer::CommitTo(filesafe::Replacement& file, std::string& error) {
     CloseBlock();
     if (!file.Reserve(size(), error)) return false;
     for (const Block& b : blocks_)
@@ -141,7 +141,7 @@ int WriteTableAsText(CLedgraInterface& table) {
 
     // The rows end with exactly the CR LF written (no text-mode translation).
     std::string error;
-    std::unique_ptr<fileio::FileReplacement> file = fileio::FileReplacement::Begin(path, error);
+    std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(path, error);
     if (!file) {
         ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
         return 0;

@@ -10,7 +10,7 @@
 
 #include <ledgra/LedgraInterface.h>
 
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -82,7 +82,7 @@ public:
     bool WriteTo(std::FILE* file);
     // Reserves room for the whole text, writes it and puts it in place of the
     // file being replaced; false with error set when any step fails.
-    bool CommitTo(fileio::FileReplacement& file, std::string& error);
+    bool CommitTo(filesafe::Replacement& file, std::string& error);
 
 private:
     struct Block {

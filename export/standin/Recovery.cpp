@@ -5,7 +5,7 @@
 // under a free name; nothing there is ever replaced.
 #include "standin/Objects.h"
 
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 
 namespace ledgra::standin::detail {
 
@@ -33,10 +33,10 @@ std::string SaveRecovery(BookState& book, const std::string& path, const std::st
                          std::string& error) {
     FileStamp& known = book.recoveries[path + "\n" + suffix];
     const bool again = StillAsWritten(known);
-    const std::string name = again ? known.path : fileio::ReserveRecoveryFile(path, suffix, error);
+    const std::string name = again ? known.path : filesafe::ReserveRecoveryFile(path, suffix, error);
     if (name.empty()) return name;
     if (!write(name, error)) {
-        if (!again) fileio::RemoveFile(name);
+        if (!again) filesafe::RemoveFile(name);
         return std::string();
     }
     known = FileStamp{};
@@ -75,7 +75,7 @@ std::string SaveBeside(BookState& book, const std::string& path) {
         const std::string name = SaveRecovery(
             book, path, "-" + sheet.Name() + ".csv",
             [&](const std::string& file, std::string& why) {
-                return fileio::ReplaceFileContent(file, text, why);
+                return filesafe::ReplaceFileContent(file, text, why);
             },
             error);
         if (name.empty())

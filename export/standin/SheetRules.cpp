@@ -1,7 +1,7 @@
 #include "standin/SheetRules.h"
 
 #include "automation/Variant.h"
-#include "fileio/Names.h"
+#include "names.h"
 #include "xls/SheetNames.h"
 #include "xls/Workbook.h"
 
@@ -94,7 +94,7 @@ const char* SheetNameProblemText(SheetNameProblem problem) {
 }
 
 std::string SheetNameFromPath(std::string_view path) {
-    std::string_view base = path.substr(fileio::NameStart(path));
+    std::string_view base = path.substr(filesafe::NameStart(path));
     const std::size_t dot = base.find_last_of('.');
     if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
     std::string name(Utf16Prefix(base, xls::kMaxSheetNameLength));

@@ -1,7 +1,7 @@
 #include "standin/Objects.h"
 
 #include "automation/ExcelOperations.h"
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 #include "standin/TextFile.h"
 
 #include <algorithm>
@@ -48,7 +48,7 @@ HRESULT WriteText(BookState& book, std::size_t sheetIndex, const std::string& pa
     const std::string text =
         FormatCommaSeparated(book.model->Sheet(sheetIndex), used.usedRows, used.usedColumns);
     std::string error;
-    if (!fileio::ReplaceFileContent(path, text, error)) return Fail(info, error);
+    if (!filesafe::ReplaceFileContent(path, text, error)) return Fail(info, error);
     book.active = sheetIndex;
     Saved(book, path, FileKind::Text);
     return S_OK;

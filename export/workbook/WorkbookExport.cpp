@@ -6,9 +6,9 @@
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
 #include "automation/Variant.h"
-#include "fileio/Names.h"
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 #include "interaction/Interaction.h"
+#include "names.h"
 #include "object/TextExport.h"
 #include "workbook/CellConversion.h"
 
@@ -117,7 +117,7 @@ void GatherText(CLedgraInterface& table, TextBuffer& text) {
 
 int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interaction& ui) {
     std::string error;
-    std::unique_ptr<fileio::FileReplacement> file = fileio::FileReplacement::Begin(path, error);
+    std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(path, error);
     if (!file) {
         ui.AfxMessageBox(kMsgTextBranchOpenFailed, MB_OK, 0);
         return 0;
@@ -137,13 +137,13 @@ int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interactio
 // file was not written.
 int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interaction& ui) {
     std::string error;
-    const std::string name = fileio::ReserveRecoveryFile(path, ".csv", error);
-    std::unique_ptr<fileio::FileReplacement> file;
-    if (!name.empty()) file = fileio::FileReplacement::Begin(name, error);
+    const std::string name = filesafe::ReserveRecoveryFile(path, ".csv", error);
+    std::unique_ptr<filesafe::Replacement> file;
+    if (!name.empty()) file = filesafe::Replacement::Begin(name, error);
     TextBuffer text;
     if (file) GatherText(table, text);
     const bool saved = file && text.CommitTo(*file, error);
-    if (!saved && !name.empty()) fileio::RemoveFile(name);
+    if (!saved && !name.empty()) filesafe::RemoveFile(name);
     std::string message = "The table has " + std::to_string(table.m_nColumns) + " columns, more than the " +
                           std::to_string(kMaxColumns) + " a worksheet can be filled with. ";
     message += saved ? "It was saved as comma-separated text in \"" + name + "\" instead."
@@ -346,14 +346,14 @@ void BringOver(const std::string& namesake, const std::string& path, Interaction
     std::ifstream in(namesake, std::ios::binary);
     const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string error;
-    if (!in.bad() && fileio::ReplaceFileContent(path, content, error)) return;
+    if (!in.bad() && filesafe::ReplaceFileContent(path, content, error)) return;
     ui.AfxMessageBox((error.empty() ? std::string(kMsgWriteFailed) : error).c_str(), MB_OK, 0);
 }
 
 }  // namespace
 
 std::string FileExtension(const std::string& path) {
-    const std::size_t nameStart = fileio::NameStart(path);
+    const std::size_t nameStart = filesafe::NameStart(path);
     const std::size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || dot < nameStart) return std::string();
     return path.substr(dot + 1);
@@ -382,8 +382,9 @@ int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
 
     const std::string extension = FileExtension(path);
     // Made when missing, never emptied: the chosen file changes only when a
-    // complete new content replaces it.
-    if (table.FileOpen(path, "a") == nullptr) {
+    // complete new content replaces it. A FIFO or a device is refused before
+    // any open could block on it.
+    if (filesafe::IsNonRegularFile(path) || table.FileOpen(path, "a") == nullptr) {
         ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);
         return 0;
     }
@@ -398,10 +399,10 @@ int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
     // The application opens an empty file named like the chosen one (it names
     // the first sheet after it); a chosen file with content is left alone
     // until the application saves over it, so an empty namesake stands in.
-    fileio::PrivateFolder folder;
+    filesafe::PrivateFolder folder;
     std::string opened = path;
     if (HasContent(path) && folder.Create()) {
-        opened = folder.NewFile(path.substr(fileio::NameStart(path)));
+        opened = folder.NewFile(path.substr(filesafe::NameStart(path)));
         if (opened.empty()) opened = path;
     }
     const int result = WriteWorkbookBranch(table, progId, opened, ui);

@@ -31,7 +31,7 @@ public:
     {
         return inner_.WritePrivateProfileStringA(section, key, value, file);
     }
-    bool CommitWrites() override { return inner_.CommitWrites(); }
+    CommitResult CommitWrites() override { return inner_.CommitWrites(); }
     std::time_t Now() override { return inner_.Now(); }
     long long FileSize(const std::string& path) override { return inner_.FileSize(path); }
     std::vector<std::pair<std::string, std::string>> ReadLosses(const std::string& path) override
@@ -67,7 +67,7 @@ public:
         writes_.push_back({section, key, value});
         return 1;  // recorded
     }
-    bool CommitWrites() override { return true; }
+    CommitResult CommitWrites() override { return CommitResult::kCommitted; }
 
     const std::string& ClientPath() const { return client_path_; }
     const std::vector<RecordedWrite>& Writes() const { return writes_; }

@@ -46,6 +46,9 @@ inline std::string LoadedProfileText(std::string_view profile)
 // Messages of the load and the windows.
 inline constexpr char kSelectProfileMessage[] = "Please Select any ini file";
 inline constexpr char kTooManySectionsMessage[] = "Section names are more , so cant load the file";
+// Another load kept halvoclient.ini locked for longer than the wait.
+inline constexpr char kClientFileBusyMessage[] =
+    "halvoclient.ini is in use by another load, the environment was not loaded. Please try again";
 inline std::string TooManyKeysMessage(std::string_view section)
 {
     return "more keys are associated with " + std::string(section) + " section";

@@ -1,8 +1,11 @@
 #include "environment_load.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
+#include "filesafe.h"
 #include "names_and_messages.h"
 #include "parse_rules.h"
 
@@ -38,6 +41,11 @@ public:
 
     bool ReadSectionNames()
     {
+        // A FIFO, a device or a folder in env/ is no profile: it is not read.
+        if (filesafe::IsNonRegularFile(profile_path_)) {
+            window_.ShowMessage("\"" + profile_name_ + "\" file can not be opened, so cant load the file");
+            return false;
+        }
         if (platform_.FileSize(profile_path_) > kMaxProfileBytes) {
             window_.ShowMessage("\"" + profile_name_ +
                                 "\" file is bigger than 256 MB, so cant load the file");
@@ -50,6 +58,8 @@ public:
             return false;
         }
         losses_ = platform_.ReadLosses(profile_path_);
+        const auto encoding = EncodingLosses(ReadWhole(profile_path_));
+        losses_.insert(losses_.end(), encoding.begin(), encoding.end());
         return true;
     }
 
@@ -69,24 +79,29 @@ public:
         Write(kRecordSection, kRecordTimeKey, time_text);
     }
 
-    // false when the client file is as it was before the load: that is said
-    // rather than a success that did not happen.
-    bool PutClientFileInPlace()
+    // Anything but kCommitted leaves the client file as it was before the
+    // load: that is said rather than a success that did not happen.
+    CommitResult PutClientFileInPlace()
     {
         client_.reset();  // Windows does not replace a file that is still open
-        if (platform_.CommitWrites()) return true;
-        window_.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
-        return false;
+        const CommitResult result = platform_.CommitWrites();
+        if (result == CommitResult::kBusy) {
+            window_.ShowMessage(kClientFileBusyMessage);
+        } else if (result == CommitResult::kFailed) {
+            window_.ShowMessage("can not write halvoclient.ini, the environment was not loaded");
+        }
+        return result;
     }
 
     LoadResult ReportSuccess()
     {
         window_.SetCurrentEnvironment(LoadedProfileText(profile_name_));
         window_.ShowMessage(LoadedSuccessfullyMessage(profile_name_));
-        if (!not_as_given_.empty()) {
-            window_.ShowMessage("Following entries are not loaded as given in the profile:" + not_as_given_);
-        }
-        return not_as_given_.empty() && !write_failed_ ? LoadResult::kLoaded : LoadResult::kLoadedNotAsGiven;
+        for (const auto& loss : losses_)
+            NoteLoss(loss);  // of sections the load never read
+        if (not_as_given_.empty()) return write_failed_ ? LoadResult::kLoadedNotAsGiven : LoadResult::kLoaded;
+        window_.ShowMessage("Following entries are not loaded as given in the profile:" + not_as_given_);
+        return LoadResult::kLoadedNotAsGiven;
     }
 
 private:
@@ -117,9 +132,21 @@ private:
     {
         std::erase_if(losses_, [&](const std::pair<std::string, std::string>& loss) {
             if (loss.first != section) return false;
-            not_as_given_ += "\n" + section + (loss.second.empty() ? " section" : "-" + loss.second);
+            NoteLoss(loss);
             return true;
         });
+    }
+
+    void NoteLoss(const std::pair<std::string, std::string>& loss)
+    {
+        not_as_given_ += "\n" + loss.first + (loss.second.empty() ? " section" : "-" + loss.second);
+    }
+
+    // The profile's bytes; its size was checked before.
+    static std::string ReadWhole(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     bool Write(const char* section, const std::string& key, const std::string& value)
@@ -155,8 +182,15 @@ LoadResult RunEnvironmentLoad(LoadWindow& window, LoadPlatform& platform)
     if (!load.OpenClientFile() || !load.ReadSectionNames()) return LoadResult::kNotLoaded;
     load.MergeSections();
     load.WriteLoadRecord();
-    if (!load.PutClientFileInPlace()) return LoadResult::kNotLoaded;
-    return load.ReportSuccess();
+    switch (load.PutClientFileInPlace()) {
+        case CommitResult::kCommitted:
+            return load.ReportSuccess();
+        case CommitResult::kBusy:
+            return LoadResult::kBusy;
+        case CommitResult::kFailed:
+            break;
+    }
+    return LoadResult::kNotLoaded;
 }
 
 }  // namespace ardmon

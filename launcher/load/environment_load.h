@@ -31,6 +31,13 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
 };
 
+// What became of putting the collected writes into the client file.
+enum class CommitResult {
+    kCommitted,  // the file holds them all
+    kFailed,     // the file is as it was
+    kBusy,       // another load held the file longer than the wait; the file is as it was
+};
+
 // The calls the load makes to the system, so that tests can make any of them
 // fail or fix the clock, and a Windows build can use the system's own. The
 // writes to the client file go between BeginWrites and CommitWrites: only the
@@ -49,9 +56,10 @@ public:
     // Starts collecting the writes to the file at path.
     virtual void BeginWrites(const std::string& path) = 0;
     virtual BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) = 0;
-    // Puts every write since BeginWrites into the file. false when it could
-    // not: the file is then as it was before BeginWrites.
-    virtual bool CommitWrites() = 0;
+    // Puts every write since BeginWrites into the file, waiting a bounded
+    // time for another load's update lock; the file is as it was before
+    // BeginWrites unless the result is kCommitted.
+    virtual CommitResult CommitWrites() = 0;
     virtual std::time_t Now() = 0;
     // The size of the file at path in bytes; -1 when it cannot be told.
     virtual long long FileSize(const std::string& path) = 0;

@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace ardmon {
 
@@ -57,5 +60,12 @@ void SplitSectionEntries(const char* buffer, size_t length, OnEntry&& on_entry)
         }
     }
 }
+
+// What the profile functions do not load as a profile that starts with bytes
+// holds it, for its encoding alone, as (section, "") in file order: behind a
+// UTF-8 byte order mark the first section's header is no header, so that
+// section is not read (as on Windows); a UTF-16 big-endian file is not read
+// at all. Names with characters outside ASCII give '?' for each.
+std::vector<std::pair<std::string, std::string>> EncodingLosses(std::string_view bytes);
 
 }  // namespace ardmon

@@ -165,11 +165,18 @@ std::vector<std::pair<std::string, std::string>> ardmon::profile::FindReadLosses
             losses.emplace_back(name, "");
             continue;
         }
-        if (name.empty() || doc->FindSection(name) != &section) continue;  // never read
+        if (name.empty()) continue;  // never read
+        // The keys of a second section of one name are never read; a NUL
+        // byte ends a key or a value as the profile functions give it.
+        const bool repeated = doc->FindSection(name) != &section;
+        const std::string given = name.substr(0, name.find('\0'));
         for (size_t i = 0; i < section.entry_count; ++i) {
             const ProfileEntry& entry = doc->entries()[section.first_entry + i];
-            if (!entry.IsBare() && (!doc->Reachable(entry.key()) || !doc->Reachable(entry.value()))) {
-                losses.emplace_back(name, doc->View(entry.key()));
+            if (entry.IsBare()) continue;
+            const std::string_view key = doc->View(entry.key());
+            if (repeated || !doc->Reachable(entry.key()) || !doc->Reachable(entry.value()) ||
+                doc->View(Span{entry.key_begin, entry.line_end}).find('\0') != std::string_view::npos) {
+                losses.emplace_back(given, key.substr(0, key.find('\0')));
             }
         }
     }

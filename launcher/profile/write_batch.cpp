@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "replace_file.h"
+#include "filesafe.h"
 
 namespace ardmon::profile {
 namespace {
@@ -17,20 +17,28 @@ std::vector<WriteBatch*>& Batches()
 
 }  // namespace
 
-bool WriteProfileEdits(const std::string& path, const EditSet& edits)
+WriteOutcome WriteProfileEditsFor(const std::string& path, const EditSet& edits)
 {
-    if (edits.empty()) return true;
+    if (edits.empty()) return WriteOutcome::kWritten;
     // From the read to the replacement, so that another launcher's update
     // of the same file is never lost under this one.
-    const UpdateLock lock(path);
+    const filesafe::UpdateLock lock(path);
+    if (lock.state() == filesafe::UpdateLock::State::kBusy) return WriteOutcome::kBusy;
+    if (lock.state() == filesafe::UpdateLock::State::kRefused) return WriteOutcome::kFailed;
     FileState state;
     auto doc = SharedProfileCache().Load(path, state);
-    if (state == FileState::kUnreadable) return false;
+    if (state == FileState::kUnreadable) return WriteOutcome::kFailed;
     EditResult result = ApplyEdits(*doc, edits);
-    if (!result.changed) return true;
-    if (!ReplaceFileContent(path, result.bytes)) return false;
+    if (!result.changed) return WriteOutcome::kWritten;
+    std::string error;
+    const bool replaced = filesafe::ReplaceFileContent(path, result.bytes, error);
     SharedProfileCache().Forget(path);
-    return true;
+    return replaced ? WriteOutcome::kWritten : WriteOutcome::kFailed;
+}
+
+bool WriteProfileEdits(const std::string& path, const EditSet& edits)
+{
+    return WriteProfileEditsFor(path, edits) == WriteOutcome::kWritten;
 }
 
 WriteBatch::WriteBatch(std::string path) : path_(std::move(path))
@@ -71,13 +79,14 @@ std::shared_ptr<const ProfileDocument> WriteBatch::View(FileState& state)
     return view_;
 }
 
-bool WriteBatch::Commit()
+WriteOutcome WriteBatch::CommitOutcome()
 {
-    if (!WriteProfileEdits(path_, edits_)) return false;
+    const WriteOutcome outcome = WriteProfileEditsFor(path_, edits_);
+    if (outcome != WriteOutcome::kWritten) return outcome;
     edits_ = EditSet();
     view_.reset();
     base_.reset();
-    return true;
+    return outcome;
 }
 
 }  // namespace ardmon::profile

@@ -18,6 +18,13 @@
 
 namespace ardmon::profile {
 
+// What became of a write to a profile file.
+enum class WriteOutcome {
+    kWritten,  // the file holds it
+    kFailed,   // the file is as it was
+    kBusy,     // another writer held the file longer than the wait; the file is as it was
+};
+
 class WriteBatch {
 public:
     explicit WriteBatch(std::string path);
@@ -28,7 +35,8 @@ public:
     // Writes everything collected with one atomic replacement of the file.
     // False when the file could not be replaced; it is then untouched and the
     // writes stay collected. True when there was nothing to change.
-    bool Commit();
+    bool Commit() { return CommitOutcome() == WriteOutcome::kWritten; }
+    WriteOutcome CommitOutcome();
 
     const std::string& path() const { return path_; }
 
@@ -50,5 +58,6 @@ private:
 // the read to the replacement: true when the file holds them afterwards,
 // false when it is untouched.
 bool WriteProfileEdits(const std::string& path, const EditSet& edits);
+WriteOutcome WriteProfileEditsFor(const std::string& path, const EditSet& edits);
 
 }  // namespace ardmon::profile

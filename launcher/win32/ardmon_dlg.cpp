@@ -4,6 +4,7 @@
 
 #include "ardmon_app.h"
 #include "environment_load.h"
+#include "filesafe.h"
 #include "ini_view.h"
 #include "main_window_rules.h"
 #include "names_and_messages.h"
@@ -189,6 +190,13 @@ bool CArdmonDlg::OnPaint()
 void CArdmonDlg::OnBnClickedLoad()
 {
     DlgLoadWindow window(*this);
+    // While another load holds the client file, the windows keep painting;
+    // only paint messages are taken, so no second load can start meanwhile.
+    filesafe::DefaultLockWait().pump = [] {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+            ::DispatchMessageA(&message);
+    };
     RunEnvironmentLoad(window);
 }
 

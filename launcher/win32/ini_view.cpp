@@ -7,6 +7,7 @@
 
 #include "anchor_delta.h"
 #include "ardmon_app.h"
+#include "filesafe.h"
 #include "folder.h"
 #include "names_and_messages.h"
 #include "parse_rules.h"
@@ -15,16 +16,6 @@
 namespace ardmon::win32 {
 
 namespace {
-
-// The stream only proves that the file can be read; all reading goes
-// through the path.
-bool CanOpenForReading(const std::string& path)
-{
-    std::FILE* stream = std::fopen(path.c_str(), "r");
-    if (stream == nullptr) return false;
-    std::fclose(stream);
-    return true;
-}
 
 void InsertColumn(HWND list, int column, const char* heading)
 {
@@ -71,7 +62,7 @@ BOOL CIniView::OnInitDialog()
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     const std::string path = JoinPath(CurrentWorkDir(), theApp.m_strIniFile);
-    if (!CanOpenForReading(path)) {
+    if (!filesafe::CanReadRegularFile(path)) {
         ShowMessage("Can not open " + theApp.m_strIniFile + " file");
         return FALSE;
     }
@@ -142,7 +133,7 @@ void CIniView::OnBnClickedGetKeys()
         ::SendMessageA(m_listSections, LB_GETTEXT, selection, reinterpret_cast<LPARAM>(section.data()))));
 
     const std::string path = JoinPath(CurrentWorkDir(), m_strFile);
-    if (!CanOpenForReading(path)) {
+    if (!filesafe::CanReadRegularFile(path)) {
         ShowMessage("Can not open " + m_strFile + " file");
         return;
     }

@@ -5,11 +5,13 @@
 #include <wx/dcclient.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include "ardmon_app.h"
 #include "ardmon_resources.h"
 #include "dialog_template.h"
 #include "environment_load.h"
+#include "filesafe.h"
 #include "ini_view.h"
 #include "main_window_rules.h"
 #include "resource.h"
@@ -128,6 +130,9 @@ void CArdmonDlg::SetDlgItemText(int id, const std::string& text)
 void CArdmonDlg::OnBnClickedLoad()
 {
     DlgLoadWindow window(*this, m_messages);
+    // While another load holds the client file, the windows keep painting;
+    // they take no input, so no second load can start meanwhile.
+    filesafe::DefaultLockWait().pump = [] { wxSafeYield(nullptr, true); };
     RunEnvironmentLoad(window);
 }
 

@@ -1,7 +1,5 @@
 #include "ini_view.h"
 
-#include <sys/stat.h>
-#include <cstdio>
 #include <vector>
 
 #include <wx/dataview.h>
@@ -11,6 +9,7 @@
 #include "ardmon_app.h"
 #include "ardmon_resources.h"
 #include "dialog_template.h"
+#include "filesafe.h"
 #include "main_window_rules.h"
 #include "names_and_messages.h"
 #include "parse_rules.h"
@@ -19,25 +18,6 @@
 #include "text_conv.h"
 
 using namespace ardmon;
-
-namespace {
-
-// The stream only proves that the file can be read; all reading goes
-// through the path.
-bool CanOpenForReading(const std::string& path)
-{
-    std::FILE* stream = std::fopen(path.c_str(), "r");
-    if (stream == nullptr) {
-        return false;
-    }
-    // Here a folder opens as a stream too; it is no file to show.
-    struct stat st {};
-    const bool is_file = fstat(fileno(stream), &st) == 0 && !S_ISDIR(st.st_mode);
-    std::fclose(stream);
-    return is_file;
-}
-
-}  // namespace
 
 CIniView::CIniView(MessageBoxes& messages, wxWindow* pParent)
     : m_hIcon(LoadArdmonIcon(IDR_MAINFRAME)), m_anchor(nullptr), m_pParentWnd(pParent), m_messages(messages)
@@ -73,7 +53,7 @@ bool CIniView::OnInitDialog()
     SetIcon(m_hIcon);
 
     const std::string path = JoinPath(CurrentWorkDir(), theApp.m_strIniFile);
-    if (!CanOpenForReading(path)) {
+    if (!filesafe::CanReadRegularFile(path)) {
         AfxMessageBox(m_messages, "Can not open " + theApp.m_strIniFile + " file");
         return false;
     }
@@ -116,7 +96,7 @@ void CIniView::OnBnClickedGetKeys()
     const std::string section = ItemText(*m_listSections, selection);
 
     const std::string path = JoinPath(CurrentWorkDir(), m_strFile);
-    if (!CanOpenForReading(path)) {
+    if (!filesafe::CanReadRegularFile(path)) {
         AfxMessageBox(m_messages, "Can not open " + m_strFile + " file");
         return;
     }

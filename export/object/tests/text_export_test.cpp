@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using ledgra::InteractionCall;
 using ledgra::ScopedInteraction;
 using ledgra::ScriptedInteraction;
@@ -132,6 +134,21 @@ TEST_F(TextExport, AnUnopenableFileIsReportedBeforeAnyCell) {
     EXPECT_EQ(ui.calls[1].helpId, 0u);
     EXPECT_TRUE(data.calls.empty());
 }
+
+#ifndef _WIN32
+// A FIFO or a device is refused at once, before any cell is asked for.
+TEST_F(TextExport, WhatIsNoRegularFileIsRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo((dir / "fifo.txt").c_str(), 0600), 0);
+    for (const std::string& chosen : {dir / "fifo.txt", std::string("/dev/null")}) {
+        path = chosen;
+        ui.calls.clear();
+        data.rows = {{"a"}};
+        EXPECT_EQ(Export(1, 1), 0);
+        EXPECT_EQ(ui.Messages(), std::vector<std::string>{"File OPen Failed"});
+        EXPECT_TRUE(data.calls.empty());
+    }
+}
+#endif
 
 #ifndef _WIN32  // a full disk is played with a file size limit
 // The old content stays until the new one is complete: a full disk leaves it

@@ -3,7 +3,7 @@
 #include <ledgra/LedgraInterface.h>
 
 #include "automation/Ole.h"
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 #include "test_support/ScriptedInteraction.h"
 #include "test_support/TestTable.h"
 #include "workbook/tests/WorkbookTable.h"
@@ -195,18 +195,16 @@ TEST(WorkbookEndToEnd, WhenTheChosenFileCannotBeWrittenEverySheetIsSavedBesideIt
     const std::string path = dir / "Data.xls";
     const std::string recovered = dir / "Data-recovered.xls";
 
-    fileio::SystemCalls calls;
-    calls.rename = [](const char* from, const char* to) {
-        if (std::string(to).find("recovered") != std::string::npos) return ::rename(from, to);
-        errno = EACCES;
-        return -1;
-    };
-    fileio::SetSystemCallsForTesting(calls);
     ScriptedInteraction ui;
     ScopedInteraction scope(ui);
     ui.QueueSave(path);
-    const int result = table.WriteToExcel();
-    fileio::SetSystemCallsForTesting({});
+    int result = 0;
+    {
+        filesafe::ScopedCallHook hook([](filesafe::Call call, const std::string& to) {
+            return call == filesafe::Call::kReplace && to.find("recovered") == std::string::npos ? EACCES : 0;
+        });
+        result = table.WriteToExcel();
+    }
     ASSERT_EQ(result, 1);
     const std::string report =
         "Run-time error '1004':\n\nThe workbook cannot be saved as an Excel 97-2003 workbook. "

@@ -4,18 +4,21 @@
 #include "standin/Standin.h"
 #include "automation/ExcelOperations.h"
 #include "automation/Ole.h"
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 #include "standin/SheetRules.h"
+#include "step_failure.h"
 #include "test_support/ScopedEnv.h"
 #include "test_support/TestTable.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -65,6 +68,11 @@ struct Session {
     CSheets sheets;
     CWorksheet sheet;
 };
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
 
 std::string DispatchError(const std::function<void()>& f) {
     try {
@@ -307,25 +315,26 @@ TEST(Standin, AWorkbookThatCannotBeSavedWhereAskedIsSavedBesideIt) {
     TempDir dir;
     const std::string path = dir / "Data.xls";
     WriteFile(path, "");
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);  // what is saved beside it is no more readable
     {
         // The folder refuses the rename: the whole workbook goes beside it.
         Session s(path);
         CRange(s.Range("A1")).put_Value(Variant::String("kept"));
-        fileio::SystemCalls calls;
-        calls.rename = [](const char* from, const char* to) {
-            if (std::string(to).find("recovered") != std::string::npos) return ::rename(from, to);
-            errno = EACCES;
-            return -1;
-        };
-        fileio::SetSystemCallsForTesting(calls);
-        const std::string error = DispatchError([&] { s.SaveAs(path, 56); });
-        fileio::SetSystemCallsForTesting({});
+        std::string error;
+        {
+            filesafe::ScopedCallHook hook([](filesafe::Call call, const std::string& to) {
+                return call == filesafe::Call::kReplace && to.find("recovered") == std::string::npos ? EACCES
+                                                                                                     : 0;
+            });
+            error = DispatchError([&] { s.SaveAs(path, 56); });
+        }
         EXPECT_EQ(error,
                   "800A03EC The workbook cannot be saved as an Excel 97-2003 workbook. Could not write \"" +
                       path + "\": Permission denied. The whole workbook was saved as \"" +
                       (dir / "Data-recovered.xls") + "\" instead.");
         EXPECT_EQ(ReadFile(path), "");
         EXPECT_EQ(ReadFile(dir / "Data-recovered.xls").substr(0, 4), "\xD0\xCF\x11\xE0");
+        EXPECT_EQ(ModeOf(dir / "Data-recovered.xls"), 0600u);
     }
     {
         // A cell the format cannot hold: every sheet as text beside it, all of it.
@@ -342,6 +351,7 @@ TEST(Standin, AWorkbookThatCannotBeSavedWhereAskedIsSavedBesideIt) {
                   std::string::npos)
             << error;
         EXPECT_EQ(ReadFile(dir / "Data-recovered-Data.csv"), "2.125\r\n");
+        EXPECT_EQ(ModeOf(dir / "Data-recovered-Data.csv"), 0600u);
         EXPECT_EQ(ReadFile(dir / "Data-recovered-Sheet1.csv"),
                   std::string(256, ',') + "\r\n" + std::string(256, ',') + "far\r\n");
         // Save still means the workbook: it fails again instead of writing one sheet's text.
@@ -369,17 +379,14 @@ TEST(Standin, RecoveryFilesAreNewAndKeepEverySheetAndTextTheyCan) {
         CWorksheet added(s.sheets.Add(kOpt, after, kOpt, kOpt));
         added.put_Name("Bad");
         CRange(added.get_Range(Variant::String("IW1"), kOpt)).put_Value(Variant::String("far"));
-        fileio::SystemCalls calls;
-        calls.rename = [](const char* from, const char* to) {
-            if (std::string(to).find("-Bad.csv") != std::string::npos) {
-                errno = ENOSPC;
-                return -1;
-            }
-            return ::rename(from, to);
-        };
-        fileio::SetSystemCallsForTesting(calls);
-        const std::string error = DispatchError([&] { s.SaveAs(path, 56); });
-        fileio::SetSystemCallsForTesting({});
+        std::string error;
+        {
+            filesafe::ScopedCallHook hook([](filesafe::Call call, const std::string& to) {
+                return call == filesafe::Call::kReplace && to.find("-Bad.csv") != std::string::npos ? ENOSPC
+                                                                                                    : 0;
+            });
+            error = DispatchError([&] { s.SaveAs(path, 56); });
+        }
         const std::string kept = dir / "Data-recovered-2-Data.csv";
         EXPECT_NE(error.find(" These sheets were saved as comma-separated text instead: \"" + kept +
                              "\". These sheets could not be saved: \"Bad\" (Could not write \"" +
@@ -405,3 +412,100 @@ TEST(Standin, RecoveryFilesAreNewAndKeepEverySheetAndTextTheyCan) {
         EXPECT_EQ(ReadFile(kept), std::string(256, ',') + "far\r\n");
     }
 }
+
+namespace {
+
+// The names of the recovery files a report gives, in quotes.
+std::vector<std::string> NamedFiles(const std::string& report, const std::string& dir) {
+    std::vector<std::string> names;
+    for (std::size_t at = report.find("\"" + dir); at != std::string::npos;
+         at = report.find("\"" + dir, at + 1)) {
+        const std::size_t end = report.find('"', at + 1);
+        const std::string name = report.substr(at + 1, end - at - 1);
+        if (name.find("recovered") != std::string::npos) names.push_back(name.substr(dir.size() + 1));
+        at = end;
+    }
+    return names;
+}
+
+// A workbook save that fails at each of its system calls, then stops dead
+// after each: the chosen file holds its old content or the whole workbook;
+// the report names every recovery file left beside it, each whole, and no
+// other file is left after a sweep.
+TEST(Standin, AWorkbookSaveFailedOrStoppedAtAnyStepLosesNothingAndSaysWhereItIs) {
+    TempDir dir;
+    const std::string path = dir / "Data.xls";
+    std::size_t wholeSize = 0;
+    std::string report;
+    const auto setup = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            std::filesystem::remove(entry.path());
+        WriteFile(path, "");
+        report.clear();
+    };
+    const auto run = [&] {
+        Session s(path);
+        CRange(s.Range("A1")).put_Value(Variant::String("kept"));
+        report = DispatchError([&] { s.SaveAs(path, 56); });
+        return report == "no error";
+    };
+    setup();
+    ASSERT_TRUE(run());
+    wholeSize = ReadFile(path).size();
+    const auto whole = [&](const std::string& file) {
+        const std::string content = ReadFile(file);
+        return content == "kept\r\n" ||
+               (content.size() == wholeSize && content.rfind("\xD0\xCF\x11\xE0", 0) == 0);
+    };
+    const auto check = [&](bool ok) {
+        const std::string chosen = ReadFile(path);
+        EXPECT_TRUE(chosen.empty() || whole(path)) << chosen.size();
+        EXPECT_EQ(ok, !chosen.empty()) << report;
+        filesafe::SweepStaleTemporaries(dir.path().string());
+        std::vector<std::string> expected = NamedFiles(report, dir.path().string());
+        for (const std::string& name : expected) EXPECT_TRUE(whole(dir / name)) << name;
+        expected.push_back("Data.xls");
+        std::sort(expected.begin(), expected.end());
+        std::vector<std::string> present;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            present.push_back(entry.path().filename().string());
+        std::sort(present.begin(), present.end());
+        EXPECT_EQ(present, expected) << report;
+    };
+    // Once as it comes, once with the chosen file refused so that every step
+    // of the recovery is failed too.
+    const filesafe::CallHook refused = [&](filesafe::Call call, const std::string& file) {
+        return call == filesafe::Call::kReplace && file == path ? EACCES : 0;
+    };
+    for (const filesafe::CallHook& always : {filesafe::CallHook(), refused}) {
+        setup();
+        ASSERT_GT(filesafe::test::CountCalls(run, always), 5);
+        filesafe::test::FailEveryStep(
+            setup, run,
+            [&](const filesafe::test::Step& step, bool ok) {
+                SCOPED_TRACE(std::string(filesafe::CallName(step.call)) + " at call " +
+                             std::to_string(step.index));
+                check(ok);
+            },
+            always);
+        filesafe::test::StopAtEveryStep(
+            setup, run,
+            [&](const filesafe::test::Step& step) {
+                SCOPED_TRACE(std::string(filesafe::CallName(step.call)) + " at call " +
+                             std::to_string(step.index));
+                const std::string chosen = ReadFile(path);
+                EXPECT_TRUE(chosen.empty() || whole(path)) << chosen.size();
+                filesafe::SweepStaleTemporaries(dir.path().string());
+                for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+                    const std::string name = entry.path().filename().string();
+                    // A recovery file reserved but not yet filled is empty.
+                    EXPECT_TRUE(name == "Data.xls" || ReadFile(entry.path().string()).empty() ||
+                                whole(entry.path().string()))
+                        << name;
+                }
+            },
+            always);
+    }
+}
+
+}  // namespace

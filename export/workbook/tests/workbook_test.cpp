@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <clocale>
 #include <cmath>
@@ -295,6 +297,17 @@ TEST_F(WorkbookExportTest, ChoosingAndCreatingTheFile) {
     EXPECT_EQ(ui.calls[2].text, "Failed To open File");
     EXPECT_EQ(ui.calls[2].caption, "File Open");
     EXPECT_EQ(ui.calls[2].type, 0u);
+#ifndef _WIN32
+    // A FIFO chosen as a workbook or as text: refused at once, never opened.
+    for (const char* name : {"fifo.xls", "fifo.csv"}) {
+        ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
+        ui.calls.clear();
+        ui.QueueSave(dir / name);
+        EXPECT_EQ(Run(table), 0);
+        EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Failed To open File"});
+        std::filesystem::remove(dir / name);
+    }
+#endif
     // No callback (or no user pointer): an existing file, and every link to
     // it, stays as it was.
     for (bool noUserData : {false, true}) {

@@ -1,7 +1,7 @@
 // SaveBiff8: plan (limits and layout), then stream the records into a compound
 // file of our own (PlainCompoundFile) through Ledgra's file replacement, which
 // puts it over the target only when everything was written and synced.
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 #include "xls/Biff8.h"
 #include "xls/Model.h"
 #include "xls/PlainCompoundFile.h"
@@ -23,7 +23,7 @@ std::string CouldNotWrite(const std::string& path, int err) {
 
 // Writes the compound file through a stdio stream of its own on the
 // replacement's file; 0, or the errno of the step that failed.
-int WriteCompoundFile(const detail::Biff8Writer& writer, fileio::FileReplacement& replacement) {
+int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& replacement) {
     const int fd = ::dup(replacement.Descriptor());
     std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
     if (!file) {
@@ -46,7 +46,7 @@ SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo
     if (SaveResult planned = writer.Plan(); !planned) return planned;
 
     std::string error;
-    std::unique_ptr<fileio::FileReplacement> replacement = fileio::FileReplacement::Begin(path, error);
+    std::unique_ptr<filesafe::Replacement> replacement = filesafe::Replacement::Begin(path, error);
     if (!replacement ||
         !replacement->Reserve(static_cast<off_t>(detail::CompoundFileRoom(writer.StreamSize())), error))
         return {SaveStatus::WriteFailed, error};

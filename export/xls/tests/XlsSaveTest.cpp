@@ -1,6 +1,6 @@
 // SaveBiff8's refusals and failures: the limits of the format are checked
 // before anything is written, and a failed write leaves the target as it was.
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 #include "xls/Workbook.h"
 
 #include "test_support/CheckXls.h"
@@ -168,14 +168,13 @@ TEST(XlsSave, AFailedRenameLeavesTheOldFileAndNoTemporary) {
     TempDir dir;
     const std::string path = dir / "Out.xls";
     WriteFile(path, "old workbook");
-    fileio::SystemCalls calls;
-    calls.rename = [](const char*, const char*) {
-        errno = EACCES;
-        return -1;
-    };
-    fileio::SetSystemCallsForTesting(calls);
-    SaveResult r = SaveBiff8(*SmallBook(), path);
-    fileio::SetSystemCallsForTesting({});
+    SaveResult r;
+    {
+        filesafe::ScopedCallHook hook([](filesafe::Call call, const std::string&) {
+            return call == filesafe::Call::kReplace ? EACCES : 0;
+        });
+        r = SaveBiff8(*SmallBook(), path);
+    }
     EXPECT_EQ(static_cast<int>(r.status), static_cast<int>(SaveStatus::WriteFailed));
     EXPECT_EQ(r.description, "Could not write \"" + path + "\": Permission denied.");
     EXPECT_EQ(ReadFile(path), "old workbook");

@@ -1,7 +1,7 @@
 // SaveBiff8 on Windows: plan (limits and layout), then stream the records into
 // a compound file of our own (PlainCompoundFile) through Ledgra's file
 // replacement, which puts it over the target only when it is complete.
-#include "fileio/ReplaceFile.h"
+#include "filesafe.h"
 #include "xls/Biff8.h"
 #include "xls/Model.h"
 #include "xls/PlainCompoundFile.h"
@@ -18,12 +18,12 @@ SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo
     if (SaveResult planned = writer.Plan(); !planned) return planned;
 
     std::string error;
-    std::unique_ptr<fileio::FileReplacement> replacement = fileio::FileReplacement::Begin(path, error);
+    std::unique_ptr<filesafe::Replacement> replacement = filesafe::Replacement::Begin(path, error);
     if (!replacement || !replacement->Reserve(detail::CompoundFileRoom(writer.StreamSize()), error))
         return {SaveStatus::WriteFailed, error};
     detail::PlainCompoundFile file(replacement->Stream());
     if (!writer.Write(file) || !file.Finish())
-        return {SaveStatus::WriteFailed, fileio::CouldNotWrite(path, ERROR_WRITE_FAULT)};
+        return {SaveStatus::WriteFailed, filesafe::CouldNotWrite(path, ERROR_WRITE_FAULT)};
     if (!replacement->Commit(error)) return {SaveStatus::WriteFailed, error};
     return {};
 }

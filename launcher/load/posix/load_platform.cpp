@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "file_ops.h"
+#include "filesafe.h"
 #include "write_batch.h"
 
 namespace ardmon {
@@ -25,6 +26,10 @@ DWORD PosixLoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer,
 
 std::FILE* PosixLoadPlatform::OpenForUpdate(const std::string& path)
 {
+    // A FIFO or a device would block the open, or take the writes.
+    if (filesafe::IsNonRegularFile(path)) {
+        return nullptr;
+    }
     profile::FileOps& ops = profile::CurrentFileOps();
     std::FILE* stream = ops.OpenStream(path, "r+");
     if (stream == nullptr) {
@@ -49,11 +54,20 @@ BOOL PosixLoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, L
     return ::WritePrivateProfileStringA(section, key, value, file);
 }
 
-bool PosixLoadPlatform::CommitWrites()
+CommitResult PosixLoadPlatform::CommitWrites()
 {
-    const bool committed = batch_ == nullptr || batch_->Commit();
+    const profile::WriteOutcome outcome =
+        batch_ == nullptr ? profile::WriteOutcome::kWritten : batch_->CommitOutcome();
     batch_.reset();
-    return committed;
+    switch (outcome) {
+        case profile::WriteOutcome::kWritten:
+            return CommitResult::kCommitted;
+        case profile::WriteOutcome::kBusy:
+            return CommitResult::kBusy;
+        case profile::WriteOutcome::kFailed:
+            break;
+    }
+    return CommitResult::kFailed;
 }
 
 std::time_t PosixLoadPlatform::Now()

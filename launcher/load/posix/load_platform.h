@@ -24,7 +24,7 @@ public:
     // see them too.
     void BeginWrites(const std::string& path) override;
     BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) override;
-    bool CommitWrites() override;
+    CommitResult CommitWrites() override;
     std::time_t Now() override;
     long long FileSize(const std::string& path) override;
     std::vector<std::pair<std::string, std::string>> ReadLosses(const std::string& path) override;

@@ -1,6 +1,7 @@
 // The environment load driven through a scripted window: every message, the
 // edit box, and the client file compared byte for byte.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +13,10 @@
 #include <vector>
 
 #include "environment_load.h"
-#include "file_ops.h"
+#include "filesafe.h"
+#include "names_and_messages.h"
 #include "posix/load_platform.h"
+#include "step_failure.h"
 #include "test_files.h"
 
 using namespace ardmon::test;
@@ -58,10 +61,10 @@ public:
         if (refused_key == key) return 0;
         return PosixLoadPlatform::WritePrivateProfileStringA(section, key, value, file);
     }
-    bool CommitWrites() override
+    ardmon::CommitResult CommitWrites() override
     {
         calls.push_back("commit");
-        return !refuse_commit && PosixLoadPlatform::CommitWrites();
+        return refuse_commit ? ardmon::CommitResult::kFailed : PosixLoadPlatform::CommitWrites();
     }
     std::time_t Now() override { return now; }
     std::time_t now = kLoadTime;
@@ -81,7 +84,7 @@ protected:
         WriteFile(client_, kClient);
     }
     void Profile(const std::string& bytes) { WriteFile(dir_ / "env/prof.ini", bytes); }
-    void Load() { ardmon::RunEnvironmentLoad(window_, platform_); }
+    ardmon::LoadResult Load() { return ardmon::RunEnvironmentLoad(window_, platform_); }
     std::vector<std::string> Only(const std::string& message) { return {message}; }
 
     static constexpr const char* kClient =
@@ -232,44 +235,112 @@ TEST_F(EnvironmentLoad, BinaryJunkInTheProfileIsMergedAsTheLayerReadsIt)
     // Dead bytes before the first header, a NUL that ends a section name, a
     // key and a value, a bare line (dropped), and no final line break.
     Profile(ReadFile(std::string(ARDMON_PROFILE_FIXTURES) + "/nul_junk.ini"));
-    Load();
-    EXPECT_EQ(window_.messages, Only(kSuccess));
+    EXPECT_EQ(Load(), ardmon::LoadResult::kLoadedNotAsGiven);
+    EXPECT_EQ(window_.messages,
+              (std::vector<std::string>{kSuccess,
+                                        "Following entries are not loaded as given in the profile:"
+                                        "\ns-k\ns-n\ns-\x1a\x7f\x80"}));
     EXPECT_EQ(ReadFile(client_),
               std::string(kClient) + "[s]\r\nk=val\r\nn=ab\r\n\x1a\x7f\x80=\r\n" + kRecord);
 }
 
-// Fails the final replacement of the client file.
-struct FailingReplace : ardmon::profile::FileOps {
-    explicit FailingReplace(bool full_disk) : full_disk(full_disk) {}
-    ssize_t Write(int fd, const char* data, size_t size) override
-    {
-        if (!full_disk) return FileOps::Write(fd, data, size);
-        errno = ENOSPC;
-        return -1;
-    }
-    int CreateNew(const std::string& path, mode_t mode) override
-    {
-        if (full_disk) return FileOps::CreateNew(path, mode);
-        errno = EROFS;  // the file system was made read-only after the check
-        return -1;
-    }
-    bool full_disk;
-};
-
 TEST_F(EnvironmentLoad, FailedWriteOfTheClientFileIsNotReportedAsSuccess)
 {
     Profile("[Server]\r\nHost=new\r\n[Added]\r\nk=v\r\n");
-    for (bool full_disk : {true, false}) {
-        SCOPED_TRACE(full_disk ? "full disk" : "read-only file system");
+    // A full disk; a file system made read-only after the check.
+    for (const auto& [call, error] :
+         {std::pair{filesafe::Call::kWrite, ENOSPC}, {filesafe::Call::kCreate, EROFS}}) {
+        SCOPED_TRACE(filesafe::CallName(call));
         window_.messages.clear();
-        FailingReplace ops(full_disk);
-        ardmon::profile::ScopedFileOps use(ops);
-        Load();
+        filesafe::ScopedCallHook hook(
+            [call, error](filesafe::Call c, const std::string&) { return c == call ? error : 0; });
+        EXPECT_EQ(Load(), ardmon::LoadResult::kNotLoaded);
         EXPECT_EQ(window_.messages, Only("can not write halvoclient.ini, the environment was not loaded"));
         EXPECT_EQ(window_.box, kBoxBefore);
         EXPECT_EQ(ReadFile(client_), kClient);
         EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"env", "halvoclient.ini"}));
     }
+}
+
+// The load failed at every system call of its commit, then stopped dead
+// after each: the client file holds the whole old or the whole new content,
+// the result and the message say which, and nothing is left behind.
+TEST_F(EnvironmentLoad, EveryFailingOrStoppedStepLeavesTheClientFileWholeAndTellsTheTruth)
+{
+    Profile("[Server]\r\nHost=new\r\n[Added]\r\nk=v\r\n");
+    const std::string loaded =
+        "; client settings\r\n[Server]\r\nHost=new\r\nPort=1\r\n\r\n[Keep]\r\nx=1\r\n"
+        "[Added]\r\nk=v\r\n" +
+        kRecord;
+    ardmon::LoadResult result{};
+    const auto setup = [&] {
+        WriteFile(client_, kClient);
+        window_.messages.clear();
+    };
+    const auto run = [&] {
+        result = Load();
+        return result == ardmon::LoadResult::kLoaded;
+    };
+    const auto whole = [&] {
+        const std::string client = ReadFile(client_);
+        EXPECT_TRUE(client == kClient || client == loaded) << client;
+        filesafe::SweepStaleTemporaries(dir_.str());
+        EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"env", "halvoclient.ini"}));
+        return client == loaded;
+    };
+    filesafe::test::FailEveryStep(setup, run, [&](const filesafe::test::Step& step, bool ok) {
+        SCOPED_TRACE(std::string(filesafe::CallName(step.call)) + " at call " + std::to_string(step.index));
+        EXPECT_EQ(whole(), ok);
+        EXPECT_EQ(window_.messages,
+                  Only(ok ? kSuccess : "can not write halvoclient.ini, the environment was not loaded"));
+    });
+    filesafe::test::StopAtEveryStep(setup, run, [&](const filesafe::test::Step& step) {
+        SCOPED_TRACE(std::string(filesafe::CallName(step.call)) + " at call " + std::to_string(step.index));
+        whole();
+    });
+}
+
+// Another load holds the client file longer than the wait: the user is told,
+// nothing changes, and the window's pump ran while it waited. A FIFO for a
+// profile or for the client file is refused at once; one where earlier
+// versions kept a lock file is nobody's lock.
+TEST_F(EnvironmentLoad, NoLoadWaitsUnboundedForALockOrAFifo)
+{
+    Profile("[s]\r\nk=v\r\n");
+    filesafe::LockWait& wait = filesafe::DefaultLockWait();
+    const filesafe::LockWait saved = wait;
+    int pumped = 0;
+    wait = {std::chrono::milliseconds(200), [&] { ++pumped; }};
+    {
+        const filesafe::UpdateLock other(client_);
+        EXPECT_EQ(Load(), ardmon::LoadResult::kBusy);
+    }
+    wait = saved;
+    EXPECT_GT(pumped, 0);
+    EXPECT_EQ(window_.messages, Only(ardmon::kClientFileBusyMessage));
+    EXPECT_EQ(window_.box, kBoxBefore);
+    EXPECT_EQ(ReadFile(client_), kClient);
+
+    struct Case {
+        std::string fifo;
+        std::string message;
+    } cases[] = {
+        {dir_ / "env/prof.ini", "\"prof.ini\" file can not be opened, so cant load the file"},
+        {client_, "can not open halvoclient.ini in this directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fifo);
+        window_.messages.clear();
+        std::filesystem::remove(c.fifo);
+        ASSERT_EQ(::mkfifo(c.fifo.c_str(), 0600), 0);
+        EXPECT_EQ(Load(), ardmon::LoadResult::kNotLoaded);
+        EXPECT_EQ(window_.messages, Only(c.message));
+        EXPECT_EQ(window_.box, kBoxBefore);
+        std::filesystem::remove(c.fifo);
+        WriteFile(client_, kClient);
+    }
+    ASSERT_EQ(::mkfifo((dir_ / ".halvoclient.ini.lock").c_str(), 0600), 0);
+    EXPECT_EQ(Load(), ardmon::LoadResult::kLoaded);
 }
 
 TEST_F(EnvironmentLoad, TheWritesGoBetweenBeginAndCommitOfThePlatform)
@@ -320,6 +391,32 @@ TEST_F(EnvironmentLoad, WhatWasNotLoadedAsGivenIsNamedAfterTheLoad)
                                         "Caf\xe9-han\nCaf\xe9-?key\nLong section\n? section"}));
     EXPECT_EQ(ReadFile(client_),
               std::string(kClient) + "y=2\r\n[Caf\xe9]\r\nname=cr\xe8me\r\nhan=?\r\n?key=1\r\n" + kRecord);
+}
+
+// Profiles the profile functions read otherwise than they are written: each
+// loss is named after the load, and the load still goes as Windows reads it.
+TEST_F(EnvironmentLoad, EncodingsDuplicatesAndNulBytesThatLoseEntriesAreNamed)
+{
+    struct Case {
+        const char* name;
+        std::string profile;
+        std::string lost;
+    } cases[] = {
+        {"UTF-8 byte order mark", "\xEF\xBB\xBF[First]\r\na=1\r\n[Second]\r\nb=2\r\n", "\nFirst section"},
+        {"UTF-16 big-endian", std::string("\xFE\xFF\0[\0S\0]\0\r\0\n\0k\0=\0v", 16), "\nS section"},
+        {"repeated section", "[S]\r\na=1\r\n[T]\r\nt=1\r\n[s]\r\nb=2\r\n", "\ns-b"},
+        {"NUL in a value", std::string("[S]\r\nk=ab\0cd\r\n", 14), "\nS-k"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(client_, kClient);
+        window_.messages.clear();
+        Profile(c.profile);
+        EXPECT_EQ(Load(), ardmon::LoadResult::kLoadedNotAsGiven);
+        EXPECT_EQ(window_.messages,
+                  (std::vector<std::string>{
+                      kSuccess, "Following entries are not loaded as given in the profile:" + c.lost}));
+    }
 }
 
 // Two launchers load two profiles into one client file at the same moment,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
+#include "filesafe.h"
+
 namespace ardmon {
 
 namespace {
@@ -60,6 +62,9 @@ DWORD Win32LoadPlatform::GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer,
 
 std::FILE* Win32LoadPlatform::OpenForUpdate(const std::string& path)
 {
+    if (filesafe::IsNonRegularFile(path)) {
+        return nullptr;
+    }
     // Wine run as root would open a read-only file for writing; Windows
     // never does.
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -84,12 +89,42 @@ BOOL Win32LoadPlatform::WritePrivateProfileStringA(LPCSTR section, LPCSTR key, L
     return TRUE;
 }
 
-bool Win32LoadPlatform::CommitWrites()
+CommitResult Win32LoadPlatform::CommitWrites()
 {
-    const bool committed = !client_.empty() && ReplaceClientFile(client_, writes_);
+    const CommitResult result = client_.empty() ? CommitResult::kFailed : PutWritesInPlace();
     client_.clear();
     writes_.clear();
-    return committed;
+    return result;
+}
+
+// Under the client file's update lock, the writes go to a copy of it in a
+// private folder through the system's profile function, and the copy's
+// content replaces the file through the safe-file engine.
+CommitResult Win32LoadPlatform::PutWritesInPlace()
+{
+    const filesafe::UpdateLock lock(client_);
+    if (lock.state() == filesafe::UpdateLock::State::kBusy) return CommitResult::kBusy;
+    if (lock.state() == filesafe::UpdateLock::State::kRefused) return CommitResult::kFailed;
+    filesafe::PrivateFolder folder;
+    const std::string copy = folder.Create() ? folder.NewFile("halvoclient.ini") : std::string();
+    if (copy.empty() || !::CopyFileA(client_.c_str(), copy.c_str(), FALSE)) return CommitResult::kFailed;
+    for (const ProfileWrite& write : writes_) {
+        if (!::WritePrivateProfileStringA(write.section.c_str(), write.key.c_str(), write.value.c_str(),
+                                          copy.c_str())) {
+            return CommitResult::kFailed;
+        }
+    }
+    std::string bytes;
+    std::FILE* in = std::fopen(copy.c_str(), "rb");
+    if (in == nullptr) return CommitResult::kFailed;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+        bytes.append(buffer, n);
+    const bool read = !std::ferror(in);
+    std::fclose(in);
+    std::string error;
+    return read && filesafe::ReplaceFileContent(client_, bytes, error) ? CommitResult::kCommitted
+                                                                       : CommitResult::kFailed;
 }
 
 std::time_t Win32LoadPlatform::Now()

@@ -1,8 +1,8 @@
 // The load's calls to Windows. The profile functions are the system's own.
 // The writes to the client file are kept until the load commits; then, under
-// the client file's update lock, they go to a copy of it in the same folder,
-// which replaces the original at once, so a load that fails leaves
-// halvoclient.ini byte for byte as it was.
+// the client file's update lock, they go to a copy of it, whose content
+// replaces the original through the safe-file engine, so a load that fails
+// leaves halvoclient.ini byte for byte as it was.
 #pragma once
 
 #include <windows.h>
@@ -11,10 +11,15 @@
 #include <utility>
 #include <vector>
 
-#include "client_file.h"
 #include "environment_load.h"
 
 namespace ardmon {
+
+struct ProfileWrite {
+    std::string section;
+    std::string key;
+    std::string value;
+};
 
 class Win32LoadPlatform final : public LoadPlatform {
 public:
@@ -30,8 +35,8 @@ public:
     // Windows refuses it even to an administrator.
     std::FILE* OpenForUpdate(const std::string& path) override;
     void BeginWrites(const std::string& path) override;
-    // Puts the kept writes into the client file (ReplaceClientFile).
-    bool CommitWrites() override;
+    // Puts the kept writes into the client file.
+    CommitResult CommitWrites() override;
     std::time_t Now() override;
     long long FileSize(const std::string& path) override;
     // Read again through the profile functions' UTF-16 side: what does not
@@ -39,6 +44,8 @@ public:
     std::vector<std::pair<std::string, std::string>> ReadLosses(const std::string& path) override;
 
 private:
+    CommitResult PutWritesInPlace();
+
     std::string client_;  // the file of BeginWrites
     std::vector<ProfileWrite> writes_;
 };

@@ -1,11 +1,10 @@
 // Refused writes: the function gives 0 and the file keeps every byte, and no
 // temporary file is left behind. The conditions hold for a privileged
 // process too: a file without write bits is refused by the layer itself, and
-// a full disk or a folder that turned read-only is made through the file
-// operation seam.
+// a full disk or a folder that turned read-only is made through the safe-file
+// engine's seam.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <sys/xattr.h>
 
 #include <algorithm>
@@ -14,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "file_ops.h"
+#include "filesafe.h"
 #include "profile_calls.h"
 #include "test_files.h"
 #include "write_batch.h"
@@ -38,61 +37,26 @@ protected:
     std::string path_ = dir_ / "client.ini";
 };
 
-// Fails one operation with an error number.
-struct FailingOps : ardmon::profile::FileOps {
-    enum What { kWrite, kCreate, kRename, kFsync, kReserve } what;
-    int error;
-    FailingOps(What w, int e) : what(w), error(e) {}
-    ssize_t Write(int fd, const char* data, size_t size) override
-    {
-        if (what != kWrite) return FileOps::Write(fd, data, size);
-        // Part of the data fits, then the disk is full.
-        if (size > 4) return FileOps::Write(fd, data, 4);
-        errno = error;
-        return -1;
-    }
-    int CreateNew(const std::string& path, mode_t mode) override
-    {
-        if (what != kCreate) return FileOps::CreateNew(path, mode);
-        errno = error;
-        return -1;
-    }
-    int Rename(const std::string& from, const std::string& to) override
-    {
-        if (what != kRename) return FileOps::Rename(from, to);
-        errno = error;
-        return -1;
-    }
-    int Fsync(int fd) override
-    {
-        if (what != kFsync) return FileOps::Fsync(fd);
-        errno = error;
-        return -1;
-    }
-    int Reserve(int fd, off_t length) override
-    {
-        if (what != kReserve) return FileOps::Reserve(fd, length);
-        errno = error;
-        return -1;
-    }
-};
+// Fails every call of one kind with an error number.
+filesafe::CallHook Failing(filesafe::Call what, int error)
+{
+    return [what, error](filesafe::Call call, const std::string&) { return call == what ? error : 0; };
+}
 
 TEST_F(ProfileFault, SeamFailuresLeaveTheFileAsItWas)
 {
     struct Case {
-        const char* name;
-        FailingOps::What what;
+        filesafe::Call what;
         int error;
     } cases[] = {
-        {"full disk", FailingOps::kWrite, ENOSPC},
-        {"no room for a new file", FailingOps::kCreate, ENOSPC},
-        {"rename refused", FailingOps::kRename, EACCES},
-        {"flush failed", FailingOps::kFsync, EIO},
+        {filesafe::Call::kWrite, ENOSPC},    // a full disk
+        {filesafe::Call::kCreate, ENOSPC},   // no room for a new file
+        {filesafe::Call::kReplace, EACCES},  // the rename refused
+        {filesafe::Call::kFlush, EIO},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FailingOps ops(c.what, c.error);
-        ardmon::profile::ScopedFileOps use(ops);
+        SCOPED_TRACE(filesafe::CallName(c.what));
+        filesafe::ScopedCallHook hook(Failing(c.what, c.error));
         EXPECT_FALSE(Put(path_, "s", "k", "changed"));
         EXPECT_FALSE(Put(path_, "new", "k", "v"));
         ExpectUntouched();
@@ -106,36 +70,23 @@ ino_t InodeOf(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// A folder in which no new file can be made; the disk may be full too.
-struct ReadOnlyFolder : ardmon::profile::FileOps {
-    int CreateNew(const std::string&, mode_t) override
-    {
-        errno = EACCES;
-        return -1;
-    }
-    int OpenLockFile(const std::string& path) override
-    {
-        if (path.ends_with(".lock")) return CreateNew(path, 0);
-        return FileOps::OpenLockFile(path);
-    }
-    int Reserve(int fd, off_t length) override
-    {
-        if (!disk_full) return FileOps::Reserve(fd, length);
-        errno = ENOSPC;
-        return -1;
-    }
-    bool disk_full = false;
-};
-
+// A folder in which no new file can be made: the file is rewritten in place,
+// only when room for the whole content can be reserved (a full disk, or a file
+// system that cannot reserve room, keeps the old content).
 TEST_F(ProfileFault, FolderThatTakesNoNewFileGetsTheFileRewrittenInPlace)
 {
     const ino_t inode = InodeOf(path_);
-    ReadOnlyFolder ops;
-    ardmon::profile::ScopedFileOps use(ops);
-    ops.disk_full = true;
-    EXPECT_FALSE(Put(path_, "s", "k", "a longer value than before"));
-    ExpectUntouched();
-    ops.disk_full = false;
+    int reserve_error = ENOSPC;
+    filesafe::ScopedCallHook hook([&](filesafe::Call call, const std::string&) {
+        if (call == filesafe::Call::kCreate) return EACCES;
+        return call == filesafe::Call::kReserve ? reserve_error : 0;
+    });
+    for (const int error : {ENOSPC, EOPNOTSUPP}) {
+        reserve_error = error;
+        EXPECT_FALSE(Put(path_, "s", "k", "a longer value than before"));
+        ExpectUntouched();
+    }
+    reserve_error = 0;
     EXPECT_TRUE(Put(path_, "s", "k", "a longer value than before"));
     EXPECT_TRUE(Put(path_, "s", "k", "short"));
     EXPECT_EQ(ReadFile(path_), "[s]\r\nk=short\r\n; note\r\n");
@@ -148,8 +99,7 @@ TEST_F(ProfileFault, FailedBatchCommitKeepsTheFileAndTheWrites)
     ardmon::profile::WriteBatch batch(path_);
     EXPECT_TRUE(Put(path_, "s", "k", "changed"));
     {
-        FailingOps ops(FailingOps::kWrite, ENOSPC);
-        ardmon::profile::ScopedFileOps use(ops);
+        filesafe::ScopedCallHook hook(Failing(filesafe::Call::kWrite, ENOSPC));
         EXPECT_FALSE(batch.Commit());
     }
     ExpectUntouched();
@@ -207,110 +157,44 @@ TEST_F(ProfileFault, SymbolicLinkIsFollowedNotReplaced)
     EXPECT_EQ(ReadFile(dir_ / "sub/new.ini"), "[s]\r\nk=v\r\n");
 }
 
-// Logs the operations of a replacement, with the mode the temporary file has
-// at each of them.
-struct RecordingOps : ardmon::profile::FileOps {
-    std::string Mode(int fd)
+std::string ModeText(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return "";
+    char text[8];
+    std::snprintf(text, sizeof text, " %04o", st.st_mode & 07777);
+    return text;
+}
+
+// The calls of a replacement, with the mode of the file each works on.
+struct Recording {
+    filesafe::CallHook Hook()
     {
-        struct stat st;
-        if (::fstat(fd, &st) != 0) return "?";
-        if (S_ISDIR(st.st_mode)) return "folder";
-        char text[8];
-        std::snprintf(text, sizeof text, "%04o", st.st_mode & 07777);
-        return text;
-    }
-    int CreateNew(const std::string& path, mode_t mode) override
-    {
-        const int fd = FileOps::CreateNew(path, mode);
-        temp = path;
-        log.push_back("create " + Mode(fd));
-        return fd;
-    }
-    int Fchown(int fd, uid_t owner, gid_t group) override
-    {
-        log.push_back("chown " + Mode(fd));
-        if (refused == kEverything || (refused == kOwner && owner != static_cast<uid_t>(-1))) {
-            errno = EPERM;
-            return -1;
-        }
-        return FileOps::Fchown(fd, owner, group);
-    }
-    int Fchmod(int fd, mode_t mode) override
-    {
-        const int result = FileOps::Fchmod(fd, mode);
-        log.push_back("chmod " + Mode(fd));
-        return result;
-    }
-    ssize_t Write(int fd, const char* data, size_t size) override
-    {
-        log.push_back("write " + Mode(fd));
-        return FileOps::Write(fd, data, size);
-    }
-    int Fsync(int fd) override
-    {
-        log.push_back("sync " + Mode(fd));
-        return FileOps::Fsync(fd);
-    }
-    int Close(int fd) override
-    {
-        log.push_back("close");
-        return FileOps::Close(fd);
-    }
-    int Rename(const std::string& from, const std::string& to) override
-    {
-        log.push_back("rename");
-        return FileOps::Rename(from, to);
+        return [this](filesafe::Call call, const std::string& path) {
+            log.push_back(filesafe::CallName(call) + ModeText(path));
+            if (call == filesafe::Call::kSetOwner && refused != kNothing) return EPERM;
+            return call == filesafe::Call::kSetGroup && refused == kEverything ? EPERM : 0;
+        };
     }
     std::vector<std::string> log;
-    std::string temp;
     enum Refusal { kNothing, kOwner, kEverything } refused = kNothing;
 };
 
 TEST_F(ProfileFault, APrivateFileIsNeverReadableByOthersWhileItIsReplaced)
 {
     ASSERT_EQ(::chmod(path_.c_str(), 0600), 0);
-    RecordingOps ops;
+    Recording calls;
     {
-        ardmon::profile::ScopedFileOps use(ops);
+        filesafe::ScopedCallHook hook(calls.Hook());
         EXPECT_TRUE(Put(path_, "s", "k", "changed"));
     }
-    EXPECT_EQ(ops.log, (std::vector<std::string>{"create 0600", "chown 0600", "chmod 0600", "write 0600",
-                                                 "sync 0600", "close", "rename", "sync folder", "close",
-                                                 "close"}));  // the folder, then the update lock
-    EXPECT_EQ(ops.temp.rfind(dir_ / ".client.ini.", 0), 0u) << ops.temp;
+    // The update lock on the file, the new file made with the owner's rights
+    // alone and locked, its mode set, written, flushed, put in place.
+    EXPECT_EQ(calls.log,
+              (std::vector<std::string>{"lock 0600", "create", "lock 0600", "set mode 0600", "write 0600",
+                                        "flush 0600", "replace 0600", "close 0600", "flush folder 0700"}));
     EXPECT_EQ(ModeOf(path_), 0600u);
     EXPECT_EQ(ReadFile(path_), "[s]\r\nk=changed\r\n; note\r\n");
-}
-
-// Temporary files of a replacement whose process ended mid-way (one holding
-// passwords, say) go with the next write; files that are not provably such
-// leftovers stay.
-TEST_F(ProfileFault, LeftoversOfAGoneWriterAreRemovedAndNothingElse)
-{
-    const pid_t gone = ::fork();
-    if (gone == 0) ::_exit(0);
-    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
-    const std::string dead = std::to_string(gone);
-    const std::string alive = std::to_string(::getppid());
-    const std::vector<std::string> kept = {
-        "." + alive + "-0.tmp",             // no file's name before it
-        ".client.ini." + alive + "-0.tmp",  // its writer is still at work
-        ".client.ini." + dead + "-0.tmp.old",
-        ".client.ini." + dead + "-x.tmp",
-        ".other.ini." + dead + "-0.tmp",
-        "client.ini." + dead + "-0.tmp",
-    };
-    for (const std::string& name : kept)
-        WriteFile(dir_ / name, "keep");
-    WriteFile(dir_ / (".client.ini." + dead + "-0.tmp"), "password=half written");
-    WriteFile(dir_ / (".client.ini." + dead + "-17.tmp"), "");
-    ASSERT_EQ(::symlink("client.ini", (dir_ / (".client.ini." + dead + "-1.tmp")).c_str()), 0);
-    EXPECT_TRUE(Put(path_, "s", "k", "changed"));
-    std::vector<std::string> expected = kept;
-    expected.push_back(".client.ini." + dead + "-1.tmp");  // a link is never a file of ours
-    expected.push_back("client.ini");
-    std::sort(expected.begin(), expected.end());
-    ExpectFolder(expected);
 }
 
 // alice:finance replaced by bob: bob may not give the file to alice; as a
@@ -320,22 +204,22 @@ TEST_F(ProfileFault, OwnerElseGroupElseNoAccessForGroupOrOthers)
     if (::geteuid() != 0) GTEST_SKIP() << "only a privileged process may make a file of another user";
     struct Case {
         const char* name;
-        RecordingOps::Refusal refused;
+        Recording::Refusal refused;
         uid_t uid;
         gid_t gid;
         mode_t mode;
     } cases[] = {
-        {"owner kept", RecordingOps::kNothing, 12345, 23456, 06664},
-        {"group kept", RecordingOps::kOwner, 0, 23456, 02664},
-        {"neither kept", RecordingOps::kEverything, 0, 0, 0600},
+        {"owner kept", Recording::kNothing, 12345, 23456, 06664},
+        {"group kept", Recording::kOwner, 0, 23456, 02664},
+        {"neither kept", Recording::kEverything, 0, 0, 0600},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(::chown(path_.c_str(), 12345, 23456), 0);
         ASSERT_EQ(::chmod(path_.c_str(), 06664), 0);
-        RecordingOps ops;
-        ops.refused = c.refused;
-        ardmon::profile::ScopedFileOps use(ops);
+        Recording calls;
+        calls.refused = c.refused;
+        filesafe::ScopedCallHook hook(calls.Hook());
         EXPECT_TRUE(Put(path_, "s", "k", c.name));
         struct stat st;
         ASSERT_EQ(::stat(path_.c_str(), &st), 0);

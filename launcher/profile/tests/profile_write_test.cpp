@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "file_ops.h"
+#include "filesafe.h"
 #include "profile_calls.h"
 #include "test_files.h"
 #include "write_batch.h"
@@ -124,15 +124,11 @@ TEST_F(ProfileWrite, BatchIsSeenByReadsAndReachesTheFileOnceOnCommit)
 {
     const std::string original = "[a]\r\nx=1\r\n";
     File(original);
-    struct CountingOps : ardmon::profile::FileOps {
-        int Rename(const std::string& from, const std::string& to) override
-        {
-            ++renames;
-            return FileOps::Rename(from, to);
-        }
-        int renames = 0;
-    } ops;
-    ardmon::profile::ScopedFileOps use(ops);
+    int replacements = 0;
+    filesafe::ScopedCallHook hook([&](filesafe::Call call, const std::string&) {
+        replacements += call == filesafe::Call::kReplace;
+        return 0;
+    });
     {
         ardmon::profile::WriteBatch batch(path_);
         EXPECT_TRUE(Put(path_, "a", "x", "2"));
@@ -143,14 +139,14 @@ TEST_F(ProfileWrite, BatchIsSeenByReadsAndReachesTheFileOnceOnCommit)
         EXPECT_EQ(ReadFile(path_), original);
         EXPECT_TRUE(batch.Commit());
     }
-    EXPECT_EQ(ops.renames, 1);
+    EXPECT_EQ(replacements, 1);
     EXPECT_EQ(ReadFile(path_), "[a]\r\nx=4\r\n[b]\r\ny=3\r\n");
     {
         ardmon::profile::WriteBatch dropped(path_);
         EXPECT_TRUE(Put(path_, "a", "x", "5"));
     }
     EXPECT_EQ(ReadFile(path_), "[a]\r\nx=4\r\n[b]\r\ny=3\r\n");
-    EXPECT_EQ(ops.renames, 1);
+    EXPECT_EQ(replacements, 1);
 }
 
 }  // namespace

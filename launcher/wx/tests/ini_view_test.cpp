@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 #include <wx/combobox.h>
 #include <wx/dataview.h>
 #include <wx/listbox.h>
@@ -244,6 +245,17 @@ TEST_F(ViewerTest, ProfileViewWithoutSelectionChangesNothing)
     EXPECT_THAT(messages_.Texts(), ElementsAre("Please Select any ini file"));
     EXPECT_EQ(main_wnd_->m_pProfileView, uat);
     EXPECT_EQ(theApp.m_strIniFile, "env/UAT.ini");
+}
+
+// A FIFO named like a profile is refused at once, never opened to wait for a writer.
+TEST_F(ViewerTest, AFifoProfileIsRefusedAtOnce)
+{
+    StartWith("[A]\n");
+    const std::string fifo = (dir_.path() / "env" / "UAT.ini").string();
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    OpenProfileViewer("UAT.ini");
+    EXPECT_THAT(messages_.Texts(), ElementsAre("Can not open env/UAT.ini file"));
 }
 
 TEST_F(ViewerTest, MissingFileLeavesAnEmptyWindowThatIgnoresResizing)

@@ -1,37 +1,20 @@
-#include "fileio/Names.h"
+#include "names.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-#include <cstdint>
-#include <cstdio>
 #include <random>
 
-namespace ledgra::fileio {
+namespace filesafe {
 
 namespace {
 
-constexpr std::string_view kTemporaryPrefix = ".~ledgra-";
+constexpr std::string_view kTemporaryPrefix = ".~halvo-";
+constexpr std::string_view kTemporaryEnd = ".tmp";
+constexpr std::size_t kRandomLetters = 12;
 
 #ifdef _WIN32
 constexpr std::string_view kSeparators = "/\\";
 #else
 constexpr std::string_view kSeparators = "/";
 #endif
-
-std::string ComputerName() {
-    char name[256] = "";
-#ifdef _WIN32
-    DWORD size = sizeof name;
-    if (!GetComputerNameA(name, &size)) return std::string();
-#else
-    if (::gethostname(name, sizeof name - 1) != 0) return std::string();
-#endif
-    return name;
-}
 
 std::string RandomLetters(std::size_t count) {
     thread_local std::mt19937_64 rng{std::random_device{}()};
@@ -57,35 +40,16 @@ std::size_t NameStart(std::string_view path) {
     return separator == std::string_view::npos ? 0 : separator + 1;
 }
 
-std::string HostTag() {
-    std::uint32_t hash = 2166136261u;  // FNV-1a
-    for (const char c : ComputerName()) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    char tag[9];
-    std::snprintf(tag, sizeof tag, "%08x", static_cast<unsigned>(hash));
-    return tag;
+std::string TemporaryName() {
+    return std::string(kTemporaryPrefix) + RandomLetters(kRandomLetters) + std::string(kTemporaryEnd);
 }
 
-std::string TemporaryName(unsigned long pid) {
-    return std::string(kTemporaryPrefix) + HostTag() + "-" + std::to_string(pid) + "-" + RandomLetters(6);
-}
-
-bool IsTemporaryName(std::string_view name, unsigned long& pid) {
-    if (name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) return false;
-    name.remove_prefix(kTemporaryPrefix.size());
-    const std::string host = HostTag();
-    if (name.substr(0, host.size()) != host || name.size() < host.size() + 1 || name[host.size()] != '-')
+bool IsTemporaryName(std::string_view name) {
+    if (name.size() != kTemporaryPrefix.size() + kRandomLetters + kTemporaryEnd.size() ||
+        !name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporaryEnd))
         return false;
-    name.remove_prefix(host.size() + 1);
-    const std::size_t dash = name.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash > 10 || name.size() - dash - 1 != 6) return false;
-    unsigned long value = 0;
-    for (const char c : name.substr(0, dash)) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned long>(c - '0');
-    }
-    for (const char c : name.substr(dash + 1))
+    for (const char c : name.substr(kTemporaryPrefix.size(), kRandomLetters))
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
-    pid = value;
     return true;
 }
 
@@ -101,4 +65,4 @@ std::string RecoveryName(const std::string& path, const std::string& suffix, int
     return path.substr(0, nameStart) + std::string(CutAtCharacter(stem, room)) + tail;
 }
 
-}  // namespace ledgra::fileio
+}  // namespace filesafe

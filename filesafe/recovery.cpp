@@ -1,9 +1,9 @@
 // Recovery files: new files beside the one a save could not write, each under
-// a name nobody uses yet.
-#include "fileio/Names.h"
-#include "fileio/ReplaceFile.h"
+// a name nobody uses yet, no more readable than that file.
+#include "filesafe.h"
+#include "names.h"
 
-namespace ledgra::fileio {
+namespace filesafe {
 
 namespace {
 constexpr int kMaxRecoveryNames = 1000;
@@ -13,7 +13,7 @@ std::string ReserveRecoveryFile(const std::string& path, const std::string& suff
     for (int n = 1; n <= kMaxRecoveryNames; ++n) {
         const std::string name = RecoveryName(path, suffix, n);
         bool exists = false;
-        if (CreateNewFile(name, exists, error)) return name;
+        if (CreateNewFile(name, path, exists, error)) return name;
         if (!exists) return std::string();
     }
     error = "Could not write \"" + RecoveryName(path, suffix, 1) + "\": every name up to \"" +
@@ -30,4 +30,9 @@ std::string SaveRecoveryFile(const std::string& path, const std::string& suffix,
     return std::string();
 }
 
-}  // namespace ledgra::fileio
+bool ReplaceFileContent(const std::string& path, std::string_view content, std::string& error) {
+    std::unique_ptr<Replacement> file = Replacement::Begin(path, error);
+    return file && file->Reserve(content.size(), error) && file->Write(content, error) && file->Commit(error);
+}
+
+}  // namespace filesafe

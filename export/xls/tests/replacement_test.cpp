@@ -1,7 +1,6 @@
-// The one file replacement, through its system-call seam, for both savers
-// that use it: the stand-in's text save and the workbook save.
-#include "fileio/Names.h"
-#include "fileio/ReplaceFile.h"
+// The one file replacement, through its seam, for both savers that use it:
+// the stand-in's text save and the workbook save.
+#include "filesafe.h"
 #include "test_support/TestTable.h"
 #include "xls/Workbook.h"
 
@@ -30,74 +29,49 @@ using ledgra::test::WriteFile;
 
 namespace {
 
-// What the seam saw: the mode of the file being written after every call
-// that creates it or changes it, and the calls themselves.
+// What the seam saw: the mode of the file being written at every call
+// after its creation, and the calls themselves.
 struct Observed {
     std::string workingPath;
     std::vector<mode_t> modes;
     std::vector<std::string> calls;
-    int failRename = 0;  // errno for rename, 0: the real one
-    int failFsync = 0;
-    int failCreate = 0;  // errno for creating a new file
-    int failChown = 0;   // errno for changing the owner
-    int failChgrp = 0;   // errno for changing the group alone
+    int failReplace = 0;  // errno for putting the file in place, 0: the real call
+    int failFlush = 0;
+    int failCreate = 0;    // errno for creating a new file
+    int failSetOwner = 0;  // errno for changing the owner
+    int failSetGroup = 0;  // errno for changing the group alone
 };
 Observed seen;
 
-void NoteMode(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) == 0) seen.modes.push_back(st.st_mode & 07777);
-}
-
-int SeamOpen(const char* path, int flags, mode_t mode) {
-    if ((flags & O_CREAT) && seen.failCreate) {
-        errno = seen.failCreate;
-        return -1;
-    }
-    const int fd = ::open(path, flags, mode);
-    if (fd >= 0) {
+int Seam(filesafe::Call call, const std::string& path) {
+    using filesafe::Call;
+    if (call == Call::kCreate || call == Call::kOpen) {
+        if (call == Call::kCreate && seen.failCreate) return seen.failCreate;
         seen.workingPath = path;
-        seen.calls.push_back(flags & O_CREAT ? "create" : "open");
-        NoteMode(fd);
+    } else if (!seen.workingPath.empty() && call != Call::kReplace && call != Call::kFlushFolder) {
+        struct stat st {};
+        if (::stat(seen.workingPath.c_str(), &st) == 0) seen.modes.push_back(st.st_mode & 07777);
     }
-    return fd;
-}
-int SeamFchmod(int fd, mode_t mode) {
-    const int r = ::fchmod(fd, mode);
-    seen.calls.push_back("fchmod");
-    NoteMode(fd);
-    return r;
-}
-int SeamFchown(int fd, uid_t owner, gid_t group) {
-    const int fail = owner == static_cast<uid_t>(-1) ? seen.failChgrp : seen.failChown;
-    if (fail) errno = fail;
-    const int r = fail ? -1 : ::fchown(fd, owner, group);
-    seen.calls.push_back("fchown " + std::to_string(owner) + ":" + std::to_string(group));
-    NoteMode(fd);
-    return r;
-}
-int SeamFsync(int fd) {
-    seen.calls.push_back("fsync");
-    if (seen.failFsync) {
-        errno = seen.failFsync;
-        return -1;
+    seen.calls.push_back(filesafe::CallName(call));
+    switch (call) {
+        case Call::kReplace:
+            return seen.failReplace;
+        case Call::kFlush:
+            return seen.failFlush;
+        case Call::kSetOwner:
+            return seen.failSetOwner;
+        case Call::kSetGroup:
+            return seen.failSetGroup;
+        default:
+            return 0;
     }
-    return ::fsync(fd);
-}
-int SeamRename(const char* from, const char* to) {
-    seen.calls.push_back("rename");
-    if (seen.failRename) {
-        errno = seen.failRename;
-        return -1;
-    }
-    return ::rename(from, to);
 }
 
 // A saver: writes some content to path; false with error set on failure.
 using Saver = std::function<bool(const std::string& path, std::string& error)>;
 
 bool SaveText(const std::string& path, std::string& error) {
-    return fileio::ReplaceFileContent(path, "new text\r\n", error);
+    return filesafe::ReplaceFileContent(path, "new text\r\n", error);
 }
 bool SaveWorkbook(const std::string& path, std::string& error) {
     auto book = std::make_unique<xls::Workbook>();
@@ -115,17 +89,10 @@ class ReplaceFileTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         seen = Observed{};
-        fileio::SystemCalls calls;
-        calls.open = SeamOpen;
-        calls.fchmod = SeamFchmod;
-        calls.fchown = SeamFchown;
-        calls.fsync = SeamFsync;
-        calls.rename = SeamRename;
-        fileio::SetSystemCallsForTesting(calls);
         save = std::string(GetParam()) == "text" ? Saver(SaveText) : Saver(SaveWorkbook);
     }
-    void TearDown() override { fileio::SetSystemCallsForTesting({}); }
 
+    filesafe::ScopedCallHook hook{Seam};
     TempDir dir;
     Saver save;
     std::string error;
@@ -165,7 +132,7 @@ TEST_P(ReplaceFileTest, TheModeIsNeverWiderThanTheResultAndTheOwnerIsKept) {
     if (root) {
         EXPECT_EQ(st.st_uid, 4321u);
         EXPECT_EQ(st.st_gid, 8765u);
-        EXPECT_EQ(seen.calls.at(1), "fchown 4321:8765");  // before the mode is widened to the final one
+        EXPECT_EQ(seen.calls.at(2), "set owner");  // after the lock, before the mode is widened
     }
 
     // A new file: 0666 less the umask from the very start.
@@ -179,14 +146,13 @@ TEST_P(ReplaceFileTest, TheModeIsNeverWiderThanTheResultAndTheOwnerIsKept) {
 
 TEST_P(ReplaceFileTest, AFailedSyncOrRenameLeavesTheOldFileAndNoTemporary) {
     const std::string path = dir / "Out.xls";
-    for (int* failure : {&seen.failFsync, &seen.failRename}) {
+    for (const bool flush : {true, false}) {
         WriteFile(path, "old");
         seen = Observed{};
-        *failure = failure == &seen.failFsync ? ENOSPC : EACCES;
+        (flush ? seen.failFlush : seen.failReplace) = flush ? ENOSPC : EACCES;
         EXPECT_FALSE(save(path, error));
-        EXPECT_EQ(error,
-                  "Could not write \"" + path + "\": " +
-                      (failure == &seen.failFsync ? "No space left on device." : "Permission denied."));
+        EXPECT_EQ(error, "Could not write \"" + path +
+                             "\": " + (flush ? "No space left on device." : "Permission denied."));
         EXPECT_EQ(ReadFile(path), "old");
         EXPECT_EQ(Listing(dir.path()), "Out.xls\n");
     }
@@ -235,7 +201,7 @@ TEST_P(ReplaceFileTest, TheGroupAndAttributesStayOrTheFileIsClosedToOthers) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to other users";
     const std::string path = dir / "Shared.xls";
     struct Case {
-        int failChgrp;
+        int failSetGroup;
         gid_t gid;
         mode_t mode;
     };
@@ -245,8 +211,8 @@ TEST_P(ReplaceFileTest, TheGroupAndAttributesStayOrTheFileIsClosedToOthers) {
         ASSERT_EQ(::chmod(path.c_str(), 0660), 0);
         const bool attributes = ::setxattr(path.c_str(), "user.origin", "desk", 4, 0) == 0;
         seen = Observed{};
-        seen.failChown = EPERM;
-        seen.failChgrp = c.failChgrp;
+        seen.failSetOwner = EPERM;
+        seen.failSetGroup = c.failSetGroup;
         ASSERT_TRUE(save(path, error)) << error;
         struct stat st {};
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -260,23 +226,12 @@ TEST_P(ReplaceFileTest, TheGroupAndAttributesStayOrTheFileIsClosedToOthers) {
     }
 }
 
-// The temporary file's name is short whatever the target's, and names that a
-// writer of ours left behind when it died are cleared by the next save there;
-// a live writer's file and anything else stay.
-TEST_P(ReplaceFileTest, LongNamesSaveAndDeadWritersTemporariesAreCleared) {
+// The temporary file's name is short whatever the target's.
+TEST_P(ReplaceFileTest, LongNamesSave) {
     const std::string longName = dir / (std::string(251, 'n') + ".xls");
     WriteFile(longName, "old");
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    const std::string dead = fileio::TemporaryName(static_cast<unsigned long>(child));
-    const std::string live = fileio::TemporaryName(1);
-    for (const std::string& name : {dead, live, std::string(".~ledgra-other")}) WriteFile(dir / name, "x");
     ASSERT_TRUE(save(longName, error)) << error;
     EXPECT_TRUE(IsNewContent(longName));
-    EXPECT_FALSE(std::filesystem::exists(dir / dead));
-    EXPECT_TRUE(std::filesystem::exists(dir / live));
-    EXPECT_TRUE(std::filesystem::exists(dir / ".~ledgra-other"));
 }
 
 // In a shared sticky folder the system refuses to follow another user's link
