@@ -125,6 +125,7 @@ bool TextBuffer::CommitTo(fileio::FileReplacement& file, std::string& error) {
 int WriteTableAsText(CLedgraInterface& table) {
     Interaction& ui = CurrentInteraction();
     if (table.m_pfnColumnText == nullptr && table.m_nRows >= 1 && table.m_nColumns >= 1) {
+        SetOutcome(LEDGRA_NO_CALLBACK);
         ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
         return 0;
     }
@@ -137,12 +138,16 @@ int WriteTableAsText(CLedgraInterface& table) {
     request.initialName = "ListLogFile.txt";
     request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
     request.filter = kTextExportFilter;
-    if (ui.SaveDialog(request, path) != IDOK) return 0;
+    if (ui.SaveDialog(request, path) != IDOK) {
+        SetOutcome(LEDGRA_CANCELLED);
+        return 0;
+    }
 
     // The rows end with exactly the CR LF written (no text-mode translation).
     std::string error;
     std::unique_ptr<fileio::FileReplacement> file = fileio::FileReplacement::Begin(path, error);
     if (!file) {
+        SetOutcome(LEDGRA_OPEN_FAILED);
         ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
         return 0;
     }
@@ -150,6 +155,7 @@ int WriteTableAsText(CLedgraInterface& table) {
         AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, cellText,
                   fileText);
     if (!fileText.CommitTo(*file, error)) {
+        SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
         return 0;
     }

@@ -119,12 +119,14 @@ int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interactio
     std::string error;
     std::unique_ptr<fileio::FileReplacement> file = fileio::FileReplacement::Begin(path, error);
     if (!file) {
+        SetOutcome(LEDGRA_OPEN_FAILED);
         ui.AfxMessageBox(kMsgTextBranchOpenFailed, MB_OK, 0);
         return 0;
     }
     TextBuffer text;
     GatherText(table, text);
     if (!text.CommitTo(*file, error)) {
+        SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
         return 0;
     }
@@ -148,6 +150,7 @@ int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interacti
                           std::to_string(kMaxColumns) + " a worksheet can be filled with. ";
     message += saved ? "It was saved as comma-separated text in \"" + name + "\" instead."
                      : "It could not be saved as comma-separated text either: " + error;
+    SetOutcome(saved ? LEDGRA_SAVED_AS_RECOVERY : LEDGRA_WRITE_FAILED);
     ui.AfxMessageBox(message.c_str(), MB_OK, 0);
     return 0;
 }
@@ -176,6 +179,9 @@ struct WorkbookRun {
 
     std::string baseName;  // the first sheet's name, read once
     std::string cellText;  // the data cells' text, reused
+
+    bool savedAs = false;           // a SaveAs to the chosen file was asked for
+    bool lastSaveAsFailed = false;  // and the last one failed
 };
 
 // Shows the application, opens the empty file named like the chosen one
@@ -262,8 +268,10 @@ bool Guarded(Interaction& ui, Save save) {
         save();
         return true;
     } catch (const COleDispatchException& e) {
+        SetOutcome(LEDGRA_AUTOMATION_ERROR);
         ReportDispatchException(ui, e);
     } catch (const COleException& e) {
+        SetOutcome(LEDGRA_AUTOMATION_ERROR);
         ReportOleException(ui, e);
     }
     return false;
@@ -275,7 +283,8 @@ bool Guarded(Interaction& ui, Save save) {
 void SaveSheet(WorkbookRun& run) {
     const std::string version = run.app.get_Version();
     if (version.empty()) return;
-    Guarded(run.ui, [&] {
+    run.savedAs = true;
+    run.lastSaveAsFailed = !Guarded(run.ui, [&] {
         const Variant& opt = run.covOptional;
         run.app.put_DisplayAlerts(false);
         const int major = ParseInt(version);
@@ -299,21 +308,36 @@ void NextSheet(WorkbookRun& run, long long remaining) {
 // Leaves the application running, visible and under the user's control
 // with the workbook saved. A failed save is reported, and the workbook is
 // then not marked as saved, so the application still holds it as changed.
-void HandOver(WorkbookRun& run) {
+// The result: 1 when the table is saved whole somewhere, in the chosen file
+// or, when that could not be written, where the application saved it instead.
+int HandOver(WorkbookRun& run) {
     run.app.put_Visible(true);
     run.app.put_UserControl(true);
-    if (Guarded(run.ui, [&] { run.workbook.Save(); })) run.workbook.put_Saved(true);
+    const bool saved = Guarded(run.ui, [&] { run.workbook.Save(); });
+    if (saved) run.workbook.put_Saved(true);
+    if (!run.lastSaveAsFailed && (saved || run.savedAs)) {
+        SetOutcome(LEDGRA_OK);
+        return 1;
+    }
+    if (saved) {
+        SetOutcome(LEDGRA_SAVED_AS_RECOVERY);
+        return 1;
+    }
+    SetOutcome(LEDGRA_WRITE_FAILED);
+    return 0;
 }
 
 int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, const std::string& opened,
                         Interaction& ui) {
     WorkbookRun run(table, ui);
-    if (!run.ole.Start()) return 0;
+    if (!run.ole.Start()) {
+        SetOutcome(LEDGRA_AUTOMATION_ERROR);
+        return 0;
+    }
     if (!run.app.CreateDispatch(progId)) {
-        if (ui.AfxMessageBox(kMsgNotInstalled, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, 0) == IDYES) {
-            table.WriteToTextFile();
-            return 1;
-        }
+        if (ui.AfxMessageBox(kMsgNotInstalled, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, 0) == IDYES)
+            return WriteTableAsText(table);
+        SetOutcome(LEDGRA_CANCELLED);
         return 0;
     }
     OpenWorkbook(run, opened);
@@ -329,8 +353,7 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, const std::
         SaveSheet(run);
         NextSheet(run, remaining);
     }
-    HandOver(run);
-    return 1;
+    return HandOver(run);
 }
 
 bool HasContent(const std::string& path) {
@@ -340,14 +363,17 @@ bool HasContent(const std::string& path) {
 }
 
 // An application that saved nowhere else saved the workbook where it opened
-// it, in the namesake: that content goes to the chosen file.
-void BringOver(const std::string& namesake, const std::string& path, Interaction& ui) {
-    if (!HasContent(namesake)) return;
+// it, in the namesake: that content goes to the chosen file. False when it
+// was there and could not be brought over.
+bool BringOver(const std::string& namesake, const std::string& path, Interaction& ui) {
+    if (!HasContent(namesake)) return true;
     std::ifstream in(namesake, std::ios::binary);
     const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string error;
-    if (!in.bad() && fileio::ReplaceFileContent(path, content, error)) return;
+    if (!in.bad() && fileio::ReplaceFileContent(path, content, error)) return true;
+    SetOutcome(LEDGRA_WRITE_FAILED);
     ui.AfxMessageBox((error.empty() ? std::string(kMsgWriteFailed) : error).c_str(), MB_OK, 0);
+    return false;
 }
 
 }  // namespace
@@ -378,18 +404,23 @@ int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
     request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
     request.filter = registered ? kWorkbookFilter : kTextOnlyFilter;
     std::string path;
-    if (ui.SaveDialog(request, path) != IDOK) return 0;
+    if (ui.SaveDialog(request, path) != IDOK) {
+        SetOutcome(LEDGRA_CANCELLED);
+        return 0;
+    }
 
     const std::string extension = FileExtension(path);
     // Made when missing, never emptied: the chosen file changes only when a
     // complete new content replaces it.
     if (table.FileOpen(path, "a") == nullptr) {
+        SetOutcome(LEDGRA_OPEN_FAILED);
         ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);
         return 0;
     }
     table.FileClose();
 
     if (table.m_pfnColumnText == nullptr || table.m_pUserData == nullptr) {
+        SetOutcome(LEDGRA_NO_CALLBACK);
         ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
         return 0;
     }
@@ -405,7 +436,7 @@ int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
         if (opened.empty()) opened = path;
     }
     const int result = WriteWorkbookBranch(table, progId, opened, ui);
-    if (opened != path) BringOver(opened, path, ui);
+    if (opened != path && !BringOver(opened, path, ui)) return 0;
     return result;
 }
 

@@ -31,7 +31,8 @@ struct CellTextBridge {
     std::string text;
     std::exception_ptr error;
 
-    static int32_t Call(void* self, int32_t row, int32_t column, ledgra_text* text, int32_t* type) noexcept {
+    static int32_t LEDGRA_CALL Call(void* self, int32_t row, int32_t column, ledgra_text* text,
+                                    int32_t* type) noexcept {
         auto& bridge = *static_cast<CellTextBridge*>(self);
         if (bridge.error) return 0;
         std::size_t length = 0;
@@ -113,7 +114,7 @@ public:
     }
     void InitColumnTextRtn(ColumnTextRtn fn) { m_pfnColumnText = fn; }
     // Writes the reference of 1-based row and column ("A1", "AB12", "ZZ-3")
-    // into out, at most 14 bytes with the terminating zero, and returns 1.
+    // into out, at most LEDGRA_CELL_REF_SIZE bytes with the terminating zero, and returns 1.
     // Columns outside 1..702 have no letter name: out gets "" and the result is 0.
     int getColumnNoForExcel(int row, int column, char* out) {
         if (out == nullptr) return 0;
@@ -139,7 +140,6 @@ public:
         return result;
     }
 
-    // The member order is part of the library's interface.
     std::string m_strFileName;
     FILE* m_pFile;
     int m_nRows;
