@@ -49,19 +49,30 @@ struct CellTextBridge {
     }
 };
 
+// What a writer leaves behind: the file the workbook writer created, and the
+// last error with the text the user was last shown.
+struct WriterOutcome {
+    std::string fileName;
+    int lastError = LEDGRA_OK;
+    std::string lastText;
+};
+
 // Runs one writer on a handle set up from the object's members. The workbook
 // writer refuses a null user pointer, so withNullUser says whether the bridge
 // is handed over even then (the text writer passes a null pointer on).
 template <class Write>
 int RunWriter(int rows, int columns, ColumnTextRtn fn, void* userData, bool withNullUser, Write write,
-              std::string* fileName) {
+              WriterOutcome& outcome) {
     ledgra_export* table = ledgra_export_create(rows, columns);
     if (table == nullptr) throw std::bad_alloc();
     CellTextBridge bridge{fn, userData, {}, {}};
     ledgra_export_set_cell_text(table, fn != nullptr ? &CellTextBridge::Call : nullptr,
                                 userData != nullptr || withNullUser ? &bridge : nullptr);
     const int result = write(table);
-    if (fileName != nullptr) *fileName = ledgra_export_file_name(table);
+    outcome.fileName = ledgra_export_file_name(table);
+    const char* text = "";
+    outcome.lastError = ledgra_export_last_error(table, &text);
+    outcome.lastText = text;
     ledgra_export_destroy(table);
     if (bridge.error) std::rethrow_exception(bridge.error);
     return result;
@@ -124,19 +135,25 @@ public:
     // by CR LF. 1 when written; 0 on cancel, open or write failure, or when the
     // table has cells and no callback is installed.
     int WriteToTextFile() {
-        return ledgra::detail::RunWriter(m_nRows, m_nColumns, m_pfnColumnText, m_pUserData, true,
-                                         ledgra_write_to_text_file, nullptr);
+        ledgra::detail::WriterOutcome outcome;
+        const int result = ledgra::detail::RunWriter(m_nRows, m_nColumns, m_pfnColumnText, m_pUserData, true,
+                                                     ledgra_write_to_text_file, outcome);
+        m_nLastError = outcome.lastError;
+        m_strLastError = std::move(outcome.lastText);
+        return result;
     }
     // The workbook writer creates the chosen file through FileOpen and closes
     // it at once: m_strFileName names it and m_pFile is null afterwards.
     int WriteToExcel() {
-        std::string created;
+        ledgra::detail::WriterOutcome outcome;
         const int result = ledgra::detail::RunWriter(m_nRows, m_nColumns, m_pfnColumnText, m_pUserData, false,
-                                                     ledgra_write_to_excel, &created);
-        if (!created.empty()) {
-            m_strFileName = std::move(created);
+                                                     ledgra_write_to_excel, outcome);
+        if (!outcome.fileName.empty()) {
+            m_strFileName = std::move(outcome.fileName);
             m_pFile = nullptr;
         }
+        m_nLastError = outcome.lastError;
+        m_strLastError = std::move(outcome.lastText);
         return result;
     }
 
@@ -148,4 +165,8 @@ public:
     std::vector<int> m_arrColumnTypes;
     ColumnTextRtn m_pfnColumnText;
     void* m_pUserData;
+    // What the last write came to (a LEDGRA_* code; ledgra_export_last_error)
+    // and the text the user was last shown by it.
+    int m_nLastError = LEDGRA_OK;
+    std::string m_strLastError;
 };

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 using ledgra::InteractionCall;
 using ledgra::ScopedInteraction;
 using ledgra::ScriptedInteraction;
@@ -175,6 +178,73 @@ TEST_F(TextExport, ANullUserPointerIsPassedOnUnchanged) {
     EXPECT_EQ(table.WriteToTextFile(), 1);
     EXPECT_EQ(seen, nullptr);
     EXPECT_EQ(ReadFile(path), "z\r\n");
+}
+
+// Each way a write ends leaves its code, and the text the user was shown, as
+// the table's last error.
+TEST_F(TextExport, EveryEndingLeavesItsLastError) {
+    data.rows = {{"a"}};
+    struct Case {
+        const char* what;
+        int rows;
+        bool callback;
+        std::string path;  // "" cancels the dialog
+        int result;
+        int error;
+        std::string shown;
+    } cases[] = {
+        {"written", 1, true, path, 1, LEDGRA_OK, ""},
+        {"cancelled", 1, true, "", 0, LEDGRA_CANCELLED, ""},
+        {"no callback", 1, false, path, 0, LEDGRA_NO_CALLBACK, "CallBack Failed"},
+        {"not opened", 1, true, dir / "missing/out.txt", 0, LEDGRA_OPEN_FAILED, "File OPen Failed"},
+    };
+    for (const Case& c : cases) {
+        CLedgraInterface table(c.rows, 1);
+        table.m_nLastError = -1;
+        if (c.callback) table.InitColumnTextRtn(&TestTable::Callback);
+        table.m_pUserData = &data;
+        if (c.path.empty())
+            ui.QueueSaveCancel();
+        else if (c.callback)  // without one the export stops before the dialog
+            ui.QueueSave(c.path);
+        EXPECT_EQ(table.WriteToTextFile(), c.result) << c.what;
+        EXPECT_EQ(table.m_nLastError, c.error) << c.what;
+        EXPECT_EQ(table.m_strLastError, c.shown) << c.what;
+    }
+}
+
+// Memory running out, or any other failure inside the library, is reported
+// as a failed write, never silently.
+TEST_F(TextExport, FailuresInsideTheLibraryAreReportedAsAFailedWrite) {
+    struct Case {
+        bool outOfMemory;
+        bool workbook;
+        const char* name;
+        int error;
+    } cases[] = {{true, false, "a.txt", LEDGRA_OUT_OF_MEMORY},
+                 {false, false, "b.txt", LEDGRA_WRITE_FAILED},
+                 {true, true, "c.csv", LEDGRA_OUT_OF_MEMORY},
+                 {false, true, "d.csv", LEDGRA_WRITE_FAILED}};
+    for (const Case& c : cases) {
+        ledgra_export* table = ledgra_export_create(1, 1);
+        static bool outOfMemory;
+        outOfMemory = c.outOfMemory;
+        ledgra_export_set_cell_text(
+            table,
+            [](void*, int32_t, int32_t, ledgra_text*, int32_t*) -> int32_t {
+                if (outOfMemory) throw std::bad_alloc();
+                throw std::runtime_error("internal");
+            },
+            &data);
+        ui.calls.clear();
+        ui.QueueSave(dir / c.name);
+        EXPECT_EQ(c.workbook ? ledgra_write_to_excel(table) : ledgra_write_to_text_file(table), 0) << c.name;
+        const char* shown = nullptr;
+        EXPECT_EQ(ledgra_export_last_error(table, &shown), c.error) << c.name;
+        EXPECT_STREQ(shown, "File Write Failed") << c.name;
+        EXPECT_EQ(ui.Messages(), std::vector<std::string>{"File Write Failed"}) << c.name;
+        ledgra_export_destroy(table);
+    }
 }
 
 }  // namespace

@@ -162,6 +162,35 @@ TEST(WorkbookEndToEnd, The65535thDataRowGoesToASecondSheetUnderItsOwnHeader) {
     EXPECT_EQ(first.substr(first.size() - 15), "65534,65534.25\n");
 }
 
+// Neither the chosen file nor any file beside it can be written: the table is
+// saved nowhere, and the result says so.
+TEST(WorkbookEndToEnd, WhenNothingCanBeWrittenTheExportFails) {
+    TempDir dir;
+    WorkbookTable data{{"Row"}, {1}};
+    data.record = false;
+    data.cell = [](int row, int) { return std::to_string(row); };
+    CLedgraInterface table(3, 1);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    fileio::SystemCalls calls;
+    calls.rename = [](const char*, const char*) {
+        errno = ENOSPC;
+        return -1;
+    };
+    fileio::SetSystemCallsForTesting(calls);
+    ScriptedInteraction ui;
+    ScopedInteraction scope(ui);
+    ui.QueueSave(dir / "Data.xls");
+    const int result = table.WriteToExcel();
+    fileio::SetSystemCallsForTesting({});
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(ui.Messages().size(), 2u);  // the save step and the final save
+    EXPECT_EQ(table.m_nLastError, LEDGRA_WRITE_FAILED);
+    EXPECT_EQ(table.m_strLastError, ui.Messages().back());
+    EXPECT_NE(table.m_strLastError.find("Nothing could be saved beside it either"), std::string::npos)
+        << table.m_strLastError;
+}
+
 TEST(WorkbookEndToEnd, ANumberNoCellCanHoldIsKeptAsTheTextGiven) {
     TempDir dir;
     WorkbookTable data{{"Price"}, {2}};
@@ -215,6 +244,8 @@ TEST(WorkbookEndToEnd, WhenTheChosenFileCannotBeWrittenEverySheetIsSavedBesideIt
     EXPECT_EQ(ui.Messages(),
               std::vector<std::string>(2, report));  // once per sheet; the final save succeeded
     EXPECT_EQ(ReadFile(path), "");                   // never one sheet's text
+    EXPECT_EQ(table.m_nLastError, LEDGRA_SAVED_AS_RECOVERY);
+    EXPECT_EQ(table.m_strLastError, report);
     EXPECT_EQ(Xlrd(recovered, dir / "xlrd.err", 2),
               "sheet Data-Sheet1 65535x1\n"
               "0: text:'Row':General\n"
