@@ -12,10 +12,12 @@
 #include "object/TextExport.h"
 #include "workbook/CellConversion.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -182,7 +184,51 @@ struct WorkbookRun {
 
     bool savedAs = false;           // a SaveAs to the chosen file was asked for
     bool lastSaveAsFailed = false;  // and the last one failed
+    std::vector<std::string> sheetNames;
+    std::time_t started = std::time(nullptr);
 };
+
+// What the system knows of a file. Narrow names are the system's: bytes on
+// POSIX, the ANSI code page on Windows (as the application is given them).
+struct FileInfo {
+    bool exists = false;
+    std::uint64_t size = 0;
+    std::time_t modified = 0;
+};
+
+FileInfo InfoOf(const std::string& path) {
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (::_stat64(path.c_str(), &st) != 0) return {};
+#else
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+#endif
+    return {true, static_cast<std::uint64_t>(st.st_size), st.st_mtime};
+}
+
+bool HasContent(const std::string& path) { return InfoOf(path).size > 0; }
+
+// True when a recovery file for path with suffix was written since then.
+bool RecoveredSince(const std::string& path, const std::string& suffix, std::time_t since) {
+    for (int n = 1;; ++n) {
+        const FileInfo info = InfoOf(fileio::RecoveryName(path, suffix, n));
+        if (!info.exists) return false;
+        if (info.modified >= since - 2) return true;  // within the file system's time resolution
+    }
+}
+
+// True when the application saved the table beside the chosen file, in files
+// of its own, as it does when the chosen one cannot be written: the whole
+// workbook, or every sheet as comma-separated text.
+bool SavedBeside(const WorkbookRun& run) {
+    const std::string& path = run.table.m_strFileName;
+    if (RecoveredSince(path, ".xls", run.started)) return true;
+    if (run.sheetNames.empty()) return false;
+    for (const std::string& sheet : run.sheetNames)
+        if (!RecoveredSince(path, "-" + sheet + ".csv", run.started)) return false;
+    return true;
+}
 
 // Shows the application, opens the empty file named like the chosen one
 // and takes its first sheet and that sheet's name.
@@ -199,7 +245,8 @@ void OpenWorkbook(WorkbookRun& run, const std::string& opened) {
 
 // Names sheet k and keeps a reference to it, to add the next sheet behind it.
 void NameSheet(WorkbookRun& run, int k) {
-    run.sheet.put_Name(SheetName(run.baseName, k));
+    run.sheetNames.push_back(SheetName(run.baseName, k));
+    run.sheet.put_Name(run.sheetNames.back());
     run.sheetRef = Variant::Dispatch(run.sheet.m_lpDispatch);
 }
 
@@ -309,18 +356,21 @@ void NextSheet(WorkbookRun& run, long long remaining) {
 // with the workbook saved. A failed save is reported, and the workbook is
 // then not marked as saved, so the application still holds it as changed.
 // The result: 1 when the table is saved whole somewhere, in the chosen file
-// or, when that could not be written, where the application saved it instead.
+// or, when that could not be written, beside it.
 int HandOver(WorkbookRun& run) {
     run.app.put_Visible(true);
     run.app.put_UserControl(true);
     const bool saved = Guarded(run.ui, [&] { run.workbook.Save(); });
     if (saved) run.workbook.put_Saved(true);
-    if (!run.lastSaveAsFailed && (saved || run.savedAs)) {
-        SetOutcome(LEDGRA_OK);
+    const bool inChosenFile = !run.lastSaveAsFailed && (saved || run.savedAs);
+    if (!inChosenFile && SavedBeside(run)) {
+        SetOutcome(LEDGRA_SAVED_AS_RECOVERY);
         return 1;
     }
-    if (saved) {
-        SetOutcome(LEDGRA_SAVED_AS_RECOVERY);
+    // A failed SaveAs followed by a Save that worked: the workbook is where
+    // the application opened it, which is (or is brought over to) the chosen file.
+    if (inChosenFile || saved) {
+        SetOutcome(LEDGRA_OK);
         return 1;
     }
     SetOutcome(LEDGRA_WRITE_FAILED);
@@ -354,12 +404,6 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, const std::
         NextSheet(run, remaining);
     }
     return HandOver(run);
-}
-
-bool HasContent(const std::string& path) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    return !ec && size > 0;
 }
 
 // An application that saved nowhere else saved the workbook where it opened
