@@ -123,6 +123,11 @@ bool TextBuffer::CommitTo(fileio::FileReplacement& file, std::string& error) {
 }
 
 int WriteTableAsText(CLedgraInterface& table) {
+    CallbackCells cells(table.m_pfnColumnText, table.m_pUserData);
+    return WriteTableAsText(table, cells);
+}
+
+int WriteTableAsText(CLedgraInterface& table, CellSource& cells) {
     Interaction& ui = CurrentInteraction();
     if (table.m_pfnColumnText == nullptr && table.m_nRows >= 1 && table.m_nColumns >= 1) {
         SetOutcome(LEDGRA_NO_CALLBACK);
@@ -131,7 +136,6 @@ int WriteTableAsText(CLedgraInterface& table) {
     }
 
     TextBuffer fileText;
-    std::string cellText;
     std::string path;
     SaveDialogRequest request;
     request.defaultExt = ".txt";
@@ -151,9 +155,7 @@ int WriteTableAsText(CLedgraInterface& table) {
         ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
         return 0;
     }
-    for (long long row = 1; row <= table.m_nRows; ++row)
-        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, cellText,
-                  fileText);
+    cells.AppendRows(1, table.m_nRows, table.m_nColumns, fileText);
     if (!fileText.CommitTo(*file, error)) {
         SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
@@ -161,6 +163,8 @@ int WriteTableAsText(CLedgraInterface& table) {
     }
     return 1;
 }
+
+void AppendCellSlowly(TextBuffer& out, bool comma, std::string_view text) { AppendCell(out, comma, text); }
 
 bool WriteAll(std::FILE* file, std::string_view text) {
     if (text.empty()) return true;

@@ -28,6 +28,7 @@ struct ledgra_export {
     CLedgraInterface table;
     ledgra_cell_text_fn fn = nullptr;
     void* userData = nullptr;
+    ledgra_text text;      // the cell text handed to fn, kept between its calls
     bool writing = false;  // a write runs: the table is not to be changed
     int32_t lastError = LEDGRA_OK;
     std::string lastText;
@@ -35,11 +36,29 @@ struct ledgra_export {
 
 namespace {
 
-// The table's callback: pUserData is the handle.
+// The table's callback, for the writers that keep the text themselves:
+// pUserData is the handle. A writer that emptied its text starts the handle's
+// afresh; otherwise the handle still holds what the writer holds.
 int CellText(void* handle, int row, int column, std::string& text, int* type) {
     auto* e = static_cast<ledgra_export*>(handle);
-    return e->fn(e->userData, row, column, AsText(text), type);
+    if (text.empty()) e->text.Clear();
+    const int result = e->fn(e->userData, row, column, &e->text, type);
+    text.assign(e->text.View());
+    return result;
 }
+
+// The cells of a handle read in place, lent texts included.
+class HandleCells final : public CellSourceOf<HandleCells> {
+public:
+    explicit HandleCells(ledgra_export& e) : e_(e) { e_.text.Clear(); }
+    std::string_view Cell(int row, int column, int* type) {
+        e_.fn(e_.userData, row, column, &e_.text, type);
+        return e_.text.View();
+    }
+
+private:
+    ledgra_export& e_;
+};
 
 // Shows the failed-write message for a failure the writer could not report
 // itself and records its code.
@@ -131,9 +150,9 @@ public:
         const ledgra_save_dialog_request r{request.defaultExt.c_str(), request.initialName.c_str(),
                                            request.flags, request.filter.c_str()};
         if (table_.save_dialog == nullptr) return IDCANCEL;
-        std::string path;
-        const int result = table_.save_dialog(table_.context, &r, AsText(path));
-        if (result == IDOK) pathOut = std::move(path);
+        ledgra_text path;
+        const int result = table_.save_dialog(table_.context, &r, &path);
+        if (result == IDOK) pathOut = path.View();
         return result;
     }
     int AfxMessageBox(const std::string& text, unsigned type, unsigned helpId) override {
@@ -156,10 +175,14 @@ const char* LEDGRA_CALL ledgra_version(void) { return LEDGRA_LIBRARY_VERSION; }
 void LEDGRA_CALL ledgra_text_set(ledgra_text* text, const char* data, size_t length) {
     if (text == nullptr) return;
     try {
-        FromText(text).assign(data != nullptr ? data : "", data != nullptr ? length : 0);
+        text->Set(data, length);
     } catch (...) {
-        FromText(text).clear();
+        text->Clear();
     }
+}
+
+void LEDGRA_CALL ledgra_text_lend(ledgra_text* text, const char* data, size_t length) {
+    if (text != nullptr) text->Lend(data, length);
 }
 
 const char* LEDGRA_CALL ledgra_text_get(const ledgra_text* text, size_t* length) {
@@ -167,9 +190,9 @@ const char* LEDGRA_CALL ledgra_text_get(const ledgra_text* text, size_t* length)
         if (length != nullptr) *length = 0;
         return "";
     }
-    const std::string& s = FromText(text);
+    const std::string_view s = text->View();
     if (length != nullptr) *length = s.size();
-    return s.data();
+    return s.data() != nullptr ? s.data() : "";
 }
 
 ledgra_export* LEDGRA_CALL ledgra_export_create(int32_t rows, int32_t columns) {
@@ -200,7 +223,8 @@ const char* LEDGRA_CALL ledgra_export_file_name(const ledgra_export* table) {
 int32_t LEDGRA_CALL ledgra_write_to_text_file(ledgra_export* table) {
     return RunWrite(table, [table] {
         table->table.m_pUserData = table;
-        return WriteTableAsText(table->table);
+        HandleCells cells(*table);
+        return WriteTableAsText(table->table, cells);
     });
 }
 

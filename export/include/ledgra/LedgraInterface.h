@@ -22,9 +22,13 @@ typedef int (*ColumnTextRtn)(void* pUserData, int nRow, int nColumn, std::string
 
 namespace ledgra::detail {
 
-// The C callback the library calls, handing each cell to the C++ one. An
-// exception of the C++ callback is kept (no more cells are asked of it) and
-// rethrown once the library has returned.
+// The C callback the library calls, handing each cell to the C++ one and
+// lending the library the C++ text (it stays in place until the next call).
+// Call takes the library's text over when it is not that text any more (the
+// workbook writer empties it); CallKeepingText is for the text writer, whose
+// text starts empty and changes only through the callback, so the C++ text is
+// always the library's. An exception of the C++ callback is kept (no more
+// cells are asked of it) and rethrown once the library has returned.
 struct CellTextBridge {
     ColumnTextRtn fn;
     void* userData;
@@ -37,13 +41,29 @@ struct CellTextBridge {
         if (bridge.error) return 0;
         std::size_t length = 0;
         const char* held = ledgra_text_get(text, &length);
+        if (held == bridge.text.data() && length == bridge.text.size())
+            return bridge.Pass(row, column, text, type);
         try {
             bridge.text.assign(held, length);
-            const int result = bridge.fn(bridge.userData, row, column, bridge.text, type);
-            ledgra_text_set(text, bridge.text.data(), bridge.text.size());
-            return result;
         } catch (...) {
             bridge.error = std::current_exception();
+            return 0;
+        }
+        return bridge.Pass(row, column, text, type);
+    }
+    static int32_t LEDGRA_CALL CallKeepingText(void* self, int32_t row, int32_t column, ledgra_text* text,
+                                               int32_t* type) noexcept {
+        auto& bridge = *static_cast<CellTextBridge*>(self);
+        if (bridge.error) return 0;
+        return bridge.Pass(row, column, text, type);
+    }
+    int32_t Pass(int32_t row, int32_t column, ledgra_text* out, int32_t* type) noexcept {
+        try {
+            const int result = fn(userData, row, column, text, type);
+            ledgra_text_lend(out, text.data(), text.size());
+            return result;
+        } catch (...) {
+            error = std::current_exception();
             return 0;
         }
     }
@@ -57,17 +77,19 @@ struct WriterOutcome {
     std::string lastText;
 };
 
-// Runs one writer on a handle set up from the object's members. The workbook
-// writer refuses a null user pointer, so withNullUser says whether the bridge
-// is handed over even then (the text writer passes a null pointer on).
+// Runs one writer on a handle set up from the object's members. textWriter
+// tells the text writer from the workbook writer: the workbook writer refuses
+// a null user pointer, so the bridge is handed over then only to the text
+// writer (which passes a null pointer on).
 template <class Write>
-int RunWriter(int rows, int columns, ColumnTextRtn fn, void* userData, bool withNullUser, Write write,
+int RunWriter(int rows, int columns, ColumnTextRtn fn, void* userData, bool textWriter, Write write,
               WriterOutcome& outcome) {
     ledgra_export* table = ledgra_export_create(rows, columns);
     if (table == nullptr) throw std::bad_alloc();
     CellTextBridge bridge{fn, userData, {}, {}};
-    ledgra_export_set_cell_text(table, fn != nullptr ? &CellTextBridge::Call : nullptr,
-                                userData != nullptr || withNullUser ? &bridge : nullptr);
+    const ledgra_cell_text_fn call = textWriter ? &CellTextBridge::CallKeepingText : &CellTextBridge::Call;
+    ledgra_export_set_cell_text(table, fn != nullptr ? call : nullptr,
+                                userData != nullptr || textWriter ? &bridge : nullptr);
     const int result = write(table);
     outcome.fileName = ledgra_export_file_name(table);
     const char* text = "";

@@ -111,13 +111,18 @@ typedef struct ledgra_text ledgra_text;
 
 /* Replaces the text with length bytes at data (data may be null when length is 0). */
 LEDGRA_API void LEDGRA_CALL ledgra_text_set(ledgra_text* text, const char* data, size_t length);
-/* The text now held: not zero-terminated; *length receives its length. */
+/* Lends the library length bytes at data as the text, without a copy: the
+ * library reads them in place until the text is set or lent again (a
+ * callback that sets nothing repeats them) or the write returns. Keep them
+ * alive and unchanged until then. */
+LEDGRA_API void LEDGRA_CALL ledgra_text_lend(ledgra_text* text, const char* data, size_t length);
+/* The text now held (set or lent): not zero-terminated; *length receives its length. */
 LEDGRA_API const char* LEDGRA_CALL ledgra_text_get(const ledgra_text* text, size_t* length);
 
-/* Supplies the text of one cell: sets it with ledgra_text_set (a text left alone
- * keeps what the previous call left) and, when asked for row 0 by the workbook
- * writer, stores the column's type code (LEDGRA_TYPE_*) in *type. The result is
- * ignored. user_data is the pointer given to ledgra_export_set_cell_text. */
+/* Supplies the text of one cell: sets it with ledgra_text_set or
+ * ledgra_text_lend (a text left alone keeps what the previous call left) and, when asked for row 0 by the
+ * workbook writer, stores the column's type code (LEDGRA_TYPE_*) in *type. The result is ignored. user_data
+ * is the pointer given to ledgra_export_set_cell_text. */
 typedef int32_t(LEDGRA_CALL* ledgra_cell_text_fn)(void* user_data, int32_t row, int32_t column,
                                                   ledgra_text* text, int32_t* type);
 

@@ -279,6 +279,46 @@ static void test_interaction_replaced_during_a_callback(void) {
     ledgra_set_interaction(NULL);
 }
 
+/* The caller's one buffer, lent for every cell; a cell left alone repeats
+ * the text lent last, which the library still reads in place. */
+typedef struct lender {
+    char buffer[16];
+    int held_in_place; /* calls that found the lent text as the held one */
+} lender;
+
+static int32_t LEDGRA_CALL lend_cell(void* user_data, int32_t row, int32_t column, ledgra_text* text,
+                                     int32_t* type) {
+    lender* l = user_data;
+    size_t length = 0;
+    (void)type;
+    if (ledgra_text_get(text, &length) == l->buffer) ++l->held_in_place;
+    if (row == 2 && column == 1) return 0;
+    snprintf(l->buffer, sizeof l->buffer, "r%dc%d", (int)row, (int)column);
+    ledgra_text_lend(text, l->buffer, strlen(l->buffer));
+    return 0;
+}
+
+static void test_lent_texts(void) {
+    script s = {file_in_folder("lent.txt"), "", 0};
+    lender l = {"", 0};
+    ledgra_export* table = ledgra_export_create(2, 2);
+    char written[64] = "";
+    FILE* f;
+    use(&s);
+    ledgra_export_set_cell_text(table, lend_cell, &l);
+    CHECK(ledgra_write_to_text_file(table) == 1);
+    CHECK(l.held_in_place == 3); /* every call after the first */
+    f = fopen(s.path, "rb");
+    if (f != NULL) {
+        written[fread(written, 1, sizeof written - 1, f)] = '\0';
+        fclose(f);
+    }
+    CHECK(same(written, "r1c0,r1c1\r\nr2c0,r2c0\r\n"));
+    ledgra_text_lend(NULL, "x", 1);
+    ledgra_export_destroy(table);
+    ledgra_set_interaction(NULL);
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         fprintf(stderr, "usage: ledgra_c_test FOLDER VERSION\n");
@@ -290,6 +330,7 @@ int main(int argc, char** argv) {
     test_null_pointers();
     test_last_errors();
     test_write_from_its_own_callback();
+    test_lent_texts();
     test_interaction_replaced_during_a_callback();
     if (failures != 0) fprintf(stderr, "%d failures\n", failures);
     return failures == 0 ? 0 : 1;

@@ -162,6 +162,21 @@ TEST(WorkbookEndToEnd, The65535thDataRowGoesToASecondSheetUnderItsOwnHeader) {
     EXPECT_EQ(first.substr(first.size() - 15), "65534,65534.25\n");
 }
 
+// Through the C++ class each cell starts from the text the contract gives it
+// (the library's, which it empties for the data rows), not the C++ callback's
+// own last one.
+TEST(WorkbookEndToEnd, TheCallbackSeesTheTextsTheWriterGivesIt) {
+    TempDir dir;
+    WorkbookTable data{{"Id", "Name"}, {1, 3}};
+    CLedgraInterface table(3, 2);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    ASSERT_EQ(Export(table, dir / "Texts.xls"), 1);
+    std::vector<std::string> before;
+    for (const WorkbookCall& call : data.calls) before.push_back(call.textBefore);
+    EXPECT_EQ(before, (std::vector<std::string>{"", "Id", "", "", "", ""}));
+}
+
 // Neither the chosen file nor any file beside it can be written: the table is
 // saved nowhere, and the result says so.
 TEST(WorkbookEndToEnd, WhenNothingCanBeWrittenTheExportFails) {
