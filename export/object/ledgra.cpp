@@ -9,13 +9,13 @@
 #include "object/Text.h"
 #include "object/TextExport.h"
 #include "registry/ClassRegistry.h"
+#include "workbook/CellConversion.h"
 #include "workbook/WorkbookExport.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -261,19 +261,7 @@ void LEDGRA_CALL ledgra_free_message(char* message) {
 
 int32_t LEDGRA_CALL ledgra_get_column_no_for_excel(int32_t row, int32_t column, char* out) {
     if (out == nullptr) return 0;
-    if (column < 1 || column > 702) {
-        out[0] = '\0';
-        return 0;
-    }
-    const int q = (column - 1) / 26;
-    const int r = (column - 1) % 26;
-    if (q == 0)
-        std::snprintf(out, LEDGRA_CELL_REF_SIZE, "%c%d", static_cast<char>(64 + column),
-                      static_cast<int>(row));
-    else
-        std::snprintf(out, LEDGRA_CELL_REF_SIZE, "%c%c%d", static_cast<char>(64 + q),
-                      static_cast<char>(65 + r), static_cast<int>(row));
-    return 1;
+    return workbook::CellReference(row, column, out) ? 1 : 0;
 }
 
 void LEDGRA_CALL ledgra_set_interaction(const ledgra_interaction* interaction) {

@@ -10,6 +10,7 @@
 #include "fileio/ReplaceFile.h"
 #include "interaction/Interaction.h"
 #include "object/TextExport.h"
+#include "registry/ClassRegistry.h"
 #include "workbook/CellConversion.h"
 
 #include <sys/stat.h>
@@ -62,9 +63,9 @@ private:
     std::vector<int>& types_;
 };
 
-std::string CellRef(CLedgraInterface& table, long long row, int column) {
-    char ref[16] = {};
-    table.getColumnNoForExcel(static_cast<int>(row), column, ref);
+std::string CellRef(long long row, int column) {
+    char ref[LEDGRA_CELL_REF_SIZE] = {};
+    CellReference(static_cast<std::int32_t>(row), column, ref);
     return ref;
 }
 
@@ -259,8 +260,8 @@ void WriteHeader(WorkbookRun& run, int n) {
         int type = -1;  // a callback that stores no code leaves a string column
         table.m_pfnColumnText(table.m_pUserData, 0, c, headerText, &type);
         table.m_arrColumnTypes.push_back(type);
-        const std::string top = CellRef(table, 1, c + 1);
-        const std::string bottom = CellRef(table, static_cast<long long>(n) + 1, c + 1);
+        const std::string top = CellRef(1, c + 1);
+        const std::string bottom = CellRef(static_cast<long long>(n) + 1, c + 1);
         run.range.AttachDispatch(run.sheet.get_Range(Variant::String(top), Variant::String(bottom)));
         run.headerCell.AttachDispatch(run.sheet.get_Range(Variant::String(top), Variant::String(top)));
         if (const char* format = FormatForCode(type)) run.range.put_NumberFormat(Variant::String(format));
@@ -296,7 +297,7 @@ void WriteBlocks(WorkbookRun& run, long long offset, int n) {
     COleSafeArray block;  // made anew for each block, in the same storage
     for (int start = 0; start < n && columns > 0;) {
         const int b = std::min(n - start, kMaxBlockRows);
-        const std::string topLeft = CellRef(run.table, static_cast<long long>(start) + 2, 1);
+        const std::string topLeft = CellRef(static_cast<long long>(start) + 2, 1);
         FillBlock(run, offset, start, b, block);
         run.range.AttachDispatch(run.sheet.get_Range(Variant::String(topLeft), run.covOptional));
         run.range.AttachDispatch(
@@ -440,8 +441,7 @@ int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
     Interaction& ui = CurrentInteraction();
 
     // The filter list is chosen anew on every call from the registry's answer.
-    std::string message;
-    const bool registered = table.ProgIDExists(progId, message) != 0;
+    const bool registered = ClassRegistry::Instance().Open(progId != nullptr ? progId : "") == 0;
     SaveDialogRequest request;
     request.defaultExt = "";
     request.initialName = "";
