@@ -421,6 +421,40 @@ bool BringOver(const std::string& namesake, const std::string& path, Interaction
     return false;
 }
 
+// The chosen file made when missing, then the table written as the file's
+// extension asks.
+int WriteChosenFile(CLedgraInterface& table, const char* progId, const std::string& path, Interaction& ui) {
+    const std::string extension = FileExtension(path);
+    // Made when missing, never emptied: the chosen file changes only when a
+    // complete new content replaces it.
+    if (table.FileOpen(path, "a") == nullptr) {
+        SetOutcome(LEDGRA_OPEN_FAILED);
+        ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);
+        return 0;
+    }
+    table.FileClose();
+
+    if (table.m_pfnColumnText == nullptr || table.m_pUserData == nullptr) {
+        SetOutcome(LEDGRA_NO_CALLBACK);
+        ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
+        return 0;
+    }
+    if (extension == "csv" || extension == "txt") return WriteTextBranch(table, path, ui);
+    if (table.m_nColumns > kMaxColumns) return SaveTooWideTable(table, path, ui);
+    // The application opens an empty file named like the chosen one (it names
+    // the first sheet after it); a chosen file with content is left alone
+    // until the application saves over it, so an empty namesake stands in.
+    fileio::PrivateFolder folder;
+    std::string opened = path;
+    if (HasContent(path) && folder.Create()) {
+        opened = folder.NewFile(path.substr(fileio::NameStart(path)));
+        if (opened.empty()) opened = path;
+    }
+    const int result = WriteWorkbookBranch(table, progId, opened, ui);
+    if (opened != path && !BringOver(opened, path, ui)) return 0;
+    return result;
+}
+
 }  // namespace
 
 std::string FileExtension(const std::string& path) {
@@ -453,34 +487,10 @@ int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
         return 0;
     }
 
-    const std::string extension = FileExtension(path);
-    // Made when missing, never emptied: the chosen file changes only when a
-    // complete new content replaces it.
-    if (table.FileOpen(path, "a") == nullptr) {
-        SetOutcome(LEDGRA_OPEN_FAILED);
-        ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);
-        return 0;
-    }
-    table.FileClose();
-
-    if (table.m_pfnColumnText == nullptr || table.m_pUserData == nullptr) {
-        SetOutcome(LEDGRA_NO_CALLBACK);
-        ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
-        return 0;
-    }
-    if (extension == "csv" || extension == "txt") return WriteTextBranch(table, path, ui);
-    if (table.m_nColumns > kMaxColumns) return SaveTooWideTable(table, path, ui);
-    // The application opens an empty file named like the chosen one (it names
-    // the first sheet after it); a chosen file with content is left alone
-    // until the application saves over it, so an empty namesake stands in.
-    fileio::PrivateFolder folder;
-    std::string opened = path;
-    if (HasContent(path) && folder.Create()) {
-        opened = folder.NewFile(path.substr(fileio::NameStart(path)));
-        if (opened.empty()) opened = path;
-    }
-    const int result = WriteWorkbookBranch(table, progId, opened, ui);
-    if (opened != path && !BringOver(opened, path, ui)) return 0;
+    // A file the export made and could not fill is not left behind empty.
+    const bool existed = InfoOf(path).exists;
+    const int result = WriteChosenFile(table, progId, path, ui);
+    if (result == 0 && !existed && InfoOf(path).exists && !HasContent(path)) fileio::RemoveFile(path);
     return result;
 }
 

@@ -204,6 +204,7 @@ TEST(WorkbookEndToEnd, WhenNothingCanBeWrittenTheExportFails) {
     EXPECT_EQ(table.m_strLastError, ui.Messages().back());
     EXPECT_NE(table.m_strLastError.find("Nothing could be saved beside it either"), std::string::npos)
         << table.m_strLastError;
+    EXPECT_FALSE(std::filesystem::exists(dir / "Data.xls")) << "the file the export made is not left empty";
 }
 
 TEST(WorkbookEndToEnd, ANumberNoCellCanHoldIsKeptAsTheTextGiven) {
