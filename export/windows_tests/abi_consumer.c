@@ -11,8 +11,8 @@
 #endif
 
 __declspec(dllimport) void* ABI_WINAPI GetStdHandle(unsigned long handle);
-__declspec(dllimport) int ABI_WINAPI WriteFile(void* file, const void* data, unsigned long size,
-                                               unsigned long* written, void* overlapped);
+__declspec(dllimport) int ABI_WINAPI
+    WriteFile(void* file, const void* data, unsigned long size, unsigned long* written, void* overlapped);
 __declspec(dllimport) void ABI_WINAPI ExitProcess(unsigned int code);
 
 static unsigned long length_of(const char* text) {
