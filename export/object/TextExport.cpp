@@ -122,14 +122,14 @@ bool TextBuffer::CommitTo(fileio::FileReplacement& file, std::string& error) {
     return file.Commit(error);
 }
 
-int WriteTableAsText(CLedgraInterface& table) {
-    CallbackCells cells(table.m_pfnColumnText, table.m_pUserData);
+int WriteTableAsText(ExportTable& table) {
+    CallbackCells cells(table.cellText, table.userData);
     return WriteTableAsText(table, cells);
 }
 
-int WriteTableAsText(CLedgraInterface& table, CellSource& cells) {
+int WriteTableAsText(ExportTable& table, CellSource& cells) {
     Interaction& ui = CurrentInteraction();
-    if (table.m_pfnColumnText == nullptr && table.m_nRows >= 1 && table.m_nColumns >= 1) {
+    if (table.cellText == nullptr && table.rows >= 1 && table.columns >= 1) {
         SetOutcome(LEDGRA_NO_CALLBACK);
         ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
         return 0;
@@ -155,7 +155,7 @@ int WriteTableAsText(CLedgraInterface& table, CellSource& cells) {
         ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
         return 0;
     }
-    cells.AppendRows(1, table.m_nRows, table.m_nColumns, fileText);
+    cells.AppendRows(1, table.rows, table.columns, fileText);
     if (!fileText.CommitTo(*file, error)) {
         SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);

@@ -8,9 +8,8 @@
 // without such texts are unchanged.
 #pragma once
 
-#include <ledgra/LedgraInterface.h>
-
 #include "fileio/ReplaceFile.h"
+#include "object/Table.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -153,18 +152,18 @@ public:
     }
 };
 
-// The cells of a ColumnTextRtn: the text is not emptied between calls, so a
+// The cells of a CellTextFn: the text is not emptied between calls, so a
 // callback that assigns nothing repeats the previous text.
 class CallbackCells final : public CellSourceOf<CallbackCells> {
 public:
-    CallbackCells(ColumnTextRtn fn, void* userData) : fn_(fn), userData_(userData) {}
+    CallbackCells(CellTextFn fn, void* userData) : fn_(fn), userData_(userData) {}
     std::string_view Cell(int row, int column, int* type) {
         fn_(userData_, row, column, text_, type);
         return text_;
     }
 
 private:
-    ColumnTextRtn fn_;
+    CellTextFn fn_;
     void* userData_;
     std::string text_;
 };
@@ -176,7 +175,7 @@ private:
 // assigns nothing repeats the previous text. Ends the line with "\r\n", also
 // for columns <= 0. fn may be null only when columns <= 0.
 template <class Out>
-void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns, std::string& cellText, Out& out) {
+void AppendRow(CellTextFn fn, void* userData, int row, int columns, std::string& cellText, Out& out) {
     for (int column = 0; column < columns; ++column) {
         int type = -1;
         fn(userData, row, column, cellText, &type);
@@ -192,9 +191,9 @@ bool WriteAll(std::FILE* file, std::string_view text);
 // WriteToTextFile: the save dialog, then every row pulled through the
 // callback, then the whole text in place of the chosen file's content (which
 // stays as it was when anything fails).
-int WriteTableAsText(CLedgraInterface& table);
+int WriteTableAsText(ExportTable& table);
 // The same with the cells read from cells.
-int WriteTableAsText(CLedgraInterface& table, CellSource& cells);
+int WriteTableAsText(ExportTable& table, CellSource& cells);
 
 // Closes the stream; false when closing fails, including the flush of data
 // still buffered (a full disk shows up here).

@@ -1,8 +1,9 @@
 // Everything <ledgra/ledgra.h> declares: each function runs the library's C++
 // code and lets no exception out, and answers a null pointer instead of
-// following it. A handle holds the library's own CLedgraInterface, whose
+// following it. A handle holds the library's own table, whose
 // callback hands each cell on to the caller's C callback.
-#include <ledgra/LedgraInterface.h>
+#include <ledgra/LedgraInteraction.h>
+#include <ledgra/ledgra.h>
 
 #include "automation/ErrorReport.h"
 #include "interaction/Interaction.h"
@@ -25,7 +26,7 @@ using namespace ledgra;
 
 struct ledgra_export {
     ledgra_export(int rows, int columns) : table(rows, columns) {}
-    CLedgraInterface table;
+    ExportTable table;
     ledgra_cell_text_fn fn = nullptr;
     void* userData = nullptr;
     ledgra_text text;      // the cell text handed to fn, kept between its calls
@@ -203,26 +204,26 @@ void LEDGRA_CALL ledgra_export_destroy(ledgra_export* table) { delete table; }
 
 void LEDGRA_CALL ledgra_export_set_size(ledgra_export* table, int32_t rows, int32_t columns) {
     if (!Changeable(table)) return;
-    table->table.m_nRows = rows;
-    table->table.m_nColumns = columns;
+    table->table.rows = rows;
+    table->table.columns = columns;
 }
 
 void LEDGRA_CALL ledgra_export_set_cell_text(ledgra_export* table, ledgra_cell_text_fn fn, void* user_data) {
     if (!Changeable(table)) return;
     table->fn = fn;
     table->userData = user_data;
-    table->table.InitColumnTextRtn(fn != nullptr ? &CellText : nullptr);
+    table->table.cellText = fn != nullptr ? &CellText : nullptr;
 }
 
 const char* LEDGRA_CALL ledgra_export_file_name(const ledgra_export* table) {
-    return table != nullptr ? table->table.m_strFileName.c_str() : "";
+    return table != nullptr ? table->table.fileName.c_str() : "";
 }
 
 // The text writer passes a null user pointer on; the workbook writer refuses
 // one. The handle stands in for the caller's pointer accordingly.
 int32_t LEDGRA_CALL ledgra_write_to_text_file(ledgra_export* table) {
     return RunWrite(table, [table] {
-        table->table.m_pUserData = table;
+        table->table.userData = table;
         HandleCells cells(*table);
         return WriteTableAsText(table->table, cells);
     });
@@ -230,7 +231,7 @@ int32_t LEDGRA_CALL ledgra_write_to_text_file(ledgra_export* table) {
 
 int32_t LEDGRA_CALL ledgra_write_to_excel(ledgra_export* table) {
     return RunWrite(table, [table] {
-        table->table.m_pUserData = table->userData != nullptr ? table : nullptr;
+        table->table.userData = table->userData != nullptr ? table : nullptr;
         return workbook::WriteToExcelWith(table->table, workbook::kExcelProgId);
     });
 }

@@ -111,14 +111,13 @@ void ConvertCell(int code, std::string& text, Variant& value) {
 }
 
 // Rows 0 to R - 1 as comma-separated lines.
-void GatherText(CLedgraInterface& table, TextBuffer& text) {
+void GatherText(ExportTable& table, TextBuffer& text) {
     std::string cellText;
-    for (long long row = 0; row < table.m_nRows; ++row)
-        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, cellText,
-                  text);
+    for (long long row = 0; row < table.rows; ++row)
+        AppendRow(table.cellText, table.userData, static_cast<int>(row), table.columns, cellText, text);
 }
 
-int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interaction& ui) {
+int WriteTextBranch(ExportTable& table, const std::string& path, Interaction& ui) {
     std::string error;
     std::unique_ptr<fileio::FileReplacement> file = fileio::FileReplacement::Begin(path, error);
     if (!file) {
@@ -140,7 +139,7 @@ int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interactio
 // addressed): it is saved as comma-separated text beside the chosen file,
 // which stays as it was, and the user is told where. Result 0: the chosen
 // file was not written.
-int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interaction& ui) {
+int SaveTooWideTable(ExportTable& table, const std::string& path, Interaction& ui) {
     std::string error;
     const std::string name = fileio::ReserveRecoveryFile(path, ".csv", error);
     std::unique_ptr<fileio::FileReplacement> file;
@@ -149,7 +148,7 @@ int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interacti
     if (file) GatherText(table, text);
     const bool saved = file && text.CommitTo(*file, error);
     if (!saved && !name.empty()) fileio::RemoveFile(name);
-    std::string message = "The table has " + std::to_string(table.m_nColumns) + " columns, more than the " +
+    std::string message = "The table has " + std::to_string(table.columns) + " columns, more than the " +
                           std::to_string(kMaxColumns) + " a worksheet can be filled with. ";
     message += saved ? "It was saved as comma-separated text in \"" + name + "\" instead."
                      : "It could not be saved as comma-separated text either: " + error;
@@ -163,9 +162,9 @@ int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interacti
 // reverse order on every way out, an automation error included: the objects
 // are released, OLE is uninitialised once, the type list is emptied.
 struct WorkbookRun {
-    WorkbookRun(CLedgraInterface& t, Interaction& u) : table(t), ui(u), typeListReset(t.m_arrColumnTypes) {}
+    WorkbookRun(ExportTable& t, Interaction& u) : table(t), ui(u), typeListReset(t.columnTypes) {}
 
-    CLedgraInterface& table;
+    ExportTable& table;
     Interaction& ui;
     TypeListReset typeListReset;
     const Variant covOptional = Variant::Optional();
@@ -223,7 +222,7 @@ bool RecoveredSince(const std::string& path, const std::string& suffix, std::tim
 // of its own, as it does when the chosen one cannot be written: the whole
 // workbook, or every sheet as comma-separated text.
 bool SavedBeside(const WorkbookRun& run) {
-    const std::string& path = run.table.m_strFileName;
+    const std::string& path = run.table.fileName;
     if (RecoveredSince(path, ".xls", run.started)) return true;
     if (run.sheetNames.empty()) return false;
     for (const std::string& sheet : run.sheetNames)
@@ -254,12 +253,12 @@ void NameSheet(WorkbookRun& run, int k) {
 // The header pass over a sheet of n data rows: the titles, the column types
 // and the number formats.
 void WriteHeader(WorkbookRun& run, int n) {
-    CLedgraInterface& table = run.table;
+    ExportTable& table = run.table;
     std::string headerText;
-    for (int c = 0; c < table.m_nColumns; ++c) {
+    for (int c = 0; c < table.columns; ++c) {
         int type = -1;  // a callback that stores no code leaves a string column
-        table.m_pfnColumnText(table.m_pUserData, 0, c, headerText, &type);
-        table.m_arrColumnTypes.push_back(type);
+        table.cellText(table.userData, 0, c, headerText, &type);
+        table.columnTypes.push_back(type);
         const std::string top = CellRef(1, c + 1);
         const std::string bottom = CellRef(static_cast<long long>(n) + 1, c + 1);
         run.range.AttachDispatch(run.sheet.get_Range(Variant::String(top), Variant::String(bottom)));
@@ -272,8 +271,8 @@ void WriteHeader(WorkbookRun& run, int n) {
 // Rows offset + start + 1 to offset + start + b, converted by the first
 // sheet's codes into a b x C array.
 void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArray& block) {
-    CLedgraInterface& table = run.table;
-    const int columns = table.m_nColumns;
+    ExportTable& table = run.table;
+    const int columns = table.columns;
     const std::uint32_t counts[2] = {static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(columns)};
     block.Create(VT_VARIANT, 2, counts);
     Variant value;
@@ -282,8 +281,8 @@ void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArr
         for (int c = 0; c < columns; ++c) {
             run.cellText.clear();
             int type = -1;
-            table.m_pfnColumnText(table.m_pUserData, row, c, run.cellText, &type);
-            ConvertCell(table.m_arrColumnTypes.at(static_cast<std::size_t>(c)), run.cellText, value);
+            table.cellText(table.userData, row, c, run.cellText, &type);
+            ConvertCell(table.columnTypes.at(static_cast<std::size_t>(c)), run.cellText, value);
             const long index[2] = {i - 1, c};
             block.PutElement(index, std::move(value));
         }
@@ -293,7 +292,7 @@ void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArr
 // The block pass: the sheet's n data rows, at most kMaxBlockRows per
 // request. A table without columns has nothing to send.
 void WriteBlocks(WorkbookRun& run, long long offset, int n) {
-    const int columns = run.table.m_nColumns;
+    const int columns = run.table.columns;
     COleSafeArray block;  // made anew for each block, in the same storage
     for (int start = 0; start < n && columns > 0;) {
         const int b = std::min(n - start, kMaxBlockRows);
@@ -337,7 +336,7 @@ void SaveSheet(WorkbookRun& run) {
         run.app.put_DisplayAlerts(false);
         const int major = ParseInt(version);
         const Variant fileFormat = Variant::I4(major >= 12 ? xlExcel8 : xlExcel9795);
-        run.sheet.SaveAs(run.table.m_strFileName, fileFormat, opt, opt, opt, opt, opt, opt, opt);
+        run.sheet.SaveAs(run.table.fileName, fileFormat, opt, opt, opt, opt, opt, opt, opt);
         run.app.put_DisplayAlerts(true);
     });
 }
@@ -378,8 +377,7 @@ int HandOver(WorkbookRun& run) {
     return 0;
 }
 
-int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, const std::string& opened,
-                        Interaction& ui) {
+int WriteWorkbookBranch(ExportTable& table, const char* progId, const std::string& opened, Interaction& ui) {
     WorkbookRun run(table, ui);
     if (!run.ole.Start()) {
         SetOutcome(LEDGRA_AUTOMATION_ERROR);
@@ -392,7 +390,7 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, const std::
         return 0;
     }
     OpenWorkbook(run, opened);
-    long long remaining = static_cast<long long>(table.m_nRows) - 1;
+    long long remaining = static_cast<long long>(table.rows) - 1;
     long long offset = 0;
     for (int k = 1; remaining > 0; ++k) {
         const int n = static_cast<int>(std::min<long long>(remaining, kMaxSheetRows));
@@ -423,24 +421,26 @@ bool BringOver(const std::string& namesake, const std::string& path, Interaction
 
 // The chosen file made when missing, then the table written as the file's
 // extension asks.
-int WriteChosenFile(CLedgraInterface& table, const char* progId, const std::string& path, Interaction& ui) {
+int WriteChosenFile(ExportTable& table, const char* progId, const std::string& path, Interaction& ui) {
     const std::string extension = FileExtension(path);
     // Made when missing, never emptied: the chosen file changes only when a
     // complete new content replaces it.
-    if (table.FileOpen(path, "a") == nullptr) {
+    table.fileName = path;
+    std::FILE* created = std::fopen(path.c_str(), "a");
+    if (created == nullptr) {
         SetOutcome(LEDGRA_OPEN_FAILED);
         ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);
         return 0;
     }
-    table.FileClose();
+    std::fclose(created);
 
-    if (table.m_pfnColumnText == nullptr || table.m_pUserData == nullptr) {
+    if (table.cellText == nullptr || table.userData == nullptr) {
         SetOutcome(LEDGRA_NO_CALLBACK);
         ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
         return 0;
     }
     if (extension == "csv" || extension == "txt") return WriteTextBranch(table, path, ui);
-    if (table.m_nColumns > kMaxColumns) return SaveTooWideTable(table, path, ui);
+    if (table.columns > kMaxColumns) return SaveTooWideTable(table, path, ui);
     // The application opens an empty file named like the chosen one (it names
     // the first sheet after it); a chosen file with content is left alone
     // until the application saves over it, so an empty namesake stands in.
@@ -471,7 +471,7 @@ std::string SheetName(const std::string& base, int k) {
     return std::string(Utf16Prefix(base, kMaxSheetNameLength - suffixLength)) + suffix;
 }
 
-int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
+int WriteToExcelWith(ExportTable& table, const char* progId) {
     Interaction& ui = CurrentInteraction();
 
     // The filter list is chosen anew on every call from the registry's answer.
