@@ -20,8 +20,30 @@ std::mutex g_installedMutex;
 std::shared_ptr<Interaction> g_installed;  // null: the system's dialogs
 thread_local ExportSession* t_session = nullptr;
 
+// The system's dialogs, shown one at a time: exports on several threads
+// never open two at once (the toolkit is not to be entered from two threads).
+class OneAtATime final : public Interaction {
+public:
+    int SaveDialog(const SaveDialogRequest& request, std::string& pathOut) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return system_.SaveDialog(request, pathOut);
+    }
+    int AfxMessageBox(const std::string& text, unsigned type, unsigned helpId) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return system_.AfxMessageBox(text, type, helpId);
+    }
+    int MessageBoxA(const std::string& text, const std::string& caption, unsigned type) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return system_.MessageBoxA(text, caption, type);
+    }
+
+private:
+    std::mutex mutex_;
+    SystemInteraction system_;
+};
+
 std::shared_ptr<Interaction> SystemDialogs() {
-    static SystemInteraction systemInteraction;
+    static OneAtATime systemInteraction;
     return std::shared_ptr<Interaction>(std::shared_ptr<Interaction>(), &systemInteraction);
 }
 

@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 using ledgra::InteractionCall;
 using ledgra::ScopedInteraction;
@@ -244,6 +248,62 @@ TEST_F(TextExport, FailuresInsideTheLibraryAreReportedAsAFailedWrite) {
         EXPECT_STREQ(shown, "File Write Failed") << c.name;
         EXPECT_EQ(ui.Messages(), std::vector<std::string>{"File Write Failed"}) << c.name;
         ledgra_export_destroy(table);
+    }
+}
+
+// Exports of different tables on different threads at once, while another
+// thread keeps installing new interactions: each export answers through the
+// interaction it started with (which stays alive) and writes its own file.
+TEST(ExportThreads, ExportsRunAtOnceWhileTheInteractionIsReplaced) {
+    TempDir dir;
+    static thread_local const std::string* t_path;  // the file each thread's dialog answers with
+    const auto answer = [](void*, const ledgra_save_dialog_request*, ledgra_text* out) -> int32_t {
+        ledgra_text_set(out, t_path->data(), t_path->size());
+        return LEDGRA_IDOK;
+    };
+    const auto cell = [](void* user, int32_t row, int32_t column, ledgra_text* text, int32_t*) -> int32_t {
+        const std::string s = *static_cast<const std::string*>(user) + std::to_string(row * 10 + column);
+        ledgra_text_set(text, s.data(), s.size());
+        return 0;
+    };
+    int first = 0;
+    const ledgra_interaction firstTable{&first, answer, nullptr, nullptr};
+    ledgra_set_interaction(&firstTable);
+    std::atomic<bool> done{false};
+    std::thread installer([&] {
+        std::vector<std::unique_ptr<int>> contexts;  // each stays alive, as the header asks
+        for (int i = 0; i < 20000 && !done; ++i) {
+            contexts.push_back(std::make_unique<int>(0));
+            const ledgra_interaction table{contexts.back().get(), answer, nullptr, nullptr};
+            ledgra_set_interaction(&table);
+            std::this_thread::yield();
+        }
+    });
+    std::vector<std::thread> exporters;
+    std::vector<int> written(4, 0);
+    std::vector<std::string> paths;
+    for (int t = 0; t < 4; ++t) paths.push_back(dir / ("thread" + std::to_string(t) + ".txt"));
+    for (int t = 0; t < 4; ++t)
+        exporters.emplace_back([&, t] {
+            t_path = &paths[static_cast<std::size_t>(t)];
+            const std::string name = "t" + std::to_string(t) + "-";
+            for (int run = 0; run < 25; ++run) {
+                ledgra_export* table = ledgra_export_create(50, 3);
+                ledgra_export_set_cell_text(table, cell, const_cast<std::string*>(&name));
+                written[static_cast<std::size_t>(t)] += ledgra_write_to_text_file(table);
+                ledgra_export_destroy(table);
+            }
+        });
+    for (std::thread& t : exporters) t.join();
+    done = true;
+    installer.join();
+    ledgra_set_interaction(nullptr);
+    for (int t = 0; t < 4; ++t) {
+        EXPECT_EQ(written[static_cast<std::size_t>(t)], 25) << t;
+        const std::string text = ReadFile(dir / ("thread" + std::to_string(t) + ".txt"));
+        EXPECT_EQ(text.substr(0, 19), "t" + std::to_string(t) + "-10,t" + std::to_string(t) + "-11,t" +
+                                          std::to_string(t) + "-12\r\n")
+            << t;
     }
 }
 
