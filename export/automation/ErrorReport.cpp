@@ -3,6 +3,7 @@
 #include <ledgra/LedgraInteraction.h>
 
 #include "registry/ClassRegistry.h"
+#include "text/Utf8.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,18 +12,14 @@ namespace ledgra {
 
 namespace {
 
-// Drops an incomplete UTF-8 sequence that a cut left at the end of text.
+// Drops an incomplete UTF-8 sequence that a cut left at the end of text: a
+// lead byte among the last three whose sequence runs past the end.
 void TrimCutSequence(std::string& text) {
-    std::size_t back = 0;
-    while (back < text.size() && back < 4) {
-        const auto c = static_cast<unsigned char>(text[text.size() - 1 - back]);
-        if ((c & 0xC0u) != 0x80u) {
-            std::size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            if (c < 0x80u) need = 1;
-            if (need > back + 1) text.resize(text.size() - 1 - back);
-            return;
-        }
-        ++back;
+    for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+        const auto c = static_cast<unsigned char>(text[text.size() - back]);
+        if ((c & 0xC0u) == 0x80u) continue;  // a continuation byte: look further back
+        if (text::Utf8SequenceLength(c) > back) text.resize(text.size() - back);
+        return;
     }
 }
 
