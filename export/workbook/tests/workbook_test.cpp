@@ -14,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <clocale>
 #include <cmath>
@@ -311,6 +315,15 @@ TEST_F(WorkbookExportTest, ChoosingAndCreatingTheFile) {
         EXPECT_EQ(ReadFile(path), "old");
         EXPECT_EQ(ReadFile(path + ".link"), "old");
     }
+#ifndef _WIN32
+    // A pipe is not opened (opening it would wait for a reader): it cannot be created.
+    const std::string pipe = dir / "pipe.xls";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ui.calls.clear();
+    ui.QueueSave(pipe);
+    EXPECT_EQ(Run(table), 0);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Failed To open File"});
+#endif
     EXPECT_TRUE(app->log.empty());
 }
 
