@@ -194,7 +194,7 @@ struct FileInfo {
     bool exists = false;
     bool regular = false;  // a file, not a folder, pipe or device
     std::uint64_t size = 0;
-    std::time_t modified = 0;
+    std::int64_t modified = 0;  // seconds since 1970
 };
 
 FileInfo InfoOf(const std::string& path) {
@@ -207,7 +207,7 @@ FileInfo InfoOf(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) return {};
     const bool regular = S_ISREG(st.st_mode);
 #endif
-    return {true, regular, static_cast<std::uint64_t>(st.st_size), st.st_mtime};
+    return {true, regular, static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)};
 }
 
 bool HasContent(const std::string& path) { return InfoOf(path).size > 0; }
@@ -217,7 +217,8 @@ bool RecoveredSince(const std::string& path, const std::string& suffix, std::tim
     for (int n = 1;; ++n) {
         const FileInfo info = InfoOf(fileio::RecoveryName(path, suffix, n));
         if (!info.exists) return false;
-        if (info.modified >= since - 2) return true;  // within the file system's time resolution
+        if (info.modified >= static_cast<std::int64_t>(since) - 2)
+            return true;  // the file system's resolution
     }
 }
 
