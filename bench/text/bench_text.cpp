@@ -1,9 +1,11 @@
 // bench_text: WriteToTextFile on 1,000,000 rows x 10 columns of short texts,
-// against writing the same bytes from memory with one fwrite (the limit).
+// through the C++ class and through the C interface, against writing the same
+// bytes from memory with one fwrite (the limit).
 //
 //   bench_text [ROWS] [FOLDER]
 //
-// Last line: text-cells-per-second=N fwrite-ratio=R, where R is the export's
+// Last line: text-cells-per-second=N c-text-cells-per-second=C fwrite-ratio=R,
+// N through the C++ class, C through the C interface, and R the export's
 // byte rate over the raw fwrite rate (1.0 would be as fast as fwrite alone).
 #include <ledgra/LedgraInteraction.h>
 #include <ledgra/LedgraInterface.h>
@@ -55,6 +57,14 @@ struct Texts {
 int CellText(void* user, int row, int column, std::string& text, int*) {
     const auto& pool = static_cast<const Texts*>(user)->pool;
     text = pool[static_cast<unsigned>(row * 7 + column * 13) & 1023u];
+    return 1;
+}
+
+// The same cells as a C caller gives them, copied in with ledgra_text_set.
+int32_t LEDGRA_CALL CCellText(void* user, int32_t row, int32_t column, ledgra_text* text, int32_t*) {
+    const auto& pool = static_cast<const Texts*>(user)->pool;
+    const std::string& cell = pool[static_cast<unsigned>(row * 7 + column * 13) & 1023u];
+    ledgra_text_set(text, cell.data(), cell.size());
     return 1;
 }
 
@@ -118,6 +128,18 @@ int main(int argc, char** argv) {
         }
         exported.Add(start);
     }
+
+    // The same export through the C interface.
+    Best exportedFromC;
+    ledgra_export* handle = ledgra_export_create(rows, kColumns);
+    ledgra_export_set_cell_text(handle, &CCellText, &texts);
+    for (int run = 0; run < kRuns; ++run) {
+        std::filesystem::remove(exportPath);
+        const Clock start;
+        if (ledgra_write_to_text_file(handle) != 1) return 1;
+        exportedFromC.Add(start);
+    }
+    ledgra_export_destroy(handle);
     ledgra::SetInteraction(nullptr);
 
     // The floor the export cannot go below: the callback alone, once per cell.
@@ -155,11 +177,13 @@ int main(int argc, char** argv) {
     std::printf("table: %d rows x %d columns, %.1f MB of text in %s\n", rows, kColumns, mb, folder.c_str());
     std::printf("export: %.3f s (wall %.3f s), %.0f cells/s, %.1f MB/s (best of %d)\n", exported.cpu,
                 exported.wall, cells / exported.cpu, mb / exported.cpu, kRuns);
+    std::printf("export from C: %.3f s (wall %.3f s), %.0f cells/s (ledgra_text_set, best of %d)\n",
+                exportedFromC.cpu, exportedFromC.wall, cells / exportedFromC.cpu, kRuns);
     std::printf("callback alone: %.3f s (wall %.3f s), %.1f ns a cell\n", callbackOnly.cpu, callbackOnly.wall,
                 callbackOnly.cpu / cells * 1e9);
     std::printf("fwrite: %.3f s (wall %.3f s), %.1f MB/s (one call, best of %d)\n", raw.cpu, raw.wall,
                 mb / raw.cpu, kRuns);
-    std::printf("text-cells-per-second=%.0f fwrite-ratio=%.2f\n", cells / exported.cpu,
-                raw.cpu / exported.cpu);
+    std::printf("text-cells-per-second=%.0f c-text-cells-per-second=%.0f fwrite-ratio=%.2f\n",
+                cells / exported.cpu, cells / exportedFromC.cpu, raw.cpu / exported.cpu);
     return 0;
 }

@@ -32,11 +32,14 @@ double Export(int rows, const std::string& path, const char* progId) {
     CLedgraInterface table(rows, kColumns);
     table.InitColumnTextRtn(&CellText);
     table.m_pUserData = &table;
+    ledgra::ExportTable inProcess(rows, kColumns);  // the library's own, for the in-process line
+    inProcess.cellText = &CellText;
+    inProcess.userData = &inProcess;
     ledgra::ScriptedInteraction ui;
     ui.AnswerEverySave(path);
     ledgra::SetInteraction(&ui);
     const auto start = std::chrono::steady_clock::now();
-    const int result = progId ? ledgra::workbook::WriteToExcelWith(table, progId) : table.WriteToExcel();
+    const int result = progId ? ledgra::workbook::WriteToExcelWith(inProcess, progId) : table.WriteToExcel();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ledgra::SetInteraction(nullptr);
     return result == 1 ? seconds : -1;

@@ -7,7 +7,6 @@
 #include <array>
 #include <chrono>
 #include <new>
-#include <thread>
 
 namespace ledgra {
 
@@ -98,7 +97,7 @@ HRESULT InvokeWhileBusy(IDispatch& dispatch, DISPID dispId, WORD flags, const Se
     for (;;) {
         const HRESULT hr = InvokeOnce(dispatch, dispId, flags, args, answer, info);
         if (!IsBusy(hr) || Clock::now() + pause > giveUp) return hr;
-        std::this_thread::sleep_for(pause);
+        WaitBeforeRetry(pause);
         pause = std::min(pause * 2, kLongestPause);
     }
 }

@@ -3,27 +3,25 @@
 #include <ledgra/LedgraInteraction.h>
 
 #include "registry/ClassRegistry.h"
+#include "text/Utf8.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace ledgra {
 
 namespace {
 
-// Drops an incomplete UTF-8 sequence that a cut left at the end of text.
-void TrimCutSequence(std::string& text) {
-    std::size_t back = 0;
-    while (back < text.size() && back < 4) {
-        const auto c = static_cast<unsigned char>(text[text.size() - 1 - back]);
-        if ((c & 0xC0u) != 0x80u) {
-            std::size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            if (c < 0x80u) need = 1;
-            if (need > back + 1) text.resize(text.size() - 1 - back);
-            return;
-        }
-        ++back;
+// The length of text without an incomplete UTF-8 sequence that a cut left at
+// its end: a lead byte among the last three whose sequence runs past the end.
+std::size_t LengthWithoutCutSequence(std::string_view text) {
+    for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+        const auto c = static_cast<unsigned char>(text[text.size() - back]);
+        if ((c & 0xC0u) == 0x80u) continue;  // a continuation byte: look further back
+        return text::Utf8SequenceLength(c) > back ? text.size() - back : text.size();
     }
+    return text.size();
 }
 
 struct StatusText {
@@ -53,9 +51,9 @@ std::string ComposeRunTimeErrorText(SCODE scError, const std::string& descriptio
     const unsigned number = static_cast<std::uint32_t>(scError) & 0xFFFFu;
     const int wanted = std::snprintf(buffer, sizeof buffer, "Run-time error '%d':\n\n%s",
                                      static_cast<int>(number), description.c_str());
-    std::string text(buffer);
-    if (wanted >= static_cast<int>(sizeof buffer)) TrimCutSequence(text);
-    return text;
+    const std::string_view written(buffer);
+    return std::string(written.substr(
+        0, wanted >= static_cast<int>(sizeof buffer) ? LengthWithoutCutSequence(written) : written.size()));
 }
 
 std::string StatusMessageText(SCODE status) {

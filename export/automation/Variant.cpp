@@ -1,5 +1,7 @@
 #include "automation/Variant.h"
 
+#include "text/Utf8.h"
+
 #include "automation/Dispatch.h"
 #include "automation/Exceptions.h"
 
@@ -365,37 +367,11 @@ HRESULT ChangeToString(const Variant& value, std::string& out) {
 
 namespace {
 
-// Length of the valid UTF-8 sequence at text[i] and its code point, or 0.
-std::size_t Utf8Sequence(std::string_view text, std::size_t i, std::uint32_t& codePoint) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length;
-    std::uint32_t cp;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3Fu);
-    }
-    if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-        (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-        return 0;
-    codePoint = cp;
-    return length;
+// The code point at text[i] and the bytes it takes (a byte that begins no
+// valid sequence stands alone).
+std::size_t DecodeAt(std::string_view text, std::size_t i, char32_t& codePoint) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    return text::DecodeUtf8(p + i, p + text.size(), codePoint);
 }
 
 }  // namespace
@@ -403,15 +379,9 @@ std::size_t Utf8Sequence(std::string_view text, std::size_t i, std::uint32_t& co
 std::size_t Utf16Length(std::string_view text) noexcept {
     std::size_t units = 0;
     for (std::size_t i = 0; i < text.size();) {
-        std::uint32_t cp = 0;
-        const std::size_t n = Utf8Sequence(text, i, cp);
-        if (n == 0) {
-            ++units;
-            ++i;
-        } else {
-            units += cp > 0xFFFF ? 2 : 1;
-            i += n;
-        }
+        char32_t cp = 0;
+        i += DecodeAt(text, i, cp);
+        units += cp > 0xFFFF ? 2 : 1;
     }
     return units;
 }
@@ -420,13 +390,9 @@ std::string_view Utf16Prefix(std::string_view text, std::size_t maxUnits) noexce
     std::size_t units = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-        std::uint32_t cp = 0;
-        std::size_t n = Utf8Sequence(text, i, cp);
-        std::size_t u = 1;
-        if (n == 0)
-            n = 1;
-        else if (cp > 0xFFFF)
-            u = 2;
+        char32_t cp = 0;
+        const std::size_t n = DecodeAt(text, i, cp);
+        const std::size_t u = cp > 0xFFFF ? 2 : 1;
         if (units + u > maxUnits) break;
         units += u;
         i += n;

@@ -193,15 +193,4 @@ int WindowsResult(int wxId) {
     }
 }
 
-int UnshownAnswer(unsigned type) {
-    switch (type & kButtonMask) {
-        case MB_OK:
-            return IDOK;
-        case MB_YESNO:
-            return IDNO;
-        default:
-            return IDCANCEL;
-    }
-}
-
 }  // namespace ledgra

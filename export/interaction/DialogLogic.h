@@ -58,8 +58,6 @@ std::string ReplaceQuestion(const std::string& path);
 long MessageBoxStyle(unsigned type, bool afxDefaultIcon);
 // The Windows result (IDOK ...) for a wxID_* result.
 int WindowsResult(int wxId);
-// The answer a message box of this type gets when it cannot be shown: OK for
-// MB_OK, otherwise No or Cancel.
-int UnshownAnswer(unsigned type);
+using detail::UnshownAnswer;
 
 }  // namespace ledgra

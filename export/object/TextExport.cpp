@@ -122,39 +122,49 @@ bool TextBuffer::CommitTo(filesafe::Replacement& file, std::string& error) {
     return file.Commit(error);
 }
 
-int WriteTableAsText(CLedgraInterface& table) {
+int WriteTableAsText(ExportTable& table) {
+    CallbackCells cells(table.cellText, table.userData);
+    return WriteTableAsText(table, cells);
+}
+
+int WriteTableAsText(ExportTable& table, CellSource& cells) {
     Interaction& ui = CurrentInteraction();
-    if (table.m_pfnColumnText == nullptr && table.m_nRows >= 1 && table.m_nColumns >= 1) {
+    if (table.cellText == nullptr && table.rows >= 1 && table.columns >= 1) {
+        SetOutcome(LEDGRA_NO_CALLBACK);
         ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
         return 0;
     }
 
     TextBuffer fileText;
-    std::string cellText;
     std::string path;
     SaveDialogRequest request;
     request.defaultExt = ".txt";
     request.initialName = "ListLogFile.txt";
     request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
     request.filter = kTextExportFilter;
-    if (ui.SaveDialog(request, path) != IDOK) return 0;
+    if (ui.SaveDialog(request, path) != IDOK) {
+        SetOutcome(LEDGRA_CANCELLED);
+        return 0;
+    }
 
     // The rows end with exactly the CR LF written (no text-mode translation).
     std::string error;
     std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(path, error);
     if (!file) {
+        SetOutcome(LEDGRA_OPEN_FAILED);
         ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
         return 0;
     }
-    for (long long row = 1; row <= table.m_nRows; ++row)
-        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, cellText,
-                  fileText);
+    cells.AppendRows(1, table.rows, table.columns, fileText);
     if (!fileText.CommitTo(*file, error)) {
+        SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
         return 0;
     }
     return 1;
 }
+
+void AppendCellSlowly(TextBuffer& out, bool comma, std::string_view text) { AppendCell(out, comma, text); }
 
 bool WriteAll(std::FILE* file, std::string_view text) {
     if (text.empty()) return true;

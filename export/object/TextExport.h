@@ -8,9 +8,8 @@
 // without such texts are unchanged.
 #pragma once
 
-#include <ledgra/LedgraInterface.h>
-
 #include "filesafe.h"
+#include "object/Table.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -77,6 +76,22 @@ public:
         if (next_ == end_) AddBlock(1);
         *next_++ = c;
     }
+    // Appends "," (when comma) and text when text needs no quotes and fits
+    // the current block, copying and checking it in one pass; false (nothing
+    // appended) otherwise.
+    bool TryAppendPlainCell(bool comma, std::string_view text) {
+        if (text.size() >= static_cast<std::size_t>(end_ - next_) || (!text.empty() && text.front() == '"'))
+            return false;
+        char* p = next_;
+        if (comma) *p++ = ',';
+        for (const char c : text) {
+            // ',' is above '\n' and '\r': one comparison passes most bytes.
+            if (static_cast<unsigned char>(c) <= ',' && (c == ',' || c == '\n' || c == '\r')) return false;
+            *p++ = c;
+        }
+        next_ = p;
+        return true;
+    }
     std::size_t size() const;
     // Writes the whole text; false when the stream refuses any of it.
     bool WriteTo(std::FILE* file);
@@ -106,6 +121,53 @@ void AppendCell(Out& out, bool comma, std::string_view text) {
     AppendField(out, text);
 }
 
+// AppendCell, out of line: for the texts TextBuffer::TryAppendPlainCell leaves.
+void AppendCellSlowly(TextBuffer& out, bool comma, std::string_view text);
+
+// Where a writer's cells come from. AppendRows appends rows first..last as
+// lines: for each column 0..columns-1, the cell's text asked for with the
+// type preset to -1 (valid until the next cell is asked for), then "," (after
+// column 0) and the field; each line ends with "\r\n", also for columns <= 0.
+class CellSource {
+public:
+    virtual ~CellSource() = default;
+    virtual void AppendRows(long long first, long long last, int columns, TextBuffer& out) = 0;
+};
+
+// AppendRows over Derived::Cell(row, column, type), which the rows call
+// directly (Derived is final), not through the virtual table.
+template <class Derived>
+class CellSourceOf : public CellSource {
+public:
+    void AppendRows(long long first, long long last, int columns, TextBuffer& out) final {
+        Derived& cells = static_cast<Derived&>(*this);
+        for (long long row = first; row <= last; ++row) {
+            for (int column = 0; column < columns; ++column) {
+                int type = -1;
+                const std::string_view text = cells.Cell(static_cast<int>(row), column, &type);
+                if (!out.TryAppendPlainCell(column != 0, text)) AppendCellSlowly(out, column != 0, text);
+            }
+            out.append("\r\n", 2);
+        }
+    }
+};
+
+// The cells of a CellTextFn: the text is not emptied between calls, so a
+// callback that assigns nothing repeats the previous text.
+class CallbackCells final : public CellSourceOf<CallbackCells> {
+public:
+    CallbackCells(CellTextFn fn, void* userData) : fn_(fn), userData_(userData) {}
+    std::string_view Cell(int row, int column, int* type) {
+        fn_(userData_, row, column, text_, type);
+        return text_;
+    }
+
+private:
+    CellTextFn fn_;
+    void* userData_;
+    std::string text_;
+};
+
 // Pulls one row through the callback and appends it to out as one line. For
 // each column 0..columns-1: the type is set to -1, fn is called with
 // (userData, row, column, cellText, &type), then "," (after column 0) and the
@@ -113,7 +175,7 @@ void AppendCell(Out& out, bool comma, std::string_view text) {
 // assigns nothing repeats the previous text. Ends the line with "\r\n", also
 // for columns <= 0. fn may be null only when columns <= 0.
 template <class Out>
-void AppendRow(ColumnTextRtn fn, void* userData, int row, int columns, std::string& cellText, Out& out) {
+void AppendRow(CellTextFn fn, void* userData, int row, int columns, std::string& cellText, Out& out) {
     for (int column = 0; column < columns; ++column) {
         int type = -1;
         fn(userData, row, column, cellText, &type);
@@ -129,7 +191,9 @@ bool WriteAll(std::FILE* file, std::string_view text);
 // WriteToTextFile: the save dialog, then every row pulled through the
 // callback, then the whole text in place of the chosen file's content (which
 // stays as it was when anything fails).
-int WriteTableAsText(CLedgraInterface& table);
+int WriteTableAsText(ExportTable& table);
+// The same with the cells read from cells.
+int WriteTableAsText(ExportTable& table, CellSource& cells);
 
 // Closes the stream; false when closing fails, including the flush of data
 // still buffered (a full disk shows up here).

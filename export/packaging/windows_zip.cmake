@@ -6,10 +6,19 @@ target_link_libraries(ledgra PRIVATE ${LEDGRA_SYSTEM_LIBS})
 target_link_options(ledgra PRIVATE -static)  # no MinGW runtime DLLs beside ledgra.dll
 
 # ledgra.lib: the import library Visual C++'s linker reads, made from the
-# same .def the DLL was linked with; installed beside libledgra.dll.a.
+# same .def the DLL was linked with; installed beside libledgra.dll.a. LLVM's
+# dlltool writes the short import format Microsoft's lib makes, which a 32-bit
+# program linked with safe exception handlers accepts (GNU dlltool's members
+# are refused there, and carry the build folder in their names).
+find_program(LEDGRA_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(_machine i386)
+else()
+  set(_machine i386:x86-64)
+endif()
 set(LEDGRA_MSVC_IMPORT_LIB ${CMAKE_CURRENT_BINARY_DIR}/ledgra.lib)
 add_custom_command(OUTPUT ${LEDGRA_MSVC_IMPORT_LIB}
-  COMMAND ${CMAKE_DLLTOOL} -d ${CMAKE_CURRENT_LIST_DIR}/ledgra.def -D ledgra.dll
+  COMMAND ${LEDGRA_LLVM_DLLTOOL} -m ${_machine} -d ${CMAKE_CURRENT_LIST_DIR}/ledgra.def -D ledgra.dll
           -l ${LEDGRA_MSVC_IMPORT_LIB}
   DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ledgra.def
   COMMENT "Import library for Visual C++: ledgra.lib")

@@ -6,6 +6,7 @@
 #include "standin/Objects.h"
 
 #include "filesafe.h"
+#include "standin/Desktop.h"
 
 namespace ledgra::standin::detail {
 
@@ -72,14 +73,15 @@ std::string SaveBeside(BookState& book, const std::string& path) {
         const SheetState& used = *book.sheets[i];
         const std::string text =
             FormatCommaSeparated(sheet, used.usedRows, used.usedColumns, NumberText::Exact, &used.longTexts);
+        const std::string sheetName = SystemPath(sheet.Name());  // like path, a system name
         const std::string name = SaveRecovery(
-            book, path, "-" + sheet.Name() + ".csv",
+            book, path, "-" + sheetName + ".csv",
             [&](const std::string& file, std::string& why) {
                 return filesafe::ReplaceFileContent(file, text, why);
             },
             error);
         if (name.empty())
-            unsaved.push_back(Quoted(sheet.Name()) + " (" + error + ")");
+            unsaved.push_back(Quoted(sheetName) + " (" + error + ")");
         else
             saved.push_back(Quoted(name));
     }

@@ -2,6 +2,7 @@
 
 #include "automation/ExcelOperations.h"
 #include "filesafe.h"
+#include "standin/Desktop.h"
 #include "standin/TextFile.h"
 
 #include <algorithm>
@@ -33,8 +34,8 @@ HRESULT WriteWorkbook(BookState& book, const std::string& path, ExcepInfo* info)
     book.fullName = path;
     book.kind = FileKind::Workbook;
     const std::string beside = SaveBeside(book, path);
-    return Fail(info,
-                "The workbook cannot be saved as an Excel 97-2003 workbook. " + saved.description + beside);
+    return Fail(info, PathText("The workbook cannot be saved as an Excel 97-2003 workbook. " +
+                               saved.description + beside));
 }
 
 // Writes one sheet as comma-separated text.
@@ -48,7 +49,7 @@ HRESULT WriteText(BookState& book, std::size_t sheetIndex, const std::string& pa
     const std::string text =
         FormatCommaSeparated(book.model->Sheet(sheetIndex), used.usedRows, used.usedColumns);
     std::string error;
-    if (!filesafe::ReplaceFileContent(path, text, error)) return Fail(info, error);
+    if (!filesafe::ReplaceFileContent(path, text, error)) return Fail(info, PathText(error));
     book.active = sheetIndex;
     Saved(book, path, FileKind::Text);
     return S_OK;

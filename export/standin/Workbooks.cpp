@@ -1,6 +1,7 @@
 #include "standin/Objects.h"
 
 #include "automation/ExcelOperations.h"
+#include "standin/Desktop.h"
 #include "standin/TextFile.h"
 
 #include <fcntl.h>
@@ -83,19 +84,20 @@ HRESULT WorkbooksObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Varian
 
 HRESULT WorkbooksObject::Open(DispArgs args, Variant* result, ExcepInfo* info) {
     if (args.empty() || args.size() > 15) return DISP_E_BADPARAMCOUNT;
-    std::string path;
-    if (FAILED(ChangeToString(*args[0], path))) return DISP_E_TYPEMISMATCH;
+    std::string name;
+    if (FAILED(ChangeToString(*args[0], name))) return DISP_E_TYPEMISMATCH;
+    const std::string path = SystemPath(name);
 
     std::string content;
     std::string problem;
-    if (!ReadOpenedFile(path, content, problem)) return Fail(info, problem);
+    if (!ReadOpenedFile(path, content, problem)) return Fail(info, PathText(problem));
     if (LooksLikeWorkbookFile(content))
-        return Fail(info, "'" + path +
+        return Fail(info, "'" + name +
                               "' is a workbook file; this application opens empty and text files "
                               "only.");
 
     auto book = std::make_shared<BookState>();
-    xls::Worksheet& sheet = book->model->InsertSheet(0, SheetNameFromPath(path));
+    xls::Worksheet& sheet = book->model->InsertSheet(0, SheetNameFromPath(name));
     auto state = std::make_shared<SheetState>();
     ReadCommaSeparated(content, sheet, state->usedRows, state->usedColumns);
     book->sheets.push_back(std::move(state));

@@ -1,6 +1,7 @@
 #include "standin/Objects.h"
 
 #include "automation/ExcelOperations.h"
+#include "standin/Desktop.h"
 
 namespace ledgra::standin::detail {
 
@@ -74,9 +75,10 @@ HRESULT WorksheetObject::Range(DispArgs args, Variant* result, ExcepInfo* info) 
 
 HRESULT WorksheetObject::SaveAs(DispArgs args, ExcepInfo* info) {
     if (args.empty() || args.size() > 11) return DISP_E_BADPARAMCOUNT;
-    std::string path;
-    if (FAILED(ChangeToString(*args[0], path))) return DISP_E_TYPEMISMATCH;
-    if (path.empty()) return Fail(info, "Method 'SaveAs' of object '_Worksheet' failed");
+    std::string name;
+    if (FAILED(ChangeToString(*args[0], name))) return DISP_E_TYPEMISMATCH;
+    if (name.empty()) return Fail(info, "Method 'SaveAs' of object '_Worksheet' failed");
+    const std::string path = SystemPath(name);
     std::int32_t format = xlExcel8;
     if (!Omitted(args, 1)) {
         const HRESULT hr = ChangeToInt32(*args[1], format);

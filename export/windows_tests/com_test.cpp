@@ -145,6 +145,36 @@ TEST(ComRegistered, ASaveStepErrorOfTheServerIsShownOncePerSheetAndTheExportGoes
     EXPECT_TRUE(std::filesystem::exists(kOut + "\\TooLong-recovered-TooLong-Sheet2.csv"));
 }
 
+// A name as the system's Save dialog hands it over: in the ANSI code page.
+std::string AnsiName(const wchar_t* name) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, name, -1, ansi.data(), n, nullptr, nullptr);
+    ansi.resize(static_cast<std::size_t>(n - 1));
+    return ansi;
+}
+
+// Names outside ASCII (an accent; an en dash, curly quotes and the euro sign,
+// bytes 0x80 to 0x9F in code page 1252) reach the application as the names
+// of the files the user chose; an existing workbook under such a name is
+// replaced whole, its later rows and sheets gone.
+TEST(ComRegistered, NamesOutsideAsciiAreTheFilesChosen) {
+    for (const wchar_t* name : {L"caf\u00e9.xls", L"Q1 \u2013 \u201cfinal\u201d \u20ac.xls"}) {
+        const std::string path = kOut + "\\" + AnsiName(name);
+        DeleteFileA(path.c_str());  // of an earlier run
+        ScriptedInteraction ui;
+        ui.QueueSave(path);
+        ASSERT_EQ(Export(ui, 65536, 4), 1) << path;  // two sheets
+        const std::size_t twoSheets = Read(path).size();
+        ui.QueueSave(path);
+        ASSERT_EQ(Export(ui, 3, 4), 1) << path;
+        for (const InteractionCall& s : Shown(ui)) ADD_FAILURE() << s.caption << ": " << s.text;
+        const std::size_t oneSheet = Read(path).size();
+        EXPECT_GT(oneSheet, 0u) << path;
+        EXPECT_LT(oneSheet * 10, twoSheets) << path << ": the old workbook survived into the new one";
+    }
+}
+
 TEST(ComRegistered, ABusyApplicationIsWaitedFor) {
     SetEnvironmentVariableA("LEDGRA_STANDIN_REJECT_CALLS", "5");
     ScriptedInteraction ui;

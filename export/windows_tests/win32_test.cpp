@@ -3,6 +3,8 @@
 // answered by a thread that finds them and presses their buttons.
 #include <ledgra/LedgraInterface.h>
 
+#include "automation/Dispatch.h"
+#include "automation/DispatchDriver.h"
 #include "automation/win32/ComVariant.h"
 #include "interaction/win32/Win32Interaction.h"
 #include "registry/ClassRegistry.h"
@@ -52,6 +54,48 @@ TEST(Win32Seams, ProgIDExistsOpensTheKeyUnderHkeyClassesRoot) {
     EXPECT_EQ(table.ProgIDExists("ledgra.win32seamtest", message), 1);
     EXPECT_EQ(message, ledgra::SystemMessageText(ERROR_SUCCESS));
     RegDeleteKeyA(HKEY_CLASSES_ROOT, progId);
+}
+
+// Rejects its first requests as a busy application does, and notes whether
+// the caller's window had handled its message by the time it answered.
+bool g_windowAnswered = false;
+
+class BusyApplication : public ledgra::DispatchObject {
+public:
+    ledgra::HRESULT Invoke(ledgra::DISPID, ledgra::WORD, ledgra::DispArgs, ledgra::Variant*,
+                           ledgra::ExcepInfo*) override {
+        if (rejections-- > 0) return RPC_E_SERVERCALL_RETRYLATER;
+        windowAnsweredMeanwhile = g_windowAnswered;
+        return S_OK;
+    }
+    int rejections = 4;
+    bool windowAnsweredMeanwhile = false;
+};
+
+LRESULT CALLBACK NoteMessage(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message != WM_APP) return DefWindowProcA(window, message, w, l);
+    g_windowAnswered = true;
+    return 0;
+}
+
+// While a busy application is waited for, the host's windows keep answering.
+TEST(Win32Seams, WaitingForABusyApplicationKeepsTheCallersWindowsAnswering) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &NoteMessage;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "LedgraBusyWait";
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    HWND window = CreateWindowA("LedgraBusyWait", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    g_windowAnswered = false;
+    PostMessageA(window, WM_APP, 0, 0);
+    auto* application = new BusyApplication;
+    ledgra::COleDispatchDriver driver(application);
+    driver.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
+    EXPECT_TRUE(application->windowAnsweredMeanwhile);
+    DestroyWindow(window);
+    UnregisterClassA("LedgraBusyWait", windowClass.hInstance);
 }
 
 TEST(Win32Variants, BlocksLieInTheSafeArrayAsTheSystemIndexesThem) {

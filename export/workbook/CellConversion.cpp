@@ -1,8 +1,11 @@
 #include "workbook/CellConversion.h"
 
+#include <ledgra/ledgra.h>
+
 #include <locale.h>
 #include <charconv>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -20,6 +23,22 @@ static double strtod_l(const char* text, char** end, locale_t locale) {
 #endif
 
 namespace ledgra::workbook {
+
+bool CellReference(std::int32_t row, std::int32_t column, char* out) noexcept {
+    if (column < 1 || column > 702) {
+        out[0] = '\0';
+        return false;
+    }
+    const int q = (column - 1) / 26;
+    const int r = (column - 1) % 26;
+    if (q == 0)
+        std::snprintf(out, LEDGRA_CELL_REF_SIZE, "%c%d", static_cast<char>(64 + column),
+                      static_cast<int>(row));
+    else
+        std::snprintf(out, LEDGRA_CELL_REF_SIZE, "%c%c%d", static_cast<char>(64 + q),
+                      static_cast<char>(65 + r), static_cast<int>(row));
+    return true;
+}
 
 namespace {
 

@@ -19,4 +19,9 @@ std::int32_t ParseLong(std::string_view text) noexcept;
 // hexadecimal numbers, inf, infinity and nan, a decimal point '.' always.
 double ParseDouble(std::string_view text) noexcept;
 
+// The reference of the 1-based row and column ("A1", "AB12", "ZZ-3") written
+// into out (LEDGRA_CELL_REF_SIZE bytes with the terminating zero); columns
+// outside 1..702 have no letter name: out gets "" and the result is false.
+bool CellReference(std::int32_t row, std::int32_t column, char* out) noexcept;
+
 }  // namespace ledgra::workbook

@@ -10,12 +10,15 @@
 #include "interaction/Interaction.h"
 #include "names.h"
 #include "object/TextExport.h"
+#include "registry/ClassRegistry.h"
 #include "workbook/CellConversion.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -60,9 +63,9 @@ private:
     std::vector<int>& types_;
 };
 
-std::string CellRef(CLedgraInterface& table, long long row, int column) {
-    char ref[16] = {};
-    table.getColumnNoForExcel(static_cast<int>(row), column, ref);
+std::string CellRef(long long row, int column) {
+    char ref[LEDGRA_CELL_REF_SIZE] = {};
+    CellReference(static_cast<std::int32_t>(row), column, ref);
     return ref;
 }
 
@@ -108,23 +111,24 @@ void ConvertCell(int code, std::string& text, Variant& value) {
 }
 
 // Rows 0 to R - 1 as comma-separated lines.
-void GatherText(CLedgraInterface& table, TextBuffer& text) {
+void GatherText(ExportTable& table, TextBuffer& text) {
     std::string cellText;
-    for (long long row = 0; row < table.m_nRows; ++row)
-        AppendRow(table.m_pfnColumnText, table.m_pUserData, static_cast<int>(row), table.m_nColumns, cellText,
-                  text);
+    for (long long row = 0; row < table.rows; ++row)
+        AppendRow(table.cellText, table.userData, static_cast<int>(row), table.columns, cellText, text);
 }
 
-int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interaction& ui) {
+int WriteTextBranch(ExportTable& table, const std::string& path, Interaction& ui) {
     std::string error;
     std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(path, error);
     if (!file) {
+        SetOutcome(LEDGRA_OPEN_FAILED);
         ui.AfxMessageBox(kMsgTextBranchOpenFailed, MB_OK, 0);
         return 0;
     }
     TextBuffer text;
     GatherText(table, text);
     if (!text.CommitTo(*file, error)) {
+        SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
         return 0;
     }
@@ -135,7 +139,7 @@ int WriteTextBranch(CLedgraInterface& table, const std::string& path, Interactio
 // addressed): it is saved as comma-separated text beside the chosen file,
 // which stays as it was, and the user is told where. Result 0: the chosen
 // file was not written.
-int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interaction& ui) {
+int SaveTooWideTable(ExportTable& table, const std::string& path, Interaction& ui) {
     std::string error;
     const std::string name = filesafe::ReserveRecoveryFile(path, ".csv", error);
     std::unique_ptr<filesafe::Replacement> file;
@@ -144,10 +148,11 @@ int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interacti
     if (file) GatherText(table, text);
     const bool saved = file && text.CommitTo(*file, error);
     if (!saved && !name.empty()) filesafe::RemoveFile(name);
-    std::string message = "The table has " + std::to_string(table.m_nColumns) + " columns, more than the " +
+    std::string message = "The table has " + std::to_string(table.columns) + " columns, more than the " +
                           std::to_string(kMaxColumns) + " a worksheet can be filled with. ";
     message += saved ? "It was saved as comma-separated text in \"" + name + "\" instead."
                      : "It could not be saved as comma-separated text either: " + error;
+    SetOutcome(saved ? LEDGRA_SAVED_AS_RECOVERY : LEDGRA_WRITE_FAILED);
     ui.AfxMessageBox(message.c_str(), MB_OK, 0);
     return 0;
 }
@@ -157,9 +162,9 @@ int SaveTooWideTable(CLedgraInterface& table, const std::string& path, Interacti
 // reverse order on every way out, an automation error included: the objects
 // are released, OLE is uninitialised once, the type list is emptied.
 struct WorkbookRun {
-    WorkbookRun(CLedgraInterface& t, Interaction& u) : table(t), ui(u), typeListReset(t.m_arrColumnTypes) {}
+    WorkbookRun(ExportTable& t, Interaction& u) : table(t), ui(u), typeListReset(t.columnTypes) {}
 
-    CLedgraInterface& table;
+    ExportTable& table;
     Interaction& ui;
     TypeListReset typeListReset;
     const Variant covOptional = Variant::Optional();
@@ -176,7 +181,58 @@ struct WorkbookRun {
 
     std::string baseName;  // the first sheet's name, read once
     std::string cellText;  // the data cells' text, reused
+
+    bool savedAs = false;           // a SaveAs to the chosen file was asked for
+    bool lastSaveAsFailed = false;  // and the last one failed
+    std::vector<std::string> sheetNames;
+    std::time_t started = std::time(nullptr);
 };
+
+// What the system knows of a file. Narrow names are the system's: bytes on
+// POSIX, the ANSI code page on Windows (as the application is given them).
+struct FileInfo {
+    bool exists = false;
+    bool regular = false;  // a file, not a folder, pipe or device
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // seconds since 1970
+};
+
+FileInfo InfoOf(const std::string& path) {
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (::_stat64(path.c_str(), &st) != 0) return {};
+    const bool regular = (st.st_mode & _S_IFMT) == _S_IFREG;
+#else
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    const bool regular = S_ISREG(st.st_mode);
+#endif
+    return {true, regular, static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)};
+}
+
+bool HasContent(const std::string& path) { return InfoOf(path).size > 0; }
+
+// True when a recovery file for path with suffix was written since then.
+bool RecoveredSince(const std::string& path, const std::string& suffix, std::time_t since) {
+    for (int n = 1;; ++n) {
+        const FileInfo info = InfoOf(filesafe::RecoveryName(path, suffix, n));
+        if (!info.exists) return false;
+        if (info.modified >= static_cast<std::int64_t>(since) - 2)
+            return true;  // the file system's resolution
+    }
+}
+
+// True when the application saved the table beside the chosen file, in files
+// of its own, as it does when the chosen one cannot be written: the whole
+// workbook, or every sheet as comma-separated text.
+bool SavedBeside(const WorkbookRun& run) {
+    const std::string& path = run.table.fileName;
+    if (RecoveredSince(path, ".xls", run.started)) return true;
+    if (run.sheetNames.empty()) return false;
+    for (const std::string& sheet : run.sheetNames)
+        if (!RecoveredSince(path, "-" + sheet + ".csv", run.started)) return false;
+    return true;
+}
 
 // Shows the application, opens the empty file named like the chosen one
 // and takes its first sheet and that sheet's name.
@@ -193,21 +249,22 @@ void OpenWorkbook(WorkbookRun& run, const std::string& opened) {
 
 // Names sheet k and keeps a reference to it, to add the next sheet behind it.
 void NameSheet(WorkbookRun& run, int k) {
-    run.sheet.put_Name(SheetName(run.baseName, k));
+    run.sheetNames.push_back(SheetName(run.baseName, k));
+    run.sheet.put_Name(run.sheetNames.back());
     run.sheetRef = Variant::Dispatch(run.sheet.m_lpDispatch);
 }
 
 // The header pass over a sheet of n data rows: the titles, the column types
 // and the number formats.
 void WriteHeader(WorkbookRun& run, int n) {
-    CLedgraInterface& table = run.table;
+    ExportTable& table = run.table;
     std::string headerText;
-    for (int c = 0; c < table.m_nColumns; ++c) {
+    for (int c = 0; c < table.columns; ++c) {
         int type = -1;  // a callback that stores no code leaves a string column
-        table.m_pfnColumnText(table.m_pUserData, 0, c, headerText, &type);
-        table.m_arrColumnTypes.push_back(type);
-        const std::string top = CellRef(table, 1, c + 1);
-        const std::string bottom = CellRef(table, static_cast<long long>(n) + 1, c + 1);
+        table.cellText(table.userData, 0, c, headerText, &type);
+        table.columnTypes.push_back(type);
+        const std::string top = CellRef(1, c + 1);
+        const std::string bottom = CellRef(static_cast<long long>(n) + 1, c + 1);
         run.range.AttachDispatch(run.sheet.get_Range(Variant::String(top), Variant::String(bottom)));
         run.headerCell.AttachDispatch(run.sheet.get_Range(Variant::String(top), Variant::String(top)));
         if (const char* format = FormatForCode(type)) run.range.put_NumberFormat(Variant::String(format));
@@ -218,8 +275,8 @@ void WriteHeader(WorkbookRun& run, int n) {
 // Rows offset + start + 1 to offset + start + b, converted by the first
 // sheet's codes into a b x C array.
 void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArray& block) {
-    CLedgraInterface& table = run.table;
-    const int columns = table.m_nColumns;
+    ExportTable& table = run.table;
+    const int columns = table.columns;
     const std::uint32_t counts[2] = {static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(columns)};
     block.Create(VT_VARIANT, 2, counts);
     Variant value;
@@ -228,8 +285,8 @@ void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArr
         for (int c = 0; c < columns; ++c) {
             run.cellText.clear();
             int type = -1;
-            table.m_pfnColumnText(table.m_pUserData, row, c, run.cellText, &type);
-            ConvertCell(table.m_arrColumnTypes.at(static_cast<std::size_t>(c)), run.cellText, value);
+            table.cellText(table.userData, row, c, run.cellText, &type);
+            ConvertCell(table.columnTypes.at(static_cast<std::size_t>(c)), run.cellText, value);
             const long index[2] = {i - 1, c};
             block.PutElement(index, std::move(value));
         }
@@ -239,11 +296,11 @@ void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArr
 // The block pass: the sheet's n data rows, at most kMaxBlockRows per
 // request. A table without columns has nothing to send.
 void WriteBlocks(WorkbookRun& run, long long offset, int n) {
-    const int columns = run.table.m_nColumns;
+    const int columns = run.table.columns;
     COleSafeArray block;  // made anew for each block, in the same storage
     for (int start = 0; start < n && columns > 0;) {
         const int b = std::min(n - start, kMaxBlockRows);
-        const std::string topLeft = CellRef(run.table, static_cast<long long>(start) + 2, 1);
+        const std::string topLeft = CellRef(static_cast<long long>(start) + 2, 1);
         FillBlock(run, offset, start, b, block);
         run.range.AttachDispatch(run.sheet.get_Range(Variant::String(topLeft), run.covOptional));
         run.range.AttachDispatch(
@@ -262,8 +319,10 @@ bool Guarded(Interaction& ui, Save save) {
         save();
         return true;
     } catch (const COleDispatchException& e) {
+        SetOutcome(LEDGRA_AUTOMATION_ERROR);
         ReportDispatchException(ui, e);
     } catch (const COleException& e) {
+        SetOutcome(LEDGRA_AUTOMATION_ERROR);
         ReportOleException(ui, e);
     }
     return false;
@@ -275,12 +334,13 @@ bool Guarded(Interaction& ui, Save save) {
 void SaveSheet(WorkbookRun& run) {
     const std::string version = run.app.get_Version();
     if (version.empty()) return;
-    Guarded(run.ui, [&] {
+    run.savedAs = true;
+    run.lastSaveAsFailed = !Guarded(run.ui, [&] {
         const Variant& opt = run.covOptional;
         run.app.put_DisplayAlerts(false);
         const int major = ParseInt(version);
         const Variant fileFormat = Variant::I4(major >= 12 ? xlExcel8 : xlExcel9795);
-        run.sheet.SaveAs(run.table.m_strFileName, fileFormat, opt, opt, opt, opt, opt, opt, opt);
+        run.sheet.SaveAs(run.table.fileName, fileFormat, opt, opt, opt, opt, opt, opt, opt);
         run.app.put_DisplayAlerts(true);
     });
 }
@@ -299,25 +359,42 @@ void NextSheet(WorkbookRun& run, long long remaining) {
 // Leaves the application running, visible and under the user's control
 // with the workbook saved. A failed save is reported, and the workbook is
 // then not marked as saved, so the application still holds it as changed.
-void HandOver(WorkbookRun& run) {
+// The result: 1 when the table is saved whole somewhere, in the chosen file
+// or, when that could not be written, beside it.
+int HandOver(WorkbookRun& run) {
     run.app.put_Visible(true);
     run.app.put_UserControl(true);
-    if (Guarded(run.ui, [&] { run.workbook.Save(); })) run.workbook.put_Saved(true);
+    const bool saved = Guarded(run.ui, [&] { run.workbook.Save(); });
+    if (saved) run.workbook.put_Saved(true);
+    const bool inChosenFile = !run.lastSaveAsFailed && (saved || run.savedAs);
+    if (!inChosenFile && SavedBeside(run)) {
+        SetOutcome(LEDGRA_SAVED_AS_RECOVERY);
+        return 1;
+    }
+    // A failed SaveAs followed by a Save that worked: the workbook is where
+    // the application opened it, which is (or is brought over to) the chosen file.
+    if (inChosenFile || saved) {
+        SetOutcome(LEDGRA_OK);
+        return 1;
+    }
+    SetOutcome(LEDGRA_WRITE_FAILED);
+    return 0;
 }
 
-int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, const std::string& opened,
-                        Interaction& ui) {
+int WriteWorkbookBranch(ExportTable& table, const char* progId, const std::string& opened, Interaction& ui) {
     WorkbookRun run(table, ui);
-    if (!run.ole.Start()) return 0;
+    if (!run.ole.Start()) {
+        SetOutcome(LEDGRA_AUTOMATION_ERROR);
+        return 0;
+    }
     if (!run.app.CreateDispatch(progId)) {
-        if (ui.AfxMessageBox(kMsgNotInstalled, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, 0) == IDYES) {
-            table.WriteToTextFile();
-            return 1;
-        }
+        if (ui.AfxMessageBox(kMsgNotInstalled, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, 0) == IDYES)
+            return WriteTableAsText(table);
+        SetOutcome(LEDGRA_CANCELLED);
         return 0;
     }
     OpenWorkbook(run, opened);
-    long long remaining = static_cast<long long>(table.m_nRows) - 1;
+    long long remaining = static_cast<long long>(table.rows) - 1;
     long long offset = 0;
     for (int k = 1; remaining > 0; ++k) {
         const int n = static_cast<int>(std::min<long long>(remaining, kMaxSheetRows));
@@ -329,25 +406,59 @@ int WriteWorkbookBranch(CLedgraInterface& table, const char* progId, const std::
         SaveSheet(run);
         NextSheet(run, remaining);
     }
-    HandOver(run);
-    return 1;
-}
-
-bool HasContent(const std::string& path) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    return !ec && size > 0;
+    return HandOver(run);
 }
 
 // An application that saved nowhere else saved the workbook where it opened
-// it, in the namesake: that content goes to the chosen file.
-void BringOver(const std::string& namesake, const std::string& path, Interaction& ui) {
-    if (!HasContent(namesake)) return;
+// it, in the namesake: that content goes to the chosen file. False when it
+// was there and could not be brought over.
+bool BringOver(const std::string& namesake, const std::string& path, Interaction& ui) {
+    if (!HasContent(namesake)) return true;
     std::ifstream in(namesake, std::ios::binary);
     const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string error;
-    if (!in.bad() && filesafe::ReplaceFileContent(path, content, error)) return;
+    if (!in.bad() && filesafe::ReplaceFileContent(path, content, error)) return true;
+    SetOutcome(LEDGRA_WRITE_FAILED);
     ui.AfxMessageBox((error.empty() ? std::string(kMsgWriteFailed) : error).c_str(), MB_OK, 0);
+    return false;
+}
+
+// The chosen file made when missing, then the table written as the file's
+// extension asks.
+int WriteChosenFile(ExportTable& table, const char* progId, const std::string& path, Interaction& ui) {
+    const std::string extension = FileExtension(path);
+    // Made when missing, never emptied: the chosen file changes only when a
+    // complete new content replaces it.
+    // Only a file is opened: a pipe or device could block the opening.
+    table.fileName = path;
+    const FileInfo chosen = InfoOf(path);
+    std::FILE* created = chosen.exists && !chosen.regular ? nullptr : std::fopen(path.c_str(), "a");
+    if (created == nullptr) {
+        SetOutcome(LEDGRA_OPEN_FAILED);
+        ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);
+        return 0;
+    }
+    std::fclose(created);
+
+    if (table.cellText == nullptr || table.userData == nullptr) {
+        SetOutcome(LEDGRA_NO_CALLBACK);
+        ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
+        return 0;
+    }
+    if (extension == "csv" || extension == "txt") return WriteTextBranch(table, path, ui);
+    if (table.columns > kMaxColumns) return SaveTooWideTable(table, path, ui);
+    // The application opens an empty file named like the chosen one (it names
+    // the first sheet after it); a chosen file with content is left alone
+    // until the application saves over it, so an empty namesake stands in.
+    filesafe::PrivateFolder folder;
+    std::string opened = path;
+    if (HasContent(path) && folder.Create()) {
+        opened = folder.NewFile(path.substr(filesafe::NameStart(path)));
+        if (opened.empty()) opened = path;
+    }
+    const int result = WriteWorkbookBranch(table, progId, opened, ui);
+    if (opened != path && !BringOver(opened, path, ui)) return 0;
+    return result;
 }
 
 }  // namespace
@@ -366,47 +477,26 @@ std::string SheetName(const std::string& base, int k) {
     return std::string(Utf16Prefix(base, kMaxSheetNameLength - suffixLength)) + suffix;
 }
 
-int WriteToExcelWith(CLedgraInterface& table, const char* progId) {
+int WriteToExcelWith(ExportTable& table, const char* progId) {
     Interaction& ui = CurrentInteraction();
 
     // The filter list is chosen anew on every call from the registry's answer.
-    std::string message;
-    const bool registered = table.ProgIDExists(progId, message) != 0;
+    const bool registered = ClassRegistry::Instance().Open(progId != nullptr ? progId : "") == 0;
     SaveDialogRequest request;
     request.defaultExt = "";
     request.initialName = "";
     request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
     request.filter = registered ? kWorkbookFilter : kTextOnlyFilter;
     std::string path;
-    if (ui.SaveDialog(request, path) != IDOK) return 0;
-
-    const std::string extension = FileExtension(path);
-    // Made when missing, never emptied: the chosen file changes only when a
-    // complete new content replaces it. A FIFO or a device is refused before
-    // any open could block on it.
-    if (filesafe::IsNonRegularFile(path) || table.FileOpen(path, "a") == nullptr) {
-        ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);
+    if (ui.SaveDialog(request, path) != IDOK) {
+        SetOutcome(LEDGRA_CANCELLED);
         return 0;
     }
-    table.FileClose();
 
-    if (table.m_pfnColumnText == nullptr || table.m_pUserData == nullptr) {
-        ui.AfxMessageBox(kMsgCallBackFailed, MB_OK, 0);
-        return 0;
-    }
-    if (extension == "csv" || extension == "txt") return WriteTextBranch(table, path, ui);
-    if (table.m_nColumns > kMaxColumns) return SaveTooWideTable(table, path, ui);
-    // The application opens an empty file named like the chosen one (it names
-    // the first sheet after it); a chosen file with content is left alone
-    // until the application saves over it, so an empty namesake stands in.
-    filesafe::PrivateFolder folder;
-    std::string opened = path;
-    if (HasContent(path) && folder.Create()) {
-        opened = folder.NewFile(path.substr(filesafe::NameStart(path)));
-        if (opened.empty()) opened = path;
-    }
-    const int result = WriteWorkbookBranch(table, progId, opened, ui);
-    if (opened != path) BringOver(opened, path, ui);
+    // A file the export made and could not fill is not left behind empty.
+    const bool existed = InfoOf(path).exists;
+    const int result = WriteChosenFile(table, progId, path, ui);
+    if (result == 0 && !existed && InfoOf(path).exists && !HasContent(path)) filesafe::RemoveFile(path);
     return result;
 }
 

@@ -1,9 +1,11 @@
-// CLedgraInterface::WriteToExcel: the file choice, the text branch for "csv"
+// ExportTable::WriteToExcel: the file choice, the text branch for "csv"
 // and "txt", and the workbook branch that drives the spreadsheet application
 // through the automation layer.
 #pragma once
 
-#include <ledgra/LedgraInterface.h>
+#include "object/Table.h"
+
+#include <string>
 
 namespace ledgra::workbook {
 
@@ -28,7 +30,7 @@ inline constexpr int kMaxColumns = 702;      // columns A to ZZ, as far as cell 
 
 // WriteToExcel with the application taken from progId (the export itself uses
 // kExcelProgId; tests name a recording application of their own).
-int WriteToExcelWith(CLedgraInterface& table, const char* progId);
+int WriteToExcelWith(ExportTable& table, const char* progId);
 
 // The extension of path's file name without its dot, as the save dialog
 // reports it: "" when the name has none.

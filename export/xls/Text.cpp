@@ -1,48 +1,13 @@
 #include "xls/Text.h"
 
+#include "text/Utf8.h"
+
 #include <cstring>
 
 namespace ledgra::xls::detail {
 namespace {
 
-// Decodes one code point at p (p < end). Returns the number of bytes used;
-// an invalid or incomplete sequence uses one byte, taken as Latin-1.
-inline std::size_t DecodeOne(const unsigned char* p, const unsigned char* end, char32_t& cp) {
-    const unsigned char b = p[0];
-    if (b < 0x80) {
-        cp = b;
-        return 1;
-    }
-    const std::size_t left = static_cast<std::size_t>(end - p);
-    auto cont = [&](std::size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
-    if (b >= 0xC2 && b <= 0xDF) {
-        if (cont(1)) {
-            cp = (char32_t(b & 0x1F) << 6) | (p[1] & 0x3F);
-            return 2;
-        }
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        if (cont(1) && cont(2)) {
-            const unsigned char b1 = p[1];
-            const bool ok = (b == 0xE0) ? b1 >= 0xA0 : (b == 0xED) ? b1 <= 0x9F : true;
-            if (ok) {
-                cp = (char32_t(b & 0x0F) << 12) | (char32_t(b1 & 0x3F) << 6) | (p[2] & 0x3F);
-                return 3;
-            }
-        }
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        if (cont(1) && cont(2) && cont(3)) {
-            const unsigned char b1 = p[1];
-            const bool ok = (b == 0xF0) ? b1 >= 0x90 : (b == 0xF4) ? b1 <= 0x8F : true;
-            if (ok) {
-                cp = (char32_t(b & 0x07) << 18) | (char32_t(b1 & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6) |
-                     (p[3] & 0x3F);
-                return 4;
-            }
-        }
-    }
-    cp = b;
-    return 1;
-}
+using text::DecodeUtf8;
 
 inline bool AllAscii(const unsigned char* p, std::size_t n) {
     std::size_t i = 0;
@@ -94,7 +59,7 @@ EncodedText EncodeText(std::string_view utf8, std::vector<std::uint8_t>& out, st
             break;
         }
         char32_t cp;
-        p += DecodeOne(p, end, cp);
+        p += DecodeUtf8(p, end, cp);
         if (!r.wide) {
             if (cp <= 0xFF) {
                 out[at++] = static_cast<std::uint8_t>(cp);

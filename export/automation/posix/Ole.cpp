@@ -1,5 +1,7 @@
 #include "automation/Ole.h"
 
+#include <thread>
+
 namespace ledgra {
 
 namespace {
@@ -16,5 +18,7 @@ void OleUninitialize() noexcept {
 }
 
 bool OleIsInitialized() noexcept { return t_oleInitCount > 0; }
+
+void WaitBeforeRetry(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }
 
 }  // namespace ledgra

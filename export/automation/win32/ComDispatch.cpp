@@ -87,8 +87,8 @@ HRESULT ComDispatch::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* r
     VariantInit(&answer);
     ::EXCEPINFO info{};
     UINT argError = 0;
-    HRESULT hr = com_->Invoke(dispId, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                              result ? &answer : nullptr, &info, &argError);
+    HRESULT hr =
+        com_->Invoke(dispId, IID_NULL, 0, flags, &params, result ? &answer : nullptr, &info, &argError);
     if (hr == DISP_E_EXCEPTION) {
         if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
         if (excepInfo) {

@@ -14,19 +14,22 @@ namespace ledgra {
 // Where <windows.h> (or <commdlg.h>) came first, its macros of the same names
 // and values stand in for them (write IDOK, not ledgra::IDOK, there).
 #ifndef IDOK
-enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+enum : int { IDOK = LEDGRA_IDOK, IDCANCEL = LEDGRA_IDCANCEL, IDYES = LEDGRA_IDYES, IDNO = LEDGRA_IDNO };
 #endif
 #ifndef MB_OK
 enum : unsigned {
-    MB_OK = 0x0,
-    MB_YESNO = 0x4,
-    MB_ICONQUESTION = 0x20,
-    MB_DEFBUTTON2 = 0x100,
-    MB_SETFOREGROUND = 0x10000,
+    MB_OK = LEDGRA_MB_OK,
+    MB_YESNO = LEDGRA_MB_YESNO,
+    MB_ICONQUESTION = LEDGRA_MB_ICONQUESTION,
+    MB_DEFBUTTON2 = LEDGRA_MB_DEFBUTTON2,
+    MB_SETFOREGROUND = LEDGRA_MB_SETFOREGROUND,
 };
 #endif
 #ifndef OFN_OVERWRITEPROMPT
-enum : unsigned { OFN_OVERWRITEPROMPT = 0x2, OFN_HIDEREADONLY = 0x4 };
+enum : unsigned {
+    OFN_OVERWRITEPROMPT = LEDGRA_OFN_OVERWRITEPROMPT,
+    OFN_HIDEREADONLY = LEDGRA_OFN_HIDEREADONLY
+};
 #endif
 
 // A save dialog as the export asks for it, in the terms of the Windows one.
@@ -52,11 +55,24 @@ public:
 
 namespace detail {
 
+// The answer a message box gets when it cannot be shown: OK for MB_OK, No for
+// MB_YESNO, otherwise Cancel.
+inline int32_t UnshownAnswer(uint32_t type) {
+    switch (type & 0xFu) {
+        case LEDGRA_MB_OK:
+            return LEDGRA_IDOK;
+        case LEDGRA_MB_YESNO:
+            return LEDGRA_IDNO;
+        default:
+            return LEDGRA_IDCANCEL;
+    }
+}
+
 // The C table's functions, each calling the Interaction in its context. An
 // exception of the interaction counts as Cancel (or No).
 struct InteractionBridge {
-    static int32_t SaveDialog(void* context, const ledgra_save_dialog_request* request,
-                              ledgra_text* pathOut) noexcept {
+    static int32_t LEDGRA_CALL SaveDialog(void* context, const ledgra_save_dialog_request* request,
+                                          ledgra_text* pathOut) noexcept {
         try {
             SaveDialogRequest r{request->default_ext, request->initial_name, request->flags, request->filter};
             std::string path;
@@ -64,22 +80,23 @@ struct InteractionBridge {
             ledgra_text_set(pathOut, path.data(), path.size());
             return result;
         } catch (...) {
-            return 2;  // IDCANCEL
+            return LEDGRA_IDCANCEL;
         }
     }
-    static int32_t AfxMessageBox(void* context, const char* text, uint32_t type, uint32_t helpId) noexcept {
+    static int32_t LEDGRA_CALL AfxMessageBox(void* context, const char* text, uint32_t type,
+                                             uint32_t helpId) noexcept {
         try {
             return static_cast<Interaction*>(context)->AfxMessageBox(text, type, helpId);
         } catch (...) {
-            return (type & 0xF) == 0 ? 1 : 7;  // IDOK for MB_OK, else IDNO
+            return UnshownAnswer(type);
         }
     }
-    static int32_t ShowMessageBox(void* context, const char* text, const char* caption,
-                                  uint32_t type) noexcept {
+    static int32_t LEDGRA_CALL ShowMessageBox(void* context, const char* text, const char* caption,
+                                              uint32_t type) noexcept {
         try {
             return static_cast<Interaction*>(context)->MessageBoxA(text, caption, type);
         } catch (...) {
-            return (type & 0xF) == 0 ? 1 : 7;
+            return UnshownAnswer(type);
         }
     }
 };

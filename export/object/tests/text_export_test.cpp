@@ -10,6 +10,13 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
 using ledgra::InteractionCall;
 using ledgra::ScopedInteraction;
 using ledgra::ScriptedInteraction;
@@ -194,6 +201,129 @@ TEST_F(TextExport, ANullUserPointerIsPassedOnUnchanged) {
     EXPECT_EQ(ReadFile(path), "z\r\n");
 }
 
+// Each way a write ends leaves its code, and the text the user was shown, as
+// the table's last error.
+TEST_F(TextExport, EveryEndingLeavesItsLastError) {
+    data.rows = {{"a"}};
+    struct Case {
+        const char* what;
+        int rows;
+        bool callback;
+        std::string path;  // "" cancels the dialog
+        int result;
+        int error;
+        std::string shown;
+    } cases[] = {
+        {"written", 1, true, path, 1, LEDGRA_OK, ""},
+        {"cancelled", 1, true, "", 0, LEDGRA_CANCELLED, ""},
+        {"no callback", 1, false, path, 0, LEDGRA_NO_CALLBACK, "CallBack Failed"},
+        {"not opened", 1, true, dir / "missing/out.txt", 0, LEDGRA_OPEN_FAILED, "File OPen Failed"},
+    };
+    for (const Case& c : cases) {
+        CLedgraInterface table(c.rows, 1);
+        table.m_nLastError = -1;
+        if (c.callback) table.InitColumnTextRtn(&TestTable::Callback);
+        table.m_pUserData = &data;
+        if (c.path.empty())
+            ui.QueueSaveCancel();
+        else if (c.callback)  // without one the export stops before the dialog
+            ui.QueueSave(c.path);
+        EXPECT_EQ(table.WriteToTextFile(), c.result) << c.what;
+        EXPECT_EQ(table.m_nLastError, c.error) << c.what;
+        EXPECT_EQ(table.m_strLastError, c.shown) << c.what;
+    }
+}
+
+// Memory running out, or any other failure inside the library, is reported
+// as a failed write, never silently.
+TEST_F(TextExport, FailuresInsideTheLibraryAreReportedAsAFailedWrite) {
+    struct Case {
+        bool outOfMemory;
+        bool workbook;
+        const char* name;
+        int error;
+    } cases[] = {{true, false, "a.txt", LEDGRA_OUT_OF_MEMORY},
+                 {false, false, "b.txt", LEDGRA_WRITE_FAILED},
+                 {true, true, "c.csv", LEDGRA_OUT_OF_MEMORY},
+                 {false, true, "d.csv", LEDGRA_WRITE_FAILED}};
+    for (const Case& c : cases) {
+        ledgra_export* table = ledgra_export_create(1, 1);
+        static bool outOfMemory;
+        outOfMemory = c.outOfMemory;
+        ledgra_export_set_cell_text(
+            table,
+            [](void*, int32_t, int32_t, ledgra_text*, int32_t*) -> int32_t {
+                if (outOfMemory) throw std::bad_alloc();
+                throw std::runtime_error("internal");
+            },
+            &data);
+        ui.calls.clear();
+        ui.QueueSave(dir / c.name);
+        EXPECT_EQ(c.workbook ? ledgra_write_to_excel(table) : ledgra_write_to_text_file(table), 0) << c.name;
+        const char* shown = nullptr;
+        EXPECT_EQ(ledgra_export_last_error(table, &shown), c.error) << c.name;
+        EXPECT_STREQ(shown, "File Write Failed") << c.name;
+        EXPECT_EQ(ui.Messages(), std::vector<std::string>{"File Write Failed"}) << c.name;
+        ledgra_export_destroy(table);
+    }
+}
+
+// Exports of different tables on different threads at once, while another
+// thread keeps installing new interactions: each export answers through the
+// interaction it started with (which stays alive) and writes its own file.
+TEST(ExportThreads, ExportsRunAtOnceWhileTheInteractionIsReplaced) {
+    TempDir dir;
+    static thread_local const std::string* t_path;  // the file each thread's dialog answers with
+    const auto answer = [](void*, const ledgra_save_dialog_request*, ledgra_text* out) -> int32_t {
+        ledgra_text_set(out, t_path->data(), t_path->size());
+        return LEDGRA_IDOK;
+    };
+    const auto cell = [](void* user, int32_t row, int32_t column, ledgra_text* text, int32_t*) -> int32_t {
+        const std::string s = *static_cast<const std::string*>(user) + std::to_string(row * 10 + column);
+        ledgra_text_set(text, s.data(), s.size());
+        return 0;
+    };
+    int first = 0;
+    const ledgra_interaction firstTable{&first, answer, nullptr, nullptr};
+    ledgra_set_interaction(&firstTable);
+    std::atomic<bool> done{false};
+    std::thread installer([&] {
+        std::vector<std::unique_ptr<int>> contexts;  // each stays alive, as the header asks
+        for (int i = 0; i < 20000 && !done; ++i) {
+            contexts.push_back(std::make_unique<int>(0));
+            const ledgra_interaction table{contexts.back().get(), answer, nullptr, nullptr};
+            ledgra_set_interaction(&table);
+            std::this_thread::yield();
+        }
+    });
+    std::vector<std::thread> exporters;
+    std::vector<int> written(4, 0);
+    std::vector<std::string> paths;
+    for (int t = 0; t < 4; ++t) paths.push_back(dir / ("thread" + std::to_string(t) + ".txt"));
+    for (int t = 0; t < 4; ++t)
+        exporters.emplace_back([&, t] {
+            t_path = &paths[static_cast<std::size_t>(t)];
+            const std::string name = "t" + std::to_string(t) + "-";
+            for (int run = 0; run < 25; ++run) {
+                ledgra_export* table = ledgra_export_create(50, 3);
+                ledgra_export_set_cell_text(table, cell, const_cast<std::string*>(&name));
+                written[static_cast<std::size_t>(t)] += ledgra_write_to_text_file(table);
+                ledgra_export_destroy(table);
+            }
+        });
+    for (std::thread& t : exporters) t.join();
+    done = true;
+    installer.join();
+    ledgra_set_interaction(nullptr);
+    for (int t = 0; t < 4; ++t) {
+        EXPECT_EQ(written[static_cast<std::size_t>(t)], 25) << t;
+        const std::string text = ReadFile(dir / ("thread" + std::to_string(t) + ".txt"));
+        EXPECT_EQ(text.substr(0, 19), "t" + std::to_string(t) + "-10,t" + std::to_string(t) + "-11,t" +
+                                          std::to_string(t) + "-12\r\n")
+            << t;
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -208,17 +338,18 @@ int GridCell(void* user, int row, int column, std::string& text, int*) {
 }
 }  // namespace
 
-TEST(TextRows, TheExportBufferMatchesTheRowHelperAcrossBlocks) {
+TEST(TextRows, TheExportsRowsMatchTheRowHelperAcrossBlocks) {
     // Short, long, quoted and empty texts, enough rows for several buffer blocks.
     std::vector<std::string> cells = {
         "", "HALV", "12.50", "a,b", "\"lead", "mid\"dle", std::string(40, 'x'), std::string(33, ','), "\r\n"};
     std::string expected;
     ledgra::TextBuffer buffer;
-    std::string textA, textB;
-    for (int row = 1; row <= 20000; ++row) {
-        ledgra::AppendRow<std::string>(&GridCell, &cells, row, 9, textA, expected);
-        ledgra::AppendRow(&GridCell, &cells, row, 9, textB, buffer);
-    }
+    std::string text;
+    for (int row = 1; row <= 20000; ++row)
+        ledgra::AppendRow<std::string>(&GridCell, &cells, row, 9, text, expected);
+    // The export's own path: cells copied and checked in one pass while they fit a block.
+    ledgra::CallbackCells source(&GridCell, &cells);
+    source.AppendRows(1, 20000, 9, buffer);
     ASSERT_EQ(buffer.size(), expected.size());
     TempDir dir;
     FILE* f = std::fopen((dir / "rows.txt").c_str(), "wb");

@@ -1,6 +1,7 @@
 #include "registry/ClassRegistry.h"
 
 #include <map>
+#include <mutex>
 #include <utility>
 
 namespace ledgra {
@@ -30,6 +31,12 @@ ClassMap& Classes() {
     return classes;
 }
 
+// Exports on several threads look classes up while a host may register one.
+std::mutex& ClassesMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
 
@@ -41,18 +48,24 @@ ClassRegistry& ClassRegistry::Instance() {
 }
 
 void ClassRegistry::Register(const std::string& progId, ClassFactory factory) {
+    const std::lock_guard<std::mutex> lock(ClassesMutex());
     Classes()[progId] = std::move(factory);
 }
 
-void ClassRegistry::Unregister(const std::string& progId) { Classes().erase(progId); }
+void ClassRegistry::Unregister(const std::string& progId) {
+    const std::lock_guard<std::mutex> lock(ClassesMutex());
+    Classes().erase(progId);
+}
 
 long ClassRegistry::Open(const std::string& progId) const {
     // An empty name never names a class (on Windows it would open the root key itself).
     if (progId.empty()) return kErrorFileNotFound;
+    const std::lock_guard<std::mutex> lock(ClassesMutex());
     return Classes().count(progId) != 0 ? kErrorSuccess : kErrorFileNotFound;
 }
 
 ClassFactory ClassRegistry::Factory(const std::string& progId) const {
+    const std::lock_guard<std::mutex> lock(ClassesMutex());
     const auto it = Classes().find(progId);
     return it == Classes().end() ? ClassFactory() : it->second;
 }

@@ -12,6 +12,9 @@ extern char** environ;
 
 namespace ledgra::standin {
 
+std::string SystemPath(const std::string& text) { return text; }
+std::string PathText(const std::string& systemText) { return systemText; }
+
 namespace {
 
 DesktopOpener& Opener() {

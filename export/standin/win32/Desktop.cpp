@@ -1,6 +1,7 @@
 // Handing a saved workbook to the desktop on Windows: the shell's "open" verb.
 #include "standin/Desktop.h"
 
+#include "automation/win32/ComVariant.h"
 #include "standin/Standin.h"
 
 #include <windows.h>
@@ -11,6 +12,16 @@
 #include <cstring>
 
 namespace ledgra::standin {
+
+std::string SystemPath(const std::string& text) {
+    const std::wstring wide = win32::Widen(text, CP_UTF8);
+    return win32::Narrow(wide.data(), wide.size(), CP_ACP);
+}
+
+std::string PathText(const std::string& systemText) {
+    const std::wstring wide = win32::Widen(systemText, CP_ACP);
+    return win32::Narrow(wide.data(), wide.size(), CP_UTF8);
+}
 
 namespace {
 DesktopOpener& Opener() {

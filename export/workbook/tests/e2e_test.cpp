@@ -162,6 +162,50 @@ TEST(WorkbookEndToEnd, The65535thDataRowGoesToASecondSheetUnderItsOwnHeader) {
     EXPECT_EQ(first.substr(first.size() - 15), "65534,65534.25\n");
 }
 
+// Through the C++ class each cell starts from the text the contract gives it
+// (the library's, which it empties for the data rows), not the C++ callback's
+// own last one.
+TEST(WorkbookEndToEnd, TheCallbackSeesTheTextsTheWriterGivesIt) {
+    TempDir dir;
+    WorkbookTable data{{"Id", "Name"}, {1, 3}};
+    CLedgraInterface table(3, 2);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    ASSERT_EQ(Export(table, dir / "Texts.xls"), 1);
+    std::vector<std::string> before;
+    for (const WorkbookCall& call : data.calls) before.push_back(call.textBefore);
+    EXPECT_EQ(before, (std::vector<std::string>{"", "Id", "", "", "", ""}));
+}
+
+// Neither the chosen file nor any file beside it can be written: the table is
+// saved nowhere, and the result says so.
+TEST(WorkbookEndToEnd, WhenNothingCanBeWrittenTheExportFails) {
+    TempDir dir;
+    WorkbookTable data{{"Row"}, {1}};
+    data.record = false;
+    data.cell = [](int row, int) { return std::to_string(row); };
+    CLedgraInterface table(3, 1);
+    table.InitColumnTextRtn(&WorkbookTable::Callback);
+    table.m_pUserData = &data;
+    ScriptedInteraction ui;
+    ScopedInteraction scope(ui);
+    ui.QueueSave(dir / "Data.xls");
+    int result = -1;
+    {
+        filesafe::ScopedCallHook hook([](filesafe::Call call, const std::string&) {
+            return call == filesafe::Call::kReplace ? ENOSPC : 0;
+        });
+        result = table.WriteToExcel();
+    }
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(ui.Messages().size(), 2u);  // the save step and the final save
+    EXPECT_EQ(table.m_nLastError, LEDGRA_WRITE_FAILED);
+    EXPECT_EQ(table.m_strLastError, ui.Messages().back());
+    EXPECT_NE(table.m_strLastError.find("Nothing could be saved beside it either"), std::string::npos)
+        << table.m_strLastError;
+    EXPECT_FALSE(std::filesystem::exists(dir / "Data.xls")) << "the file the export made is not left empty";
+}
+
 TEST(WorkbookEndToEnd, ANumberNoCellCanHoldIsKeptAsTheTextGiven) {
     TempDir dir;
     WorkbookTable data{{"Price"}, {2}};
@@ -213,6 +257,8 @@ TEST(WorkbookEndToEnd, WhenTheChosenFileCannotBeWrittenEverySheetIsSavedBesideIt
     EXPECT_EQ(ui.Messages(),
               std::vector<std::string>(2, report));  // once per sheet; the final save succeeded
     EXPECT_EQ(ReadFile(path), "");                   // never one sheet's text
+    EXPECT_EQ(table.m_nLastError, LEDGRA_SAVED_AS_RECOVERY);
+    EXPECT_EQ(table.m_strLastError, report);
     EXPECT_EQ(Xlrd(recovered, dir / "xlrd.err", 2),
               "sheet Data-Sheet1 65535x1\n"
               "0: text:'Row':General\n"
