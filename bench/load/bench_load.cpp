@@ -9,6 +9,7 @@
 // Last line: load-max-seconds=S crudini-ratio=R memory-ratio=M (R is "none"
 // without crudini; M is the largest load's peak memory over the baseline,
 // divided by the profile's size).
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,6 +140,7 @@ bool RunLoad(const fs::path& work, const std::string& profile, const std::string
     Write(work / "env" / "bench.ini", profile);
     Write(work / "halvoclient.ini", client);
     BenchWindow window(work.string());
+    ::malloc_trim(0);  // memory freed by earlier loads is not counted as room this one finds
     ResetPeak();
     const long rss = StatusKb("VmRSS:");
     const long faults = MinorFaults();

@@ -52,18 +52,23 @@ bool SameName(std::string_view a, std::string_view b)
     return true;
 }
 
+size_t FoldedHash(std::string_view name)
+{
+    std::uint64_t h = 0xCBF29CE484222325ULL;  // FNV-1a over the folded bytes
+    for (char c : name)
+        h = (h ^ Fold(c)) * 0x100000001B3ULL;
+    return static_cast<size_t>(h ^ (h >> 29));
+}
+
 // The most entries a text can make: one per line that holds anything, which
 // a fast loop over the bytes counts far more cheaply than reading the lines.
 size_t MostEntries(std::string_view text)
 {
     auto is_break = [](char c) { return c == '\n' || c == '\r'; };
-    size_t lines = 0;
-    bool at_start = true;
-    for (char c : text) {
-        const bool brk = is_break(c);
-        lines += static_cast<size_t>(at_start && !brk);
-        at_start = brk;
-    }
+    if (text.empty()) return 0;
+    size_t lines = !is_break(text[0]);
+    for (size_t i = 1; i < text.size(); ++i)
+        lines += static_cast<size_t>(!is_break(text[i]) & is_break(text[i - 1]));
     return lines;
 }
 
