@@ -34,9 +34,13 @@ void EditSet::Put(std::string_view section, std::string_view key, std::string_vi
 
 namespace {
 
+// A new key line: the key as first written, the value as last written. The
+// texts stay in the edit set.
 struct KeyLine {
-    std::string_view key;
-    std::string_view value;
+    const PendingKey* first;
+    const PendingKey* latest;
+    std::string_view key() const { return EditSet::KeyOf(*first); }
+    std::string_view value() const { return EditSet::ValueOf(*latest); }
 };
 
 struct NewSection {
@@ -85,9 +89,9 @@ void EmitBreak(std::basic_string<Char>& out)
 template <class Char>
 void EmitKey(std::basic_string<Char>& out, const KeyLine& k)
 {
-    Emit(out, k.key);
+    Emit(out, k.key());
     out.push_back(Char('='));
-    Emit(out, k.value);
+    Emit(out, k.value());
     EmitBreak(out);
 }
 
@@ -95,7 +99,7 @@ size_t KeyLinesSize(const std::vector<KeyLine>& keys)
 {
     size_t size = 0;
     for (const KeyLine& k : keys)
-        size += k.key.size() + k.value.size() + 3;
+        size += k.first->key_size + k.latest->value_size + 3;
     return size;
 }
 
@@ -197,7 +201,7 @@ public:
         places_.Reset((section != nullptr ? section->entry_count : 0) + pending.keys.size());
         KeyLinesOf(section, places_);
         for (const PendingKey& pk : pending.keys) {
-            PlaceKey({EditSet::KeyOf(pk), EditSet::ValueOf(pk)}, places_, new_lines);
+            PlaceKey(pk, places_, new_lines);
         }
         if (section == nullptr) {
             AppendSection(pending.name, std::move(new_lines));
@@ -235,25 +239,25 @@ private:
     }
 
     // A key written before gets the later value; a new key becomes a new line.
-    void PlaceKey(const KeyLine& k, KeyPlaces& places, std::vector<KeyLine>& new_lines)
+    void PlaceKey(const PendingKey& k, KeyPlaces& places, std::vector<KeyLine>& new_lines)
     {
-        auto [found, added] =
-            places.TryEmplace(k.key, KeyPlace{KeyPlace::Kind::kNewLine, nullptr, new_lines.size()});
+        auto [found, added] = places.TryEmplace(
+            EditSet::KeyOf(k), KeyPlace{KeyPlace::Kind::kNewLine, nullptr, new_lines.size()});
         KeyPlace& place = *found;
         if (added) {
-            new_lines.push_back(k);
+            new_lines.push_back(KeyLine{&k, &k});
             return;
         }
         switch (place.kind) {
             case KeyPlace::Kind::kNewLine:
-                new_lines[place.index].value = k.value;
+                new_lines[place.index].latest = &k;
                 break;
             case KeyPlace::Kind::kReplacement:
-                ops_[place.index].value = k.value;
+                ops_[place.index].value = EditSet::ValueOf(k);
                 break;
             case KeyPlace::Kind::kFileLine:
                 place = {KeyPlace::Kind::kReplacement, place.entry, ops_.size()};
-                ops_.push_back(ReplaceValue(*place.entry, k.value));
+                ops_.push_back(ReplaceValue(*place.entry, EditSet::ValueOf(k)));
                 break;
         }
     }
