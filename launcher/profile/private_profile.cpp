@@ -164,6 +164,8 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     std::string_view section = StripSpaces(lpAppName);
     std::string_view key = StripSpaces(lpKeyName);
     std::string_view value = lpString;  // written exactly as given
+    // A write the file could not hold is refused: no larger file is read.
+    if (section.size() + key.size() + value.size() > ProfileDocument::kMaxBytes) return 0;
     if (!KeepsFileStructure(section, key, value)) return 0;
 
     if (WriteBatch* batch = WriteBatch::For(lpFileName)) {

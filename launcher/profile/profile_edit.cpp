@@ -29,7 +29,8 @@ void EditSet::Put(std::string_view section, std::string_view key, std::string_vi
     if (!value.empty()) std::memcpy(text + key.size(), value.data(), value.size());
     block_next_ += size;
     block_left_ -= size;
-    sections_[s].keys.push_back(PendingKey{text, key.size(), value.size()});
+    sections_[s].keys.push_back(
+        PendingKey{text, static_cast<std::uint32_t>(key.size()), static_cast<std::uint32_t>(value.size())});
 }
 
 namespace {
