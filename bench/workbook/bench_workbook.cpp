@@ -1,8 +1,11 @@
 // WriteToExcel end to end: 131070 rows x 10 mixed columns (three sheets) saved
 // through a scripted save dialog, against libxlsxwriter in constant-memory
 // mode writing the same cells from the same callback in the same run.
-// Prints seconds, cells per second, peak memory and file size for both; the
-// last line is
+// Prints seconds, cells per second, peak memory and file size for both, and
+// how the export's time grows with the number of sheets (1, 2, 4, 8 full
+// sheets, saved after each sheet as the export does): the seconds of each,
+// and per doubling the growth of the time per row (1.00: each row costs the
+// same however many came before). The last line is
 //   workbook-cells-per-second=N libxlsxwriter-ratio=R peak-memory-ratio=M
 // with R = our rate / libxlsxwriter's and M = the export's peak resident
 // memory (over what the process held before it) / file size.
@@ -17,6 +20,7 @@
 
 #include <sys/resource.h>
 #include <time.h>
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -52,6 +56,46 @@ long PeakRssKb() {
 }
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Seconds of the fastest of `runs` exports of rows x kColumns to path, or a
+// negative number when one failed.
+double ExportSeconds(int rows, int runs, const std::string& path, ledgra::ScriptedInteraction& ui) {
+    CLedgraInterface table(rows, kColumns);
+    table.InitColumnTextRtn(&CellText);
+    int userData = 0;
+    table.m_pUserData = &userData;
+    ui.AnswerEverySave(path);
+    double best = 1e300;
+    for (int run = 0; run < runs; ++run) {
+        const Clock::time_point start = Clock::now();
+        if (table.WriteToExcel() != 1 || !ui.Messages().empty()) return -1;
+        best = std::min(best, Since(start));
+    }
+    return best;
+}
+
+// The seconds for 1, 2, 4 and 8 full sheets, and the growth of the time per
+// row from each to the next.
+void PrintScaling(const std::string& path, ledgra::ScriptedInteraction& ui) {
+    std::printf("sheets:");
+    double last = 0;
+    std::string growth;
+    for (int sheets = 1; sheets <= 8; sheets *= 2) {
+        const double seconds = ExportSeconds(sheets * kPerSheet + 1, 3, path, ui);
+        if (seconds < 0) {
+            std::printf(" failed\n");
+            return;
+        }
+        std::printf(" %d: %.3f s", sheets, seconds);
+        if (last > 0) {
+            char ratio[16];
+            std::snprintf(ratio, sizeof ratio, " %.2f", seconds / last / 2);
+            growth += ratio;
+        }
+        last = seconds;
+    }
+    std::printf("  time per row per doubling:%s\n", growth.c_str());
+}
 
 // The same cells with libxlsxwriter: callback texts, the same conversions and formats.
 bool WriteWithLibxlsxwriter(const std::string& path, int rows) {
@@ -175,6 +219,9 @@ int main(int argc, char** argv) {
         seconds, cpuSeconds, rate, peakKb / 1024.0, exportKb / 1024.0, rssBefore / 1024.0, size / 1048576.0);
     std::printf("libxlsxwriter:  %.3f s  %.0f cells/s  file %.1f MB (constant memory, .xlsx)\n", lxwSeconds,
                 lxwRate, lxwSize / 1048576.0);
+    ledgra::SetInteraction(&ui);
+    PrintScaling(ours, ui);
+    ledgra::SetInteraction(nullptr);
     std::printf("workbook-cells-per-second=%.0f libxlsxwriter-ratio=%.2f peak-memory-ratio=%.2f\n", rate,
                 rate / lxwRate, memoryRatio);
     return 0;

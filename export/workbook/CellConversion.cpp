@@ -3,6 +3,7 @@
 #include <ledgra/ledgra.h>
 
 #include <locale.h>
+#include <cfloat>
 #include <charconv>
 #include <clocale>
 #include <cstdio>
@@ -66,6 +67,38 @@ std::int64_t ParseSaturated(std::string_view text, std::int64_t low, std::int64_
     return negative ? -value : value;
 }
 
+// A plain decimal ("123", "45.5", ".25", "7.") of at most 15 digits, the
+// whole text: its digits make an integer below 2^53 and the power of ten
+// dividing it is exact too, so one division rounds as the full conversion
+// would. Only where doubles are computed in double precision (not x87).
+bool ParseShortDecimal(std::string_view digits, double& value) {
+#if FLT_EVAL_METHOD == 0
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::uint64_t mantissa = 0;
+    std::size_t count = 0, point = digits.size();
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const char c = digits[i];
+        if (c >= '0' && c <= '9') {
+            if (++count > 15) return false;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        } else if (c == '.' && point == digits.size()) {
+            point = i;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0) return false;
+    const std::size_t decimals = point == digits.size() ? 0 : digits.size() - point - 1;
+    value = static_cast<double>(mantissa) / kPowers[decimals];
+    return true;
+#else
+    (void)digits;
+    (void)value;
+    return false;
+#endif
+}
+
 locale_t CLocale() {
     static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return c;
@@ -92,6 +125,7 @@ double ParseDouble(std::string_view text) noexcept {
     const bool hex = digits.size() >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
     if (!hex && !digits.empty() && digits[0] != '+' && digits[0] != '-') {
         double value = 0.0;
+        if (ParseShortDecimal(digits, value)) return negative ? -value : value;
         const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
         if (ec == std::errc()) return negative ? -value : value;
         if (ec == std::errc::invalid_argument) return 0.0;  // no number: the value stays 0.0

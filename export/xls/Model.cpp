@@ -21,23 +21,26 @@ inline std::uint64_t Load(const std::uint8_t* p, std::size_t n) {
     return w;
 }
 
+// Mixes 64 bits into the hash: one multiply, the halves folded together.
+inline std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+    h = (h ^ v) * 0x9E3779B97F4A7C15ULL;
+    return h ^ (h >> 31);
+}
+
+// Most texts of a table are short: up to 16 bytes are two (overlapping) loads
+// and two multiplies, longer texts take 8 bytes a multiply.
 std::uint64_t Hash(const std::uint8_t* p, std::size_t n, bool wide) {
-    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ (n * 0xFF51AFD7ED558CCDULL) ^ (wide ? 0x5555 : 0);
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        h ^= Load(p + i, 8) * 0x9E3779B97F4A7C15ULL;
-        h = std::rotl(h, 27) * 0x94D049BB133111EBULL;
+    std::uint64_t h = (n * 0xFF51AFD7ED558CCDULL) ^ (wide ? 0x5555 : 0);
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 < n; i += 8) h = Mix(h, Load(p + i, 8));
+        h = Mix(h, Load(p + n - 8, 8));
+    } else if (n >= 4) {
+        h = Mix(h, Load(p, 4) << 32 | Load(p + n - 4, 4));
+    } else if (n > 0) {
+        h = Mix(h, Load(p, 1) | Load(p + n / 2, 1) << 8 | Load(p + n - 1, 1) << 16);
     }
-    if (i < n) {
-        h ^= Load(p + i, n - i) * 0x9E3779B97F4A7C15ULL;
-        h = std::rotl(h, 27) * 0x94D049BB133111EBULL;
-    }
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDULL;
-    h ^= h >> 33;
     h *= 0xC4CEB9FE1A85EC53ULL;
-    h ^= h >> 33;
-    return h;
+    return h ^ (h >> 32);
 }
 
 constexpr std::uint32_t kWideBit = 0x80000000u;

@@ -1,5 +1,6 @@
 #include "private_profile.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,12 +45,32 @@ void ListSectionNames(const ProfileDocument& doc, ListWriter& list)
 // part would make new lines, a ']' would end the section name early, a '='
 // would move the split between key and value, and a key starting with ';' or
 // '[' would turn its line into a comment or a section header.
+//
+// A load writes every key of a profile, so each part is looked at once, byte
+// by byte, against a table of the characters that matter in it.
+enum : unsigned char { kBreaksAll = 1, kBreaksSection = 2, kBreaksKey = 4 };
+
+constexpr std::array<unsigned char, 256> MakeStructureTable()
+{
+    std::array<unsigned char, 256> t{};
+    t['\r'] = t['\n'] = kBreaksAll | kBreaksSection | kBreaksKey;
+    t[']'] = kBreaksSection;
+    t['='] = kBreaksKey;
+    return t;
+}
+constexpr std::array<unsigned char, 256> kStructure = MakeStructureTable();
+
+bool Holds(std::string_view s, unsigned char what)
+{
+    unsigned char seen = 0;
+    for (char c : s)
+        seen |= kStructure[static_cast<unsigned char>(c)];
+    return (seen & what) != 0;
+}
+
 bool KeepsFileStructure(std::string_view section, std::string_view key, std::string_view value)
 {
-    auto has_break = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
-    if (has_break(section) || has_break(key) || has_break(value)) return false;
-    if (section.find(']') != std::string_view::npos) return false;
-    if (key.find('=') != std::string_view::npos) return false;
+    if (Holds(section, kBreaksSection) || Holds(key, kBreaksKey) || Holds(value, kBreaksAll)) return false;
     std::string_view lead = key;
     while (!lead.empty() && (lead.front() == '\t' || lead.front() == '\v'))
         lead.remove_prefix(1);
@@ -143,6 +164,8 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     std::string_view section = StripSpaces(lpAppName);
     std::string_view key = StripSpaces(lpKeyName);
     std::string_view value = lpString;  // written exactly as given
+    // A write the file could not hold is refused: no larger file is read.
+    if (section.size() + key.size() + value.size() > ProfileDocument::kMaxBytes) return 0;
     if (!KeepsFileStructure(section, key, value)) return 0;
 
     if (WriteBatch* batch = WriteBatch::For(lpFileName)) {

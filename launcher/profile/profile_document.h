@@ -46,6 +46,8 @@ struct ProfileSection {
 // (ASCII letters and the accented Latin letters).
 std::string FoldName(std::string_view name);
 bool SameName(std::string_view a, std::string_view b);
+// A hash of the name that names which are the same (SameName) share.
+size_t FoldedHash(std::string_view name);
 
 class ProfileDocument {
 public:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "text_encoding.h"
 
@@ -28,14 +29,19 @@ void EditSet::Put(std::string_view section, std::string_view key, std::string_vi
     if (!value.empty()) std::memcpy(text + key.size(), value.data(), value.size());
     block_next_ += size;
     block_left_ -= size;
-    sections_[s].keys.push_back(PendingKey{text, key.size(), value.size()});
+    sections_[s].keys.push_back(
+        PendingKey{text, static_cast<std::uint32_t>(key.size()), static_cast<std::uint32_t>(value.size())});
 }
 
 namespace {
 
+// A new key line: the key as first written, the value as last written. The
+// texts stay in the edit set.
 struct KeyLine {
-    std::string_view key;
-    std::string_view value;
+    const PendingKey* first;
+    const PendingKey* latest;
+    std::string_view key() const { return EditSet::KeyOf(*first); }
+    std::string_view value() const { return EditSet::ValueOf(*latest); }
 };
 
 struct NewSection {
@@ -84,9 +90,9 @@ void EmitBreak(std::basic_string<Char>& out)
 template <class Char>
 void EmitKey(std::basic_string<Char>& out, const KeyLine& k)
 {
-    Emit(out, k.key);
+    Emit(out, k.key());
     out.push_back(Char('='));
-    Emit(out, k.value);
+    Emit(out, k.value());
     EmitBreak(out);
 }
 
@@ -94,7 +100,7 @@ size_t KeyLinesSize(const std::vector<KeyLine>& keys)
 {
     size_t size = 0;
     for (const KeyLine& k : keys)
-        size += k.key.size() + k.value.size() + 3;
+        size += k.first->key_size + k.latest->value_size + 3;
     return size;
 }
 
@@ -138,7 +144,46 @@ struct KeyPlace {
     const ProfileEntry* entry = nullptr;  // the file's line, for kFileLine
     size_t index = 0;
 };
-using KeyPlaces = std::unordered_map<std::string, KeyPlace>;  // folded key -> place
+
+// The keys of one section, compared as names are (SameName), each with its
+// place. Made empty at the size a section will need, so it never grows while
+// it is filled and a place it handed out stays where it is; one table serves
+// every section in turn. The keys are views into the document or the edit
+// set, which outlive it.
+class KeyPlaces {
+public:
+    void Reset(size_t most)
+    {
+        size_ = 16;
+        while (size_ < most * 2)
+            size_ *= 2;
+        if (slots_.size() < size_) slots_.resize(size_);
+        std::fill_n(slots_.begin(), size_, Slot{});
+    }
+
+    // The place of key, and whether it was added (as place) just now.
+    std::pair<KeyPlace*, bool> TryEmplace(std::string_view key, const KeyPlace& place)
+    {
+        const size_t mask = size_ - 1;
+        for (size_t i = FoldedHash(key) & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (!slot.used) {
+                slot = Slot{key, place, true};
+                return {&slot.place, true};
+            }
+            if (SameName(slot.key, key)) return {&slot.place, false};
+        }
+    }
+
+private:
+    struct Slot {
+        std::string_view key;
+        KeyPlace place{KeyPlace::Kind::kFileLine};
+        bool used = false;
+    };
+    std::vector<Slot> slots_;
+    size_t size_ = 0;  // in use, a power of two
+};
 
 // The changes to a document, collected section by section.
 class EditPlan {
@@ -154,10 +199,10 @@ public:
     {
         const ProfileSection* section = doc_.FindSection(pending.name);
         std::vector<KeyLine> new_lines;
-        KeyPlaces places = KeyLinesOf(section);
-        places.reserve(places.size() + pending.keys.size());
+        places_.Reset((section != nullptr ? section->entry_count : 0) + pending.keys.size());
+        KeyLinesOf(section, places_);
         for (const PendingKey& pk : pending.keys) {
-            PlaceKey({EditSet::KeyOf(pk), EditSet::ValueOf(pk)}, places, new_lines);
+            PlaceKey(pk, places_, new_lines);
         }
         if (section == nullptr) {
             AppendSection(pending.name, std::move(new_lines));
@@ -184,40 +229,36 @@ public:
 
 private:
     // The first key line of each name in section (none for a new section).
-    KeyPlaces KeyLinesOf(const ProfileSection* section) const
+    void KeyLinesOf(const ProfileSection* section, KeyPlaces& places) const
     {
-        KeyPlaces places;
-        if (section == nullptr) return places;
-        places.reserve(section->entry_count);
-        for (size_t i = 0; i < section->entry_count; ++i) {
+        for (size_t i = 0; section != nullptr && i < section->entry_count; ++i) {
             const ProfileEntry& e = doc_.entries()[section->first_entry + i];
             if (!e.IsBare() && doc_.Reachable(e.key())) {
-                places.try_emplace(FoldName(doc_.View(e.key())), KeyPlace{KeyPlace::Kind::kFileLine, &e});
+                places.TryEmplace(doc_.View(e.key()), KeyPlace{KeyPlace::Kind::kFileLine, &e});
             }
         }
-        return places;
     }
 
     // A key written before gets the later value; a new key becomes a new line.
-    void PlaceKey(const KeyLine& k, KeyPlaces& places, std::vector<KeyLine>& new_lines)
+    void PlaceKey(const PendingKey& k, KeyPlaces& places, std::vector<KeyLine>& new_lines)
     {
-        auto [it, added] = places.try_emplace(FoldName(k.key),
-                                              KeyPlace{KeyPlace::Kind::kNewLine, nullptr, new_lines.size()});
-        KeyPlace& place = it->second;
+        auto [found, added] = places.TryEmplace(
+            EditSet::KeyOf(k), KeyPlace{KeyPlace::Kind::kNewLine, nullptr, new_lines.size()});
+        KeyPlace& place = *found;
         if (added) {
-            new_lines.push_back(k);
+            new_lines.push_back(KeyLine{&k, &k});
             return;
         }
         switch (place.kind) {
             case KeyPlace::Kind::kNewLine:
-                new_lines[place.index].value = k.value;
+                new_lines[place.index].latest = &k;
                 break;
             case KeyPlace::Kind::kReplacement:
-                ops_[place.index].value = k.value;
+                ops_[place.index].value = EditSet::ValueOf(k);
                 break;
             case KeyPlace::Kind::kFileLine:
                 place = {KeyPlace::Kind::kReplacement, place.entry, ops_.size()};
-                ops_.push_back(ReplaceValue(*place.entry, k.value));
+                ops_.push_back(ReplaceValue(*place.entry, EditSet::ValueOf(k)));
                 break;
         }
     }
@@ -251,6 +292,7 @@ private:
     }
 
     const ProfileDocument& doc_;
+    KeyPlaces places_;     // of the section being added
     std::vector<Op> ops_;  // replacements and insertions
     Op append_;
     size_t extra_ = 0;

@@ -11,6 +11,7 @@
 // - a line break is added first where the text to be followed has none.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,11 +22,12 @@
 
 namespace ardmon::profile {
 
-// A written key and its value, kept in the edit set's own storage.
+// A written key and its value, kept in the edit set's own storage. Sizes fit
+// 32 bits: a write larger than a profile file may be never gets here.
 struct PendingKey {
     const char* text = nullptr;  // key, then value right after it
-    size_t key_size = 0;
-    size_t value_size = 0;
+    std::uint32_t key_size = 0;
+    std::uint32_t value_size = 0;
 };
 
 struct PendingSection {

@@ -1,30 +1,66 @@
 #include "profile_parser.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace ardmon::profile {
 namespace {
 
-// Trims blanks at both ends, then cuts at the first NUL and trims again.
-Span Clean(std::string_view text, size_t begin, size_t end)
+// What a byte means to the line reader.
+enum : unsigned char { kPlain, kBreak, kEquals, kClose, kNul };
+
+constexpr std::array<unsigned char, 256> MakeClassTable()
+{
+    std::array<unsigned char, 256> t{};
+    t['\r'] = t['\n'] = kBreak;
+    t['='] = kEquals;
+    t[']'] = kClose;
+    t['\0'] = kNul;
+    return t;
+}
+constexpr std::array<unsigned char, 256> kClass = MakeClassTable();
+
+// One line, read once: where it ends and where its first '=' and first ']'
+// are (at end when there is none), and whether it holds a NUL.
+struct LineScan {
+    size_t end;
+    size_t equals;
+    size_t close;
+    bool nul = false;
+};
+
+LineScan ScanLine(std::string_view text, size_t pos)
+{
+    const size_t size = text.size();
+    size_t equals = std::string_view::npos, close = std::string_view::npos;
+    bool nul = false;
+    for (; pos < size; ++pos) {
+        const unsigned char c = kClass[static_cast<unsigned char>(text[pos])];
+        if (c == kPlain) continue;
+        if (c == kBreak) break;
+        if (c == kEquals && equals == std::string_view::npos) equals = pos;
+        if (c == kClose && close == std::string_view::npos) close = pos;
+        nul |= c == kNul;
+    }
+    return {pos, std::min(equals, pos), std::min(close, pos), nul};
+}
+
+// Trims blanks at both ends, then (when the line holds a NUL) cuts at the
+// first NUL and trims again.
+Span Clean(std::string_view text, size_t begin, size_t end, bool nul)
 {
     while (begin < end && IsProfileBlank(text[begin]))
         ++begin;
     while (end > begin && IsProfileBlank(text[end - 1]))
         --end;
-    const void* nul = std::memchr(text.data() + begin, '\0', end - begin);
-    if (nul != nullptr) {
-        end = static_cast<size_t>(static_cast<const char*>(nul) - text.data());
+    const void* cut = nul ? std::memchr(text.data() + begin, '\0', end - begin) : nullptr;
+    if (cut != nullptr) {
+        end = static_cast<size_t>(static_cast<const char*>(cut) - text.data());
         while (end > begin && IsProfileBlank(text[end - 1]))
             --end;
     }
     return {begin, end};
-}
-
-size_t Find(std::string_view text, char c, size_t begin, size_t end)
-{
-    const void* hit = std::memchr(text.data() + begin, c, end - begin);
-    return hit == nullptr ? end : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
 }
 
 }  // namespace
@@ -35,17 +71,15 @@ void ParseProfileText(std::string_view text, ParseHandler& handler)
     bool in_section = false;
     size_t pos = 0;
     while (pos < size) {
+        const LineScan scan = ScanLine(text, pos);
         LineInfo line;
         line.begin = pos;
-        size_t end = pos;
-        while (end < size && text[end] != '\r' && text[end] != '\n')
-            ++end;
-        line.end = end;
-        if (end < size) {
-            line.next = end + 1;
-            if (text[end] == '\r' && end + 1 < size && text[end + 1] == '\n') line.next = end + 2;
-        } else {
-            line.next = end;
+        line.end = scan.end;
+        line.next = scan.end;
+        if (scan.end < size) {
+            line.next = scan.end + 1;
+            if (text[scan.end] == '\r' && scan.end + 1 < size && text[scan.end + 1] == '\n')
+                line.next = scan.end + 2;
         }
         pos = line.next;
 
@@ -55,17 +89,17 @@ void ParseProfileText(std::string_view text, ParseHandler& handler)
         if (first == line.end) continue;  // blank line
         const char lead = text[first];
         if (lead == '[') {
-            size_t close = Find(text, ']', first + 1, line.end);
+            // Only blanks come before the '[', so the line's first ']' closes it.
             in_section = true;
-            handler.OnSection(line, Clean(text, first + 1, close));
+            handler.OnSection(line, Clean(text, first + 1, scan.close, scan.nul));
             continue;
         }
         if (lead == ';' || !in_section) continue;
-        size_t equals = Find(text, '=', first, line.end);
-        if (equals == line.end) {
-            handler.OnBareLine(line, Clean(text, first, line.end));
+        if (scan.equals == line.end) {
+            handler.OnBareLine(line, Clean(text, first, line.end, scan.nul));
         } else {
-            handler.OnEntry(line, Clean(text, first, equals), Clean(text, equals + 1, line.end), equals);
+            handler.OnEntry(line, Clean(text, first, scan.equals, scan.nul),
+                            Clean(text, scan.equals + 1, line.end, scan.nul), scan.equals);
         }
     }
 }

@@ -82,6 +82,9 @@ TEST_F(ProfileWrite, WritesThatWouldBreakTheFileAreRefused)
     EXPECT_FALSE(Put(path_, "s", "a=b", "v"));
     EXPECT_FALSE(Put(path_, "s", "k", nullptr));  // deleting is not offered
     EXPECT_FALSE(Put("", "s", "k", "v"));
+    const std::string too_large(ardmon::profile::ProfileDocument::kMaxBytes,
+                                'x');  // the file could not be read
+    EXPECT_FALSE(Put(path_, "s", "k", too_large.c_str()));
     EXPECT_EQ(ReadFile(path_), original);
     // Characters that mean nothing in those places are written as they are.
     EXPECT_TRUE(Put(path_, "s", "#k", "a;b=c\"'"));
