@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <mutex>
+#include <shared_mutex>
 #include <thread>
 
 #include "filesafe.h"
@@ -15,6 +17,17 @@
 namespace filesafe {
 
 namespace {
+
+// A temporary file is held open while it is written, which keeps the sweep
+// off it, but the system replaces a file only once it is closed. Between the
+// close and the replacement a sweep of this process would take it for a dead
+// writer's: the commits of this process hold this lock shared through that
+// gap, a sweep holds it alone. (Another process's sweep in that gap of a
+// few microseconds makes the replacement fail and be reported; nothing is lost.)
+std::shared_mutex& CommitGap() {
+    static std::shared_mutex gap;
+    return gap;
+}
 
 // Asks the seam about call: true, with the hook's error as the last error,
 // when the call is to fail instead of being made.
@@ -224,6 +237,7 @@ bool Replacement::Write(std::string_view bytes, std::string& error) {
 }
 
 bool Replacement::Commit(std::string& error) {
+    const std::shared_lock<std::shared_mutex> gap(CommitGap());
     std::FILE* f = stream_;
     stream_ = nullptr;
     const HANDLE h = AsHandle(_get_osfhandle(_fileno(f)));
@@ -319,6 +333,7 @@ void Replacement::Abandon() {
 Replacement::~Replacement() { Abandon(); }
 
 void SweepStaleTemporaries(const std::string& folder) {
+    const std::unique_lock<std::shared_mutex> gap(CommitGap());
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA((folder + ".~halvo-*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;

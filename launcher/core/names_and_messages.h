@@ -55,7 +55,11 @@ inline std::string TooManyKeysMessage(std::string_view section)
 }
 inline std::string LoadedSuccessfullyMessage(std::string_view profile)
 {
-    return "\"" + std::string(profile) + "\" file loaded to halvoclient.ini successfully";
+    // Built by appending: GCC 12 at -O3 takes the chained + for an overlapping copy.
+    std::string text = "\"";
+    text.append(profile);
+    text.append("\" file loaded to halvoclient.ini successfully");
+    return text;
 }
 
 }  // namespace ardmon
