@@ -4,6 +4,7 @@ both arrive, the JSON on standard output parses whatever happened, and the
 bash completion offers the commands and the folder's profiles.
 
 cli_process_test.py ARDMON_CLI COMPLETION"""
+import fcntl
 import json
 import os
 import subprocess
@@ -52,6 +53,18 @@ class ArdmonCliProcess(unittest.TestCase):
                 text = f.read()
             for line in ("[Keep]\r\nx=1\r\n", "[A]\r\n", "a199=199\r\n", "[B]\r\n", "b199=199\r\n"):
                 self.assertIn(line, text, f"round {round_}")
+
+    def test_a_load_kept_waiting_past_the_bound_changes_nothing_and_exits_5(self):
+        client = os.path.join(self.desk, "halvoclient.ini")
+        with open(client, "r+b") as held:
+            # The update lock's byte, taken by "another load" for longer than the wait.
+            fcntl.lockf(held, fcntl.LOCK_EX | fcntl.LOCK_NB, 1, 1 << 62)
+            run = subprocess.run([CLI, "--dir", self.desk, "load", "A.ini"], capture_output=True, text=True,
+                                 timeout=60)
+        self.assertEqual(run.returncode, 5, run.stderr)
+        self.assertIn("halvoclient.ini is in use by another load", run.stderr)
+        with open(client, newline="") as f:
+            self.assertEqual(f.read(), "[Keep]\r\nx=1\r\n")
 
     def test_json_parses_and_messages_go_to_standard_error(self):
         cases = [
