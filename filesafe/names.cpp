@@ -53,6 +53,19 @@ bool IsTemporaryName(std::string_view name) {
     return true;
 }
 
+bool IsDeviceName(std::string_view path) {
+    std::string_view name = path.substr(NameStart(path));
+    name = name.substr(0, name.find('.'));
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    std::string upper(name);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (const std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (upper == device) return true;
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+           upper[3] <= '9';
+}
+
 std::string RecoveryName(const std::string& path, const std::string& suffix, int n) {
     const std::size_t nameStart = NameStart(path);
     const std::size_t dot = path.find_last_of('.');

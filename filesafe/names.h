@@ -23,6 +23,12 @@ std::string TemporaryName();
 // True when name has the form of a temporary file's name.
 bool IsTemporaryName(std::string_view name);
 
+// True when the last component of path names one of Windows' reserved
+// devices (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$, CONOUT$), in any
+// case, with or without an extension or trailing spaces: "NUL.csv" in any
+// folder is the null device there, and a save into it would be lost.
+bool IsDeviceName(std::string_view path);
+
 // The n-th name (from 1) for a file saved beside path in place of it:
 // "/d/Data.xls" with suffix ".xls" gives "/d/Data-recovered.xls", then
 // "/d/Data-recovered-2.xls", ... The stem of path's name is cut (at a

@@ -192,7 +192,6 @@ struct WorkbookRun {
 // POSIX, the ANSI code page on Windows (as the application is given them).
 struct FileInfo {
     bool exists = false;
-    bool regular = false;  // a file, not a folder, pipe or device
     std::uint64_t size = 0;
     std::int64_t modified = 0;  // seconds since 1970
 };
@@ -201,13 +200,11 @@ FileInfo InfoOf(const std::string& path) {
 #ifdef _WIN32
     struct _stat64 st {};
     if (::_stat64(path.c_str(), &st) != 0) return {};
-    const bool regular = (st.st_mode & _S_IFMT) == _S_IFREG;
 #else
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return {};
-    const bool regular = S_ISREG(st.st_mode);
 #endif
-    return {true, regular, static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)};
+    return {true, static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)};
 }
 
 bool HasContent(const std::string& path) { return InfoOf(path).size > 0; }
@@ -429,10 +426,10 @@ int WriteChosenFile(ExportTable& table, const char* progId, const std::string& p
     const std::string extension = FileExtension(path);
     // Made when missing, never emptied: the chosen file changes only when a
     // complete new content replaces it.
-    // Only a file is opened: a pipe or device could block the opening.
+    // Only a file is opened: a pipe could block the opening, a device (on
+    // Windows also a reserved name such as NUL.xls) would swallow the save.
     table.fileName = path;
-    const FileInfo chosen = InfoOf(path);
-    std::FILE* created = chosen.exists && !chosen.regular ? nullptr : std::fopen(path.c_str(), "a");
+    std::FILE* created = filesafe::IsNonRegularFile(path) ? nullptr : std::fopen(path.c_str(), "a");
     if (created == nullptr) {
         SetOutcome(LEDGRA_OPEN_FAILED);
         ui.MessageBoxA(kMsgCreateFailed, kCaptionCreateFailed, MB_OK);

@@ -125,6 +125,21 @@ TEST(Sweep, RemovesOnlyTemporaryFilesNobodyHolds) {
     CloseHandle(writer);
 }
 
+// A reserved device name is no file, wherever it stands and however it is
+// written; names that only look alike are files.
+TEST(Replacement, AReservedDeviceNameIsRefusedAtOnce) {
+    Folder dir;
+    for (const char* name : {"NUL", "nul.csv", "Con.xls", "AUX .txt", "com1.xls", "LPT9", "conout$"}) {
+        const std::string path = dir / name;
+        EXPECT_TRUE(filesafe::IsNonRegularFile(path)) << name;
+        std::string error;
+        EXPECT_EQ(filesafe::Replacement::Begin(path, error), nullptr) << name;
+        EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    }
+    for (const char* name : {"NULL.csv", "console.xls", "COM0", "LPT10.txt", "xNUL"})
+        EXPECT_FALSE(filesafe::IsDeviceName(dir / name)) << name;
+}
+
 TEST(UpdateLock, WaitsABoundedTimeWhilePumping) {
     Folder dir;
     const std::string path = dir / "client.ini";

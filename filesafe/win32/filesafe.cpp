@@ -148,6 +148,7 @@ bool CanReadRegularFile(const std::string& path) {
 }
 
 bool IsNonRegularFile(const std::string& path) {
+    if (IsDeviceName(path)) return true;
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
@@ -166,7 +167,7 @@ bool Replacement::Locate(std::string& error) {
         error = "Could not write \"" + path_ + "\": it is a folder.";
         return false;
     }
-    if (exists_ && (attributes & FILE_ATTRIBUTE_DEVICE)) {
+    if (IsDeviceName(path_) || (exists_ && (attributes & FILE_ATTRIBUTE_DEVICE))) {
         error = "Could not write \"" + path_ + "\": it is not a regular file.";
         return false;
     }
