@@ -243,13 +243,43 @@ SaveResult Biff8Writer::PlaceSheets() {
 SstPlan Biff8Writer::Sst() const { return {book_.Strings(), sstIndex_, sstCount_, extSstBucket_}; }
 
 // The stream: the globals, then each sheet; false as soon as the sink refuses.
-bool Biff8Writer::Write(StreamSink& sink) const {
+bool Biff8Writer::Write(StreamSink& sink, EarlierStream* earlier) const {
     Out out(sink);
     WriteGlobals(out);
     for (std::size_t s = 0; s < sheets_.size(); ++s)
-        if (!WriteSheet(out, s)) return false;
+        if (!WriteSheet(out, s, earlier)) return false;
     out.Flush();
     return out.ok();
+}
+
+void Biff8Writer::Remember() const {
+    if (memo_ == nullptr) return;
+    SaveMemo::Sheets& memo = memo_->Entries();
+    ++memo.saves;
+    for (std::size_t s = 0; s < sheets_.size(); ++s) {
+        const Worksheet& sheet = book_.SheetAt(s);
+        SaveMemo::Sheets::Entry& e = memo.byId[sheet.Id()];
+        e.savedIn = memo.saves;
+        e.savedVersion = sheet.Version();
+        e.savedAt = sheets_[s].offset;
+        e.savedFirst = s == 0;
+        e.savedPlain = sstIndex_.empty();
+    }
+}
+
+// A sheet's records are the same bytes as in the last save when its content
+// is unchanged, it is still (or still not) the first sheet, and both saves
+// numbered texts as the string table does.
+const std::uint64_t* Biff8Writer::EarlierOffset(std::size_t s) const {
+    if (memo_ == nullptr || !sstIndex_.empty()) return nullptr;
+    const SaveMemo::Sheets& memo = memo_->Entries();
+    const Worksheet& sheet = book_.SheetAt(s);
+    const auto found = memo.byId.find(sheet.Id());
+    if (found == memo.byId.end()) return nullptr;
+    const SaveMemo::Sheets::Entry& e = found->second;
+    const bool same = memo.saves != 0 && e.savedIn == memo.saves && e.savedVersion == sheet.Version() &&
+                      e.savedFirst == (s == 0) && e.savedPlain;
+    return same ? &e.savedAt : nullptr;
 }
 
 void Biff8Writer::WriteGlobals(Out& out) const {
@@ -262,7 +292,9 @@ void Biff8Writer::WriteGlobals(Out& out) const {
     out.Put(tail);
 }
 
-bool Biff8Writer::WriteSheet(Out& out, std::size_t s) const {
+bool Biff8Writer::WriteSheet(Out& out, std::size_t s, EarlierStream* earlier) const {
+    if (const std::uint64_t* at = earlier ? EarlierOffset(s) : nullptr)
+        return out.Copy(*earlier, *at, sheets_[s].size);
     Bytes head;
     SheetHead(head, sheets_[s]);
     out.Put(head);

@@ -22,6 +22,16 @@ public:
     virtual bool Write(const void* data, std::size_t size) = 0;  // false: give up
 };
 
+// The stream of the file the previous save of the same workbook wrote, while
+// that file is still as it was: sheets that have not changed are read back
+// from it instead of being serialized again.
+class EarlierStream {
+public:
+    virtual ~EarlierStream() = default;
+    // Reads size bytes at offset of the earlier stream; false when it cannot.
+    virtual bool Read(std::uint64_t offset, void* into, std::size_t size) = 0;
+};
+
 class Out;
 struct SstPlan;
 
@@ -35,8 +45,11 @@ public:
     // Checks the workbook against the format's limits and lays the stream out.
     SaveResult Plan();
     std::uint64_t StreamSize() const { return streamSize_; }
-    // Writes the planned stream; false when the sink refused.
-    bool Write(StreamSink& sink) const;
+    // Writes the planned stream; false when the sink refused or earlier could
+    // not be read.
+    bool Write(StreamSink& sink, EarlierStream* earlier = nullptr) const;
+    // Notes in the memo where each sheet went, once the stream is saved.
+    void Remember() const;
 
     struct ExtSstEntry {
         std::uint32_t offset;    // stream offset of the bucket's first string
@@ -59,7 +72,9 @@ private:
     SaveResult PlaceSheets();
     SstPlan Sst() const;
     void WriteGlobals(Out& out) const;
-    bool WriteSheet(Out& out, std::size_t sheet) const;
+    bool WriteSheet(Out& out, std::size_t sheet, EarlierStream* earlier) const;
+    // Where the sheet's unchanged bytes lie in the earlier stream, if they can be reused.
+    const std::uint64_t* EarlierOffset(std::size_t sheet) const;
 
     const Workbook& book_;
     SaveMemo* memo_;
@@ -85,8 +100,19 @@ struct SaveMemo::Sheets {
     struct Entry {
         std::uint64_t version = 0;
         detail::Biff8Writer::SheetLayout layout;
+        // Where the last save that held the sheet put its records.
+        std::uint64_t savedIn = 0;  // which save (0: none)
+        std::uint64_t savedVersion = 0;
+        std::uint64_t savedAt = 0;  // offset in that save's stream
+        bool savedFirst = false;    // the selected first sheet
+        bool savedPlain = false;    // texts numbered as in the string table
     };
     std::unordered_map<std::uint64_t, Entry> byId;
+    std::uint64_t saves = 0;  // stream saves noted
+    // The file of the latest noted save, and what identified it right after
+    // (platform's own words: device, file number, size, times).
+    std::string savedPath;
+    std::vector<std::uint64_t> savedFile;
 };
 
 }  // namespace ledgra::xls

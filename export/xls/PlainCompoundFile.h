@@ -19,6 +19,9 @@ inline std::uint64_t CompoundFileRoom(std::uint64_t streamSize) {
     return streamSize + streamSize / 64 + 16384;
 }
 
+// The stream begins after the header sector, its sectors in order.
+constexpr std::uint64_t kCompoundStreamStart = 512;
+
 class PlainCompoundFile final : public StreamSink {
 public:
     // file: opened for binary writing, empty, seekable; the caller closes it.

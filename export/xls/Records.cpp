@@ -26,6 +26,18 @@ void Out::Put(const void* p, std::size_t n) {
     }
 }
 
+bool Out::Copy(EarlierStream& earlier, std::uint64_t offset, std::uint64_t size) {
+    while (size) {
+        if (used_ == kSize) Flush();
+        const auto k = static_cast<std::size_t>(std::min<std::uint64_t>(size, kSize - used_));
+        if (!earlier.Read(offset, buf_.get() + used_, k)) return false;
+        used_ += k;
+        offset += k;
+        size -= k;
+    }
+    return ok_;
+}
+
 void Bof(Bytes& b, std::uint16_t kind) {
     b.Begin(kBof);
     b.U16(0x0600);

@@ -107,6 +107,9 @@ public:
     }
     void Put(const void* p, std::size_t n);
     void Put(const Bytes& b) { Put(b.data().data(), b.size()); }
+    // Puts size bytes of the earlier stream from offset; false when they
+    // cannot be read.
+    bool Copy(EarlierStream& earlier, std::uint64_t offset, std::uint64_t size);
     std::uint64_t Position() const { return written_ + used_; }
     bool ok() const { return ok_; }
 

@@ -6,6 +6,8 @@
 #include "xls/Model.h"
 #include "xls/PlainCompoundFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ledgra::xls {
 namespace {
@@ -21,9 +24,76 @@ std::string CouldNotWrite(const std::string& path, int err) {
     return "Could not write \"" + path + "\": " + std::strerror(err) + ".";
 }
 
+// What identifies a file's content: device, file number, size and the times
+// of its last change.
+std::vector<std::uint64_t> Identity(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev),          static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_size),         static_cast<std::uint64_t>(st.st_mtim.tv_sec),
+            static_cast<std::uint64_t>(st.st_mtim.tv_nsec), static_cast<std::uint64_t>(st.st_ctim.tv_sec),
+            static_cast<std::uint64_t>(st.st_ctim.tv_nsec)};
+}
+
+// The stream of the file the previous save wrote at path, opened only when
+// path still names that very file (looked at before it is opened, and opened
+// so that it cannot block should a FIFO take its place in between).
+class EarlierFile final : public detail::EarlierStream {
+public:
+    EarlierFile(const std::string& path, const SaveMemo::Sheets& memo) {
+        if (memo.saves == 0 || memo.savedPath != path || !Same(::stat(path.c_str(), &st_), memo)) return;
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ >= 0 && !Same(::fstat(fd_, &st_), memo)) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~EarlierFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    EarlierFile(const EarlierFile&) = delete;
+    EarlierFile& operator=(const EarlierFile&) = delete;
+
+    bool Usable() const { return fd_ >= 0; }
+    bool Failed() const { return failed_; }
+    bool Read(std::uint64_t offset, void* into, std::size_t size) override {
+        auto* p = static_cast<char*>(into);
+        off_t at = static_cast<off_t>(detail::kCompoundStreamStart + offset);
+        while (size && !failed_) {
+            const ssize_t n = ::pread(fd_, p, size, at);
+            if (n < 0 && errno == EINTR) continue;
+            failed_ = n <= 0;
+            if (failed_) break;
+            p += n;
+            at += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return !failed_;
+    }
+
+private:
+    bool Same(int statResult, const SaveMemo::Sheets& memo) const {
+        return statResult == 0 && S_ISREG(st_.st_mode) && Identity(st_) == memo.savedFile;
+    }
+
+    struct stat st_ {};
+    int fd_ = -1;
+    bool failed_ = false;
+};
+
+// Notes which file the save just made is, for the next save to read back.
+void RememberFile(const std::string& path, SaveMemo::Sheets& memo) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        memo.savedPath = path;
+        memo.savedFile = Identity(st);
+    } else {
+        memo.savedPath.clear();
+    }
+}
+
 // Writes the compound file through a stdio stream of its own on the
 // replacement's file; 0, or the errno of the step that failed.
-int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& replacement) {
+int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& replacement,
+                      detail::EarlierStream* earlier) {
     const int fd = ::dup(replacement.Descriptor());
     std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
     if (!file) {
@@ -33,10 +103,32 @@ int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& 
     }
     detail::PlainCompoundFile compound(file);
     int err = 0;
-    if (!writer.Write(compound) || !compound.Finish() || std::fflush(file) != 0) err = errno ? errno : EIO;
+    if (!writer.Write(compound, earlier) || !compound.Finish() || std::fflush(file) != 0)
+        err = errno ? errno : EIO;
     if (std::fclose(file) != 0 && err == 0) err = errno;
     replacement.SetLength(static_cast<off_t>(compound.FileSize()));
     return err;
+}
+
+// Writes the planned stream into a new file that replaces path; the sheets
+// of the previous save are read back from its file when earlier is usable.
+SaveResult WriteAndCommit(const detail::Biff8Writer& writer, const std::string& path, EarlierFile* earlier) {
+    std::string error;
+    std::unique_ptr<filesafe::Replacement> replacement = filesafe::Replacement::Begin(path, error);
+    if (!replacement ||
+        !replacement->Reserve(static_cast<off_t>(detail::CompoundFileRoom(writer.StreamSize())), error))
+        return {SaveStatus::WriteFailed, error};
+    if (replacement->InPlace()) earlier = nullptr;  // the earlier file is the one being written
+    errno = 0;
+    if (const int err = WriteCompoundFile(writer, *replacement, earlier); err != 0) {
+        if (earlier && earlier->Failed()) {  // the earlier file, not the new one: serialize everything
+            replacement.reset();
+            return WriteAndCommit(writer, path, nullptr);
+        }
+        return {SaveStatus::WriteFailed, CouldNotWrite(path, err)};  // the temporary file goes
+    }
+    if (!replacement->Commit(error)) return {SaveStatus::WriteFailed, error};
+    return {};
 }
 
 }  // namespace
@@ -44,17 +136,15 @@ int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& 
 SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo* memo) {
     detail::Biff8Writer writer(workbook, memo);
     if (SaveResult planned = writer.Plan(); !planned) return planned;
+    if (memo == nullptr) return WriteAndCommit(writer, path, nullptr);
 
-    std::string error;
-    std::unique_ptr<filesafe::Replacement> replacement = filesafe::Replacement::Begin(path, error);
-    if (!replacement ||
-        !replacement->Reserve(static_cast<off_t>(detail::CompoundFileRoom(writer.StreamSize())), error))
-        return {SaveStatus::WriteFailed, error};
-    errno = 0;
-    if (const int err = WriteCompoundFile(writer, *replacement); err != 0)
-        return {SaveStatus::WriteFailed, CouldNotWrite(path, err)};  // the temporary file goes
-    if (!replacement->Commit(error)) return {SaveStatus::WriteFailed, error};
-    return {};
+    EarlierFile earlier(path, memo->Entries());
+    SaveResult saved = WriteAndCommit(writer, path, earlier.Usable() ? &earlier : nullptr);
+    if (saved) {
+        writer.Remember();
+        RememberFile(path, memo->Entries());
+    }
+    return saved;
 }
 
 }  // namespace ledgra::xls

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <functional>
 #include <limits>
 
 #include <sys/resource.h>
@@ -233,6 +234,44 @@ TEST(XlsSave, ReplacingKeepsPermissionsAndLinks) {
     umask(mask);
     ASSERT_EQ(stat((dir / "New.xls").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+// Saving again and again with a memo (unchanged sheets read back from the
+// previous file) writes exactly what a fresh save of the same workbook writes.
+TEST(XlsSave, RepeatedSavesWriteWhatAFreshSaveWrites) {
+    TempDir dir;
+    const std::string path = dir / "Out.xls", fresh = dir / "Fresh.xls";
+    Workbook book;
+    SaveMemo memo;
+    auto fill = [](Worksheet& sheet, const std::string& tag, std::uint32_t rows) {
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            sheet.SetText(r, 0, tag + std::to_string(r));
+            sheet.SetNumber(r, 1, r * 0.25);
+            sheet.SetText(r, 2, r % 2 ? "odd" : "even");
+        }
+    };
+    const struct Step {
+        const char* what;
+        std::function<void()> change;
+    } steps[] = {
+        {"a first sheet", [&] { fill(book.InsertSheet(0, "A"), "a", 3000); }},
+        {"a second sheet", [&] { fill(book.InsertSheet(1, "B"), "b", 40000); }},
+        {"nothing changed", [] {}},
+        {"a third sheet", [&] { fill(book.InsertSheet(2, "C"), "c", 10); }},
+        {"a cell of the second sheet", [&] { book.Sheet(1).SetText(5, 5, "late"); }},
+        {"a sheet before the first", [&] { fill(book.InsertSheet(0, "Z"), "z", 5); }},
+        {"the file changed by another program",
+         [&] { WriteFile(path, std::string(ReadFile(path).size(), 'x')); }},
+        {"a text no cell uses any more", [&] { book.Sheet(0).Clear(0, 0); }},
+        {"a fourth sheet", [&] { fill(book.InsertSheet(4, "D"), "d", 5); }},
+        {"a text again", [&] { book.Sheet(3).SetText(1, 7, "more"); }},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        ASSERT_TRUE(SaveBiff8(book, path, &memo)) << step.what;
+        ASSERT_TRUE(SaveBiff8(book, fresh)) << step.what;
+        EXPECT_TRUE(ReadFile(path) == ReadFile(fresh)) << step.what;
+    }
 }
 
 }  // namespace
