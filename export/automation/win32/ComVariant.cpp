@@ -97,7 +97,7 @@ namespace {
 // in one pass, anything else through the code page.
 void SetText(BSTR text, ledgra::Variant& out, unsigned codePage) {
     const UINT n = SysStringLen(text);
-    out.SetString(std::string_view());
+    if (out.vt() != ledgra::VT_BSTR) out.SetString(std::string_view());
     std::string& narrow = out.bstrVal();
     narrow.resize(n);
     char* to = narrow.data();
@@ -145,6 +145,24 @@ HRESULT ArrayToVariant(const SafeArray& array, ::VARIANT& out, const VariantBrid
     return S_OK;
 }
 
+// One element of a block: the cell types a table sends go straight into out
+// (out's own text storage for a text), anything else the general way.
+HRESULT ElementFromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge) {
+    switch (value.vt) {
+        case ::VT_BSTR:
+            SetText(value.bstrVal, out, bridge.codePage);
+            return S_OK;
+        case ::VT_R8:
+            out.SetR8(value.dblVal);
+            return S_OK;
+        case ::VT_I4:
+            out.SetI4(value.lVal);
+            return S_OK;
+        default:
+            return FromVariant(value, out, bridge);
+    }
+}
+
 // Fills out with the block; into out's own array when it has the same shape,
 // so a block kept from an earlier request costs no new storage.
 HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBridge& bridge) {
@@ -166,7 +184,7 @@ HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBri
     HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
     for (std::uint32_t row = 0; SUCCEEDED(hr) && row < rows; ++row)
         for (std::uint32_t column = 0; SUCCEEDED(hr) && column < columns; ++column)
-            hr = FromVariant(data[row + std::size_t{column} * rows], array->At(row, column), bridge);
+            hr = ElementFromVariant(data[row + std::size_t{column} * rows], array->At(row, column), bridge);
     if (data) SafeArrayUnaccessData(sa);
     if (FAILED(hr)) out.Clear();
     return hr;
