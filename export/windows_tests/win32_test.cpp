@@ -159,7 +159,7 @@ TEST(Win32Variants, AKeptBlockCarriesTheNextBlocksValuesOnly) {
     using ledgra::Variant;
     ::VARIANT sent;
     VariantInit(&sent);
-    ASSERT_EQ(ledgra::win32::ToVariant(Block2x2(Variant::String("a longer text"), Variant::String("abc"),
+    ASSERT_EQ(ledgra::win32::ToVariant(Block2x2(Variant::String("a longer text"), Variant::String("abcde"),
                                                 Variant::I4(5), Variant::String("x")),
                                        sent, utf8),
               S_OK);
@@ -168,7 +168,8 @@ TEST(Win32Variants, AKeptBlockCarriesTheNextBlocksValuesOnly) {
     EXPECT_EQ(sent.vt, ::VT_EMPTY);
 
     // Same shape: the kept array again, each element the new value (shorter,
-    // non-ASCII, a text where a number was, a number where a text was).
+    // non-ASCII of the kept text's byte count, a text where a number was, a
+    // number where a text was).
     const Variant next = Block2x2(Variant::String("short"), Variant::String("caf\xC3\xA9"),
                                   Variant::String("now text"), Variant::R8(2.5));
     ASSERT_EQ(ledgra::win32::ToVariant(next, sent, utf8), S_OK);

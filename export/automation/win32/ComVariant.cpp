@@ -8,35 +8,43 @@ namespace ledgra::win32 {
 
 namespace {
 
-bool Ascii(const char* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
-    return true;
-}
-
 bool Ascii(const wchar_t* p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i)
         if (p[i] >= 0x80) return false;
     return true;
 }
 
+// Copies the n bytes at from into to as UTF-16 code units; false (with to
+// filled but meaningless) when one of them is not ASCII.
+bool WidenAscii(const char* from, std::size_t n, wchar_t* to) {
+    unsigned char high = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(from[i]);
+        high |= c;
+        to[i] = c;
+    }
+    return high < 0x80;
+}
+
+// slot (null: a new BSTR) resized to wide code units; false when out of
+// memory (slot is then unchanged).
+bool SizeBstr(BSTR& slot, UINT wide) {
+    if (slot == nullptr) return (slot = SysAllocStringLen(nullptr, wide)) != nullptr;
+    return SysStringLen(slot) == wide || SysReAllocStringLen(&slot, nullptr, wide);
+}
+
 // text into slot: a new BSTR when slot is null, else slot's own storage,
-// resized only when the length differs. ASCII (the common cell) goes without
-// the code page tables. False when out of memory (slot is then unchanged).
+// resized only when the length differs. ASCII (the common cell) is copied
+// in one pass, assuming one code unit a byte; anything else is converted
+// again through the code page tables. False when out of memory (slot then
+// holds a BSTR of its own, which the caller still owns).
 bool StoreBstr(const std::string& text, unsigned codePage, BSTR& slot) {
     const auto n = static_cast<int>(text.size());
-    const bool ascii = Ascii(text.data(), text.size());
-    const auto wide =
-        static_cast<UINT>(ascii ? n : MultiByteToWideChar(codePage, 0, text.data(), n, nullptr, 0));
-    if (slot == nullptr)
-        slot = SysAllocStringLen(nullptr, wide);
-    else if (SysStringLen(slot) != wide && !SysReAllocStringLen(&slot, nullptr, wide))
-        return false;
-    if (slot == nullptr) return false;
-    if (ascii)
-        for (int i = 0; i < n; ++i) slot[i] = static_cast<unsigned char>(text[i]);
-    else
-        MultiByteToWideChar(codePage, 0, text.data(), n, slot, static_cast<int>(wide));
+    if (!SizeBstr(slot, static_cast<UINT>(n))) return false;
+    if (WidenAscii(text.data(), text.size(), slot)) return true;
+    const auto wide = static_cast<UINT>(MultiByteToWideChar(codePage, 0, text.data(), n, nullptr, 0));
+    if (!SizeBstr(slot, wide)) return false;
+    MultiByteToWideChar(codePage, 0, text.data(), n, slot, static_cast<int>(wide));
     return true;
 }
 
@@ -85,17 +93,20 @@ std::string Narrow(BSTR text, unsigned codePage) { return Narrow(text, SysString
 
 namespace {
 
-// out as the text of a BSTR; ASCII straight into out's own string storage.
+// out as the text of a BSTR; ASCII straight into out's own string storage
+// in one pass, anything else through the code page.
 void SetText(BSTR text, ledgra::Variant& out, unsigned codePage) {
     const UINT n = SysStringLen(text);
-    if (!Ascii(text, n)) {
-        out.SetString(Narrow(text, n, codePage));
-        return;
-    }
-    out.SetString(std::string_view());
+    if (out.vt() != ledgra::VT_BSTR) out.SetString(std::string_view());
     std::string& narrow = out.bstrVal();
     narrow.resize(n);
-    for (UINT i = 0; i < n; ++i) narrow[i] = static_cast<char>(text[i]);
+    char* to = narrow.data();
+    wchar_t high = 0;
+    for (UINT i = 0; i < n; ++i) {
+        high |= text[i];
+        to[i] = static_cast<char>(text[i]);
+    }
+    if (high >= 0x80) out.SetString(Narrow(text, n, codePage));
 }
 
 // value into slot, an element of a block that may hold the value of an
@@ -134,6 +145,24 @@ HRESULT ArrayToVariant(const SafeArray& array, ::VARIANT& out, const VariantBrid
     return S_OK;
 }
 
+// One element of a block: the cell types a table sends go straight into out
+// (out's own text storage for a text), anything else the general way.
+HRESULT ElementFromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge) {
+    switch (value.vt) {
+        case ::VT_BSTR:
+            SetText(value.bstrVal, out, bridge.codePage);
+            return S_OK;
+        case ::VT_R8:
+            out.SetR8(value.dblVal);
+            return S_OK;
+        case ::VT_I4:
+            out.SetI4(value.lVal);
+            return S_OK;
+        default:
+            return FromVariant(value, out, bridge);
+    }
+}
+
 // Fills out with the block; into out's own array when it has the same shape,
 // so a block kept from an earlier request costs no new storage.
 HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBridge& bridge) {
@@ -155,7 +184,7 @@ HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBri
     HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
     for (std::uint32_t row = 0; SUCCEEDED(hr) && row < rows; ++row)
         for (std::uint32_t column = 0; SUCCEEDED(hr) && column < columns; ++column)
-            hr = FromVariant(data[row + std::size_t{column} * rows], array->At(row, column), bridge);
+            hr = ElementFromVariant(data[row + std::size_t{column} * rows], array->At(row, column), bridge);
     if (data) SafeArrayUnaccessData(sa);
     if (FAILED(hr)) out.Clear();
     return hr;
@@ -194,7 +223,11 @@ HRESULT ToVariant(const ledgra::Variant& value, ::VARIANT& out, const VariantBri
             return S_OK;
         case ledgra::VT_BSTR:
             out.bstrVal = nullptr;
-            if (!StoreBstr(value.bstrVal(), bridge.codePage, out.bstrVal)) return E_OUTOFMEMORY;
+            if (!StoreBstr(value.bstrVal(), bridge.codePage, out.bstrVal)) {
+                SysFreeString(out.bstrVal);
+                out.bstrVal = nullptr;
+                return E_OUTOFMEMORY;
+            }
             out.vt = ::VT_BSTR;
             return S_OK;
         case ledgra::VT_DISPATCH:
