@@ -153,7 +153,7 @@ TEST(TerminalExport, TextFileHoldsEveryTradeInOrder) {
 
     std::string expected;
     for (int i = 0; i < source.trades; ++i) {
-        for (int c = 0; c < kColumnCount; ++c) expected += (c ? "," : "") + CellText(i, c);
+        for (int c = 0; c < kColumnCount; ++c) expected.append(c ? "," : "").append(CellText(i, c));
         expected += "\r\n";
     }
     EXPECT_EQ(ReadAll(dir / "blotter.txt"), expected);
