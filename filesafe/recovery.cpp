@@ -35,4 +35,17 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, std::
     return file && file->Reserve(content.size(), error) && file->Write(content, error) && file->Commit(error);
 }
 
+std::string PrivateFolder::NewFile(const std::string& name) {
+#ifdef _WIN32
+    const std::string path = path_ + "\\" + name;
+#else
+    const std::string path = path_ + "/" + name;
+#endif
+    bool exists = false;
+    std::string error;
+    if (path_.empty() || !file_.empty() || !CreateNewFile(path, "", exists, error)) return std::string();
+    file_ = path;
+    return file_;
+}
+
 }  // namespace filesafe

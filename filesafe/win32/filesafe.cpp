@@ -470,15 +470,6 @@ bool PrivateFolder::Create() {
     return false;
 }
 
-std::string PrivateFolder::NewFile(const std::string& name) {
-    bool exists = false;
-    std::string error;
-    if (path_.empty() || !file_.empty() || !CreateNewFile(path_ + "\\" + name, "", exists, error))
-        return std::string();
-    file_ = path_ + "\\" + name;
-    return file_;
-}
-
 PrivateFolder::~PrivateFolder() {
     if (!file_.empty()) DeleteFileA(file_.c_str());
     if (!path_.empty()) RemoveDirectoryA(path_.c_str());
