@@ -69,8 +69,83 @@ struct Op {
     std::vector<NewSection> sections;  // new sections with their keys
 };
 
+// The characters of a new file on their way to a sink, in pieces of at most
+// kChunk characters; a UTF-16LE file's units become their bytes piece by
+// piece. Long runs of the old file go to the sink as they are.
 template <class Char>
-void Emit(std::basic_string<Char>& out, std::string_view text)
+class ChunkedText {
+public:
+    static constexpr size_t kChunk = 32 * 1024;
+
+    explicit ChunkedText(ByteSink& sink) : sink_(sink) { buffer_.reserve(kChunk); }
+
+    void append(std::basic_string_view<Char> text)
+    {
+        if (text.empty()) return;
+        written_ += text.size();
+        last_ = text.back();
+        if (buffer_.size() + text.size() <= kChunk) {
+            buffer_.append(text);
+            return;
+        }
+        Flush();
+        if constexpr (sizeof(Char) == 1) {
+            Send(text);
+        } else {
+            for (; text.size() > kChunk; text.remove_prefix(kChunk)) {
+                buffer_.append(text.substr(0, kChunk));
+                Flush();
+            }
+            buffer_.append(text);
+        }
+    }
+
+    void push_back(Char c)
+    {
+        if (buffer_.size() == kChunk) Flush();
+        buffer_.push_back(c);
+        ++written_;
+        last_ = c;
+    }
+
+    // Whether what follows starts on a line of its own.
+    bool AtLineStart() const { return written_ == 0 || last_ == Char('\r') || last_ == Char('\n'); }
+
+    // Writes what is kept back; false when the sink refused anything.
+    bool Finish()
+    {
+        Flush();
+        return ok_;
+    }
+
+    void Send(std::string_view bytes)
+    {
+        if (ok_ && !bytes.empty()) ok_ = sink_.Write(bytes);
+    }
+
+private:
+    void Flush()
+    {
+        if constexpr (sizeof(Char) == 1) {
+            Send(buffer_);
+        } else {
+            bytes_.clear();
+            AppendUtf16le(bytes_, buffer_);
+            Send(bytes_);
+        }
+        buffer_.clear();
+    }
+
+    ByteSink& sink_;
+    std::basic_string<Char> buffer_;
+    std::string bytes_;  // a piece of UTF-16LE
+    size_t written_ = 0;
+    Char last_ = Char('\n');
+    bool ok_ = true;
+};
+
+template <class Char>
+void Emit(ChunkedText<Char>& out, std::string_view text)
 {
     if constexpr (sizeof(Char) == 1) {
         out.append(text);
@@ -81,14 +156,14 @@ void Emit(std::basic_string<Char>& out, std::string_view text)
 }
 
 template <class Char>
-void EmitBreak(std::basic_string<Char>& out)
+void EmitBreak(ChunkedText<Char>& out)
 {
     out.push_back(Char('\r'));
     out.push_back(Char('\n'));
 }
 
 template <class Char>
-void EmitKey(std::basic_string<Char>& out, const KeyLine& k)
+void EmitKey(ChunkedText<Char>& out, const KeyLine& k)
 {
     Emit(out, k.key());
     out.push_back(Char('='));
@@ -96,25 +171,13 @@ void EmitKey(std::basic_string<Char>& out, const KeyLine& k)
     EmitBreak(out);
 }
 
-size_t KeyLinesSize(const std::vector<KeyLine>& keys)
-{
-    size_t size = 0;
-    for (const KeyLine& k : keys)
-        size += k.first->key_size + k.latest->value_size + 3;
-    return size;
-}
-
 template <class Char>
-std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vector<Op>& ops, size_t extra)
+void Splice(std::basic_string_view<Char> src, const std::vector<Op>& ops, ChunkedText<Char>& out)
 {
-    std::basic_string<Char> out;
-    out.reserve(src.size() + extra);
     size_t pos = 0;
     for (const Op& op : ops) {
         out.append(src.substr(pos, op.begin - pos));
-        if (op.break_before && !out.empty() && out.back() != Char('\r') && out.back() != Char('\n')) {
-            EmitBreak(out);
-        }
+        if (op.break_before && !out.AtLineStart()) EmitBreak(out);
         Emit(out, op.value);
         for (const KeyLine& k : op.keys)
             EmitKey(out, k);
@@ -130,7 +193,6 @@ std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vect
         pos = op.end;
     }
     out.append(src.substr(pos));
-    return out;
 }
 
 // Where a written key of one section goes.
@@ -211,19 +273,13 @@ public:
         }
     }
 
-    // The changes in file order, and the characters they add (a size hint).
-    std::vector<Op> Finish(size_t& extra)
+    // The changes in file order.
+    std::vector<Op> Finish()
     {
-        for (const Op& op : ops_)
-            extra_ += op.value.size() + 2;
-        if (!append_.sections.empty()) {
-            extra_ += 2;
-            ops_.push_back(std::move(append_));
-        }
+        if (!append_.sections.empty()) ops_.push_back(std::move(append_));
         std::sort(ops_.begin(), ops_.end(), [](const Op& a, const Op& b) {
             return a.begin != b.begin ? a.begin < b.begin : a.kind < b.kind;
         });
-        extra = extra_;
         return std::move(ops_);
     }
 
@@ -280,14 +336,12 @@ private:
         insert.begin = insert.end = section.insert_at;
         insert.kind = OpKind::kInsertKeys;
         insert.break_before = true;
-        extra_ += 2 + KeyLinesSize(keys);
         insert.keys = std::move(keys);
         ops_.push_back(std::move(insert));
     }
 
     void AppendSection(std::string_view name, std::vector<KeyLine> keys)
     {
-        extra_ += name.size() + 4 + KeyLinesSize(keys);
         append_.sections.push_back(NewSection{name, std::move(keys)});
     }
 
@@ -295,7 +349,6 @@ private:
     KeyPlaces places_;     // of the section being added
     std::vector<Op> ops_;  // replacements and insertions
     Op append_;
-    size_t extra_ = 0;
 };
 
 // Whether the changes give other bytes than the file has: a replacement that
@@ -308,34 +361,73 @@ bool ChangesFile(const ProfileDocument& doc, const std::vector<Op>& ops)
     });
 }
 
-// The whole new file, in the document's encoding.
-std::string Render(const ProfileDocument& doc, const std::vector<Op>& ops, size_t extra)
-{
-    if (doc.encoding() == Encoding::kAnsi) {
-        return Splice<char>(doc.text(), ops, extra);
-    }
-    std::u16string units = Splice<char16_t>(doc.units(), ops, extra);
-    std::string bytes;
-    bytes.reserve(2 + 2 * units.size() + doc.odd_tail().size());
-    bytes = "\xFF\xFE";
-    AppendUtf16le(bytes, units);
-    bytes += doc.odd_tail();
-    return bytes;
-}
-
 }  // namespace
 
-EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits)
+struct EditedFile::Plan {
+    const ProfileDocument& doc;
+    std::vector<Op> ops;
+    bool changed = false;
+};
+
+EditedFile::EditedFile(const ProfileDocument& doc, const EditSet& edits)
 {
     EditPlan plan(doc);
     for (const PendingSection& pending : edits.sections())
         plan.AddSection(pending);
-    size_t extra = 0;
-    const std::vector<Op> ops = plan.Finish(extra);
-    EditResult result;
-    result.changed = ChangesFile(doc, ops);
-    result.bytes = Render(doc, ops, extra);
-    return result;
+    plan_.reset(new Plan{doc, plan.Finish()});
+    plan_->changed = ChangesFile(doc, plan_->ops);
+}
+
+EditedFile::~EditedFile() = default;
+
+bool EditedFile::changed() const
+{
+    return plan_->changed;
+}
+
+bool EditedFile::WriteTo(ByteSink& out) const
+{
+    const ProfileDocument& doc = plan_->doc;
+    if (doc.encoding() == Encoding::kAnsi) {
+        ChunkedText<char> text(out);
+        Splice<char>(doc.text(), plan_->ops, text);
+        return text.Finish();
+    }
+    ChunkedText<char16_t> text(out);
+    text.Send("\xFF\xFE");
+    Splice<char16_t>(doc.units(), plan_->ops, text);
+    text.Finish();
+    text.Send(doc.odd_tail());
+    return text.Finish();
+}
+
+unsigned long long EditedFile::Size() const
+{
+    struct Counter : ByteSink {
+        bool Write(std::string_view bytes) override
+        {
+            size += bytes.size();
+            return true;
+        }
+        unsigned long long size = 0;
+    } counter;
+    WriteTo(counter);
+    return counter.size;
+}
+
+EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits)
+{
+    struct Whole : ByteSink {
+        bool Write(std::string_view bytes) override
+        {
+            text.append(bytes);
+            return true;
+        }
+        std::string text;
+    } whole;
+    const EditedFile file(doc, edits);
+    file.WriteTo(whole);
+    return EditResult{std::move(whole.text), file.changed()};
 }
 
 }  // namespace ardmon::profile

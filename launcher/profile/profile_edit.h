@@ -58,6 +58,36 @@ private:
     size_t last_ = 0;                                // section of the previous write
 };
 
+// Where the bytes of a new file go, piece by piece, in file order.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // False stops the writing.
+    virtual bool Write(std::string_view bytes) = 0;
+};
+
+// The file that edits make of doc, planned once. It is written out in pieces
+// of bounded size, so a large file is never whole in memory; doc and edits
+// must outlive it.
+class EditedFile {
+public:
+    EditedFile(const ProfileDocument& doc, const EditSet& edits);
+    ~EditedFile();
+    EditedFile(const EditedFile&) = delete;
+    EditedFile& operator=(const EditedFile&) = delete;
+
+    // False when the file would stay byte for byte the same.
+    bool changed() const;
+    // The whole file, in the document's encoding; false when out refused a piece.
+    bool WriteTo(ByteSink& out) const;
+    // How many bytes WriteTo writes.
+    unsigned long long Size() const;
+
+private:
+    struct Plan;
+    std::unique_ptr<Plan> plan_;
+};
+
 struct EditResult {
     std::string bytes;     // the whole file, in the document's encoding
     bool changed = false;  // false when the file would stay byte for byte the same
