@@ -203,7 +203,7 @@ struct KeyPlace {
         kNewLine,      // new_lines[index]
     };
     Kind kind;
-    const ProfileEntry* entry = nullptr;  // the file's line, for kFileLine
+    ProfileEntry entry;  // the file's line, for kFileLine
     size_t index = 0;
 };
 
@@ -240,7 +240,7 @@ public:
 private:
     struct Slot {
         std::string_view key;
-        KeyPlace place{KeyPlace::Kind::kFileLine};
+        KeyPlace place{KeyPlace::Kind::kFileLine, {}, 0};
         bool used = false;
     };
     std::vector<Slot> slots_;
@@ -287,19 +287,19 @@ private:
     // The first key line of each name in section (none for a new section).
     void KeyLinesOf(const ProfileSection* section, KeyPlaces& places) const
     {
-        for (size_t i = 0; section != nullptr && i < section->entry_count; ++i) {
-            const ProfileEntry& e = doc_.entries()[section->first_entry + i];
+        if (section == nullptr) return;
+        doc_.ForEachEntry(*section, [&](const ProfileEntry& e) {
             if (!e.IsBare() && doc_.Reachable(e.key())) {
-                places.TryEmplace(doc_.View(e.key()), KeyPlace{KeyPlace::Kind::kFileLine, &e});
+                places.TryEmplace(doc_.View(e.key()), KeyPlace{KeyPlace::Kind::kFileLine, e});
             }
-        }
+        });
     }
 
     // A key written before gets the later value; a new key becomes a new line.
     void PlaceKey(const PendingKey& k, KeyPlaces& places, std::vector<KeyLine>& new_lines)
     {
-        auto [found, added] = places.TryEmplace(
-            EditSet::KeyOf(k), KeyPlace{KeyPlace::Kind::kNewLine, nullptr, new_lines.size()});
+        auto [found, added] =
+            places.TryEmplace(EditSet::KeyOf(k), KeyPlace{KeyPlace::Kind::kNewLine, {}, new_lines.size()});
         KeyPlace& place = *found;
         if (added) {
             new_lines.push_back(KeyLine{&k, &k});
@@ -314,7 +314,7 @@ private:
                 break;
             case KeyPlace::Kind::kFileLine:
                 place = {KeyPlace::Kind::kReplacement, place.entry, ops_.size()};
-                ops_.push_back(ReplaceValue(*place.entry, EditSet::ValueOf(k)));
+                ops_.push_back(ReplaceValue(place.entry, EditSet::ValueOf(k)));
                 break;
         }
     }

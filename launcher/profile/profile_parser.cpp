@@ -63,13 +63,9 @@ Span Clean(std::string_view text, size_t begin, size_t end, bool nul)
     return {begin, end};
 }
 
-}  // namespace
-
-void ParseProfileText(std::string_view text, ParseHandler& handler)
+void ParseLines(std::string_view text, size_t pos, bool in_section, ParseHandler& handler)
 {
     const size_t size = text.size();
-    bool in_section = false;
-    size_t pos = 0;
     while (pos < size) {
         const LineScan scan = ScanLine(text, pos);
         LineInfo line;
@@ -102,6 +98,18 @@ void ParseProfileText(std::string_view text, ParseHandler& handler)
                             Clean(text, scan.equals + 1, line.end, scan.nul), scan.equals);
         }
     }
+}
+
+}  // namespace
+
+void ParseProfileText(std::string_view text, ParseHandler& handler)
+{
+    ParseLines(text, 0, false, handler);
+}
+
+void ParseSectionLines(std::string_view text, size_t begin, size_t end, ParseHandler& handler)
+{
+    ParseLines(text.substr(0, end), begin, true, handler);
 }
 
 }  // namespace ardmon::profile
