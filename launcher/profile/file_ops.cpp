@@ -71,8 +71,16 @@ int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& 
     bytes.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
     for (;;) {
-        if (got == bytes.size()) bytes.resize(bytes.size() + 4096);  // the file grew
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        // A file that grew takes room as it comes; one of the size it had
+        // is read without a second buffer.
+        char more[4096];
+        const bool full = got == bytes.size();
+        ssize_t n = full ? ::read(fd, more, sizeof more) : ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (full && n > 0) {
+            bytes.append(more, static_cast<size_t>(n));
+            got += static_cast<size_t>(n);
+            continue;
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             int err = errno;

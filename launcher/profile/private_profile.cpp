@@ -102,6 +102,7 @@ DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD 
         FileState state;
         auto doc = LoadForRead(lpFileName, state);
         if (const ProfileSection* section = doc->FindSection(StripSpaces(lpAppName))) {
+            WriteBatch::NoteSectionRead(doc, *section);
             doc->ForEachEntry(*section, [&](const ProfileEntry& entry) {
                 if (!entry.IsBare()) {
                     list.Add(doc->View(entry.key()), "=", doc->View(entry.value()));
@@ -194,6 +195,8 @@ std::vector<std::pair<std::string, std::string>> ardmon::profile::FindReadLosses
         // The keys of a second section of one name are never read; a NUL
         // byte ends a key or a value as the profile functions give it.
         const bool repeated = doc->FindSection(name) != &section;
+        // Every key of any other section of an ANSI file without a NUL reads as it stands.
+        if (!repeated && doc->encoding() == Encoding::kAnsi && !doc->holds_nul()) continue;
         const std::string given = name.substr(0, name.find('\0'));
         doc->ForEachEntry(section, [&](const ProfileEntry& entry) {
             if (entry.IsBare()) return;

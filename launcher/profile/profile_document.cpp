@@ -110,6 +110,7 @@ ProfileDocument ProfileDocument::FromFileBytes(std::string bytes)
     } else {
         doc.text_ = std::move(bytes);
     }
+    doc.holds_nul_ = doc.text_.find('\0') != std::string::npos;
     DocumentBuilder builder(doc);
     ParseProfileText(doc.text_, builder);
     builder.Finish();

@@ -62,6 +62,8 @@ public:
     static ProfileDocument FromFileBytes(std::string bytes);
 
     Encoding encoding() const { return encoding_; }
+    // Whether the text holds a NUL byte anywhere.
+    bool holds_nul() const { return holds_nul_; }
     std::string_view text() const { return text_; }
     std::string_view View(Span span) const { return std::string_view(text_).substr(span.begin, span.size()); }
     const std::vector<ProfileSection>& sections() const { return sections_; }
@@ -70,6 +72,14 @@ public:
     // section, in file order.
     template <class Fn>
     void ForEachEntry(const ProfileSection& section, Fn&& fn) const
+    {
+        ForEachEntryIn(section.header.next, section.lines_end, fn);
+    }
+
+    // The same for the lines [begin, end) of a section; begin and end are
+    // where lines start.
+    template <class Fn>
+    void ForEachEntryIn(size_t begin, size_t end, Fn&& fn) const
     {
         class Reader : public ParseHandler {
         public:
@@ -87,7 +97,7 @@ public:
         private:
             Fn& fn_;
         } reader(fn);
-        ParseSectionLines(text_, section.header.next, section.lines_end, reader);
+        ParseSectionLines(text_, begin, end, reader);
     }
 
     // The first section of that name, or null. Later sections of the same
@@ -110,6 +120,7 @@ public:
 private:
     friend class DocumentBuilder;
     Encoding encoding_ = Encoding::kAnsi;
+    bool holds_nul_ = false;
     std::string text_;
     std::u16string units_;
     std::string odd_tail_;

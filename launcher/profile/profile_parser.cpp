@@ -63,7 +63,9 @@ Span Clean(std::string_view text, size_t begin, size_t end, bool nul)
     return {begin, end};
 }
 
-void ParseLines(std::string_view text, size_t pos, bool in_section, ParseHandler& handler)
+// Reads the lines from pos on; with one_entry it stops after the first key
+// line. Returns where it stopped.
+size_t ParseLines(std::string_view text, size_t pos, bool in_section, ParseHandler& handler, bool one_entry)
 {
     const size_t size = text.size();
     while (pos < size) {
@@ -96,20 +98,27 @@ void ParseLines(std::string_view text, size_t pos, bool in_section, ParseHandler
         } else {
             handler.OnEntry(line, Clean(text, first, scan.equals, scan.nul),
                             Clean(text, scan.equals + 1, line.end, scan.nul), scan.equals);
+            if (one_entry) break;
         }
     }
+    return pos;
 }
 
 }  // namespace
 
 void ParseProfileText(std::string_view text, ParseHandler& handler)
 {
-    ParseLines(text, 0, false, handler);
+    ParseLines(text, 0, false, handler, false);
 }
 
 void ParseSectionLines(std::string_view text, size_t begin, size_t end, ParseHandler& handler)
 {
-    ParseLines(text.substr(0, end), begin, true, handler);
+    ParseLines(text.substr(0, end), begin, true, handler, false);
+}
+
+size_t ParseNextKeyLine(std::string_view text, size_t begin, size_t end, ParseHandler& handler)
+{
+    return ParseLines(text.substr(0, end), begin, true, handler, true);
 }
 
 }  // namespace ardmon::profile

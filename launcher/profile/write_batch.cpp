@@ -81,6 +81,13 @@ WriteBatch* WriteBatch::For(std::string_view path)
     return nullptr;
 }
 
+void WriteBatch::NoteSectionRead(const std::shared_ptr<const ProfileDocument>& doc,
+                                 const ProfileSection& section)
+{
+    for (WriteBatch* batch : Batches())
+        batch->edits_.Follow(doc, section);
+}
+
 void WriteBatch::Put(std::string_view section, std::string_view key, std::string_view value)
 {
     edits_.Put(section, key, value);
