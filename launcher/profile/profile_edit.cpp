@@ -49,7 +49,11 @@ bool EditSet::PutAsFollowed(PendingSection& section, std::string_view key, std::
         bool found = false;
     } line;
     const size_t after = ParseNextKeyLine(doc.text(), followed_next_, followed_end_, line);
-    if (!line.found || doc.View(line.key) != key || doc.View(line.value) != value) return false;
+    if (!line.found || doc.View(line.key) != key) return false;
+    if (doc.View(line.value) != value) {
+        followed_next_ = after;  // written with a value of its own: the next write may follow again
+        return false;
+    }
 
     if (sources_.empty() || sources_.back() != followed_) sources_.push_back(followed_);
     const auto source = static_cast<std::uint32_t>(sources_.size());
