@@ -96,6 +96,39 @@ int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& 
     return 0;
 }
 
+int FileOps::CompareFile(const std::string& path, std::string_view text, bool& same, struct stat& st)
+{
+    same = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
+    if (fd < 0) return -1;
+    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
+    if (err != 0) {
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    std::vector<char> piece(64 * 1024);
+    size_t at = 0;
+    bool differs = static_cast<size_t>(st.st_size) != text.size();
+    while (!differs) {
+        ssize_t n = ::read(fd, piece.data(), piece.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int err = errno;
+            ::close(fd);
+            errno = err;
+            return -1;
+        }
+        if (n == 0) break;
+        const auto got = static_cast<size_t>(n);
+        differs = got > text.size() - at || std::memcmp(piece.data(), text.data() + at, got) != 0;
+        at += got;
+    }
+    ::close(fd);
+    same = !differs && at == text.size();
+    return 0;
+}
+
 namespace {
 
 FileOps g_real_ops;
