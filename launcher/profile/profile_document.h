@@ -54,8 +54,8 @@ class ProfileDocument {
 public:
     ProfileDocument() = default;
     // The largest file the launcher reads or writes (256 MiB). Its index
-    // takes at most about ten times its size (a line "k=" in every three bytes),
-    // and a larger file is no profile a person wrote.
+    // takes 64 bytes a section, at most about twenty times its size (a header
+    // "[]" in every three bytes), and a larger file is no profile a person wrote.
     static constexpr size_t kMaxBytes = size_t{256} << 20;
     // Reads a file's bytes (UTF-16LE when they start with FF FE); at most
     // kMaxBytes of them.
