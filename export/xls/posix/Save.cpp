@@ -90,6 +90,26 @@ void RememberFile(const std::string& path, SaveMemo::Sheets& memo) {
     }
 }
 
+// The compound file's stream, each piece handed to the file at once and the
+// disk asked to start on it, so that it is written while the next pieces are
+// made and the flush before the file is put in place has little left to wait
+// for.
+class FlushingSink final : public detail::StreamSink {
+public:
+    FlushingSink(detail::PlainCompoundFile& compound, std::FILE* file, filesafe::Replacement& replacement)
+        : compound_(compound), file_(file), replacement_(replacement) {}
+    bool Write(const void* data, std::size_t size) override {
+        if (!compound_.Write(data, size) || std::fflush(file_) != 0) return false;
+        replacement_.StartFlush();
+        return true;
+    }
+
+private:
+    detail::PlainCompoundFile& compound_;
+    std::FILE* file_;
+    filesafe::Replacement& replacement_;
+};
+
 // Writes the compound file through a stdio stream of its own on the
 // replacement's file; 0, or the errno of the step that failed.
 int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& replacement,
@@ -102,8 +122,9 @@ int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& 
         return err;
     }
     detail::PlainCompoundFile compound(file);
+    FlushingSink sink(compound, file, replacement);
     int err = 0;
-    if (!writer.Write(compound, earlier) || !compound.Finish() || std::fflush(file) != 0)
+    if (!writer.Write(sink, earlier) || !compound.Finish() || std::fflush(file) != 0)
         err = errno ? errno : EIO;
     if (std::fclose(file) != 0 && err == 0) err = errno;
     replacement.SetLength(static_cast<off_t>(compound.FileSize()));
