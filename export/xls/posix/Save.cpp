@@ -100,7 +100,8 @@ public:
         : compound_(compound), file_(file), replacement_(replacement) {}
     bool Write(const void* data, std::size_t size) override {
         if (!compound_.Write(data, size) || std::fflush(file_) != 0) return false;
-        replacement_.StartFlush();
+        written_ += size;
+        replacement_.StartFlush(detail::kCompoundStreamStart, written_);  // the header is written last
         return true;
     }
 
@@ -108,6 +109,7 @@ private:
     detail::PlainCompoundFile& compound_;
     std::FILE* file_;
     filesafe::Replacement& replacement_;
+    std::uint64_t written_ = 0;  // bytes of the stream
 };
 
 // Writes the compound file through a stdio stream of its own on the
