@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ledgra::xls {
@@ -154,11 +155,35 @@ SaveResult WriteAndCommit(const detail::Biff8Writer& writer, const std::string& 
     return {};
 }
 
+// The file a save replaces is freed when its last holder lets go of it,
+// which on a file system that discards freed blocks waits for the disk for
+// milliseconds. So the save holds it (a path descriptor, which opens nothing
+// and cannot block) until the new file is in its place, and lets it go on a
+// thread of its own.
+class ReplacedFile {
+public:
+    explicit ReplacedFile(const std::string& path) : fd_(::open(path.c_str(), O_PATH | O_CLOEXEC)) {}
+    ~ReplacedFile() {
+        if (fd_ < 0) return;
+        try {
+            std::thread([fd = fd_] { ::close(fd); }).detach();
+        } catch (...) {  // no thread to be had: let go here
+            ::close(fd_);
+        }
+    }
+    ReplacedFile(const ReplacedFile&) = delete;
+    ReplacedFile& operator=(const ReplacedFile&) = delete;
+
+private:
+    int fd_;
+};
+
 }  // namespace
 
 SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo* memo) {
     detail::Biff8Writer writer(workbook, memo);
     if (SaveResult planned = writer.Plan(); !planned) return planned;
+    const ReplacedFile replaced(path);  // let go after the earlier file below
     if (memo == nullptr) return WriteAndCommit(writer, path, nullptr);
 
     EarlierFile earlier(path, memo->Entries());
