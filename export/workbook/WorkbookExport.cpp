@@ -280,10 +280,16 @@ void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArr
     for (int i = 0; i < b; ++i) {
         const int row = static_cast<int>(offset + start + i + 1);
         for (int c = 0; c < columns; ++c) {
-            run.cellText.clear();
             int type = -1;
-            table.cellText(table.userData, row, c, run.cellText, &type);
-            ConvertCell(table.columnTypes.at(static_cast<std::size_t>(c)), run.cellText,
+            std::string_view text;
+            if (table.cellView != nullptr) {
+                text = table.cellView(table.userData, row, c, &type);
+            } else {
+                run.cellText.clear();
+                table.cellText(table.userData, row, c, run.cellText, &type);
+                text = run.cellText;
+            }
+            ConvertCell(table.columnTypes.at(static_cast<std::size_t>(c)), text,
                         cells.At(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(c)));
         }
     }
