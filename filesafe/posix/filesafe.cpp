@@ -302,18 +302,9 @@ bool Replacement::Write(std::string_view bytes, std::string& error) {
     return true;
 }
 
-// A page written out and then changed again would have to wait for that
-// write before it could be written anew: only whole pages are asked for.
-void Replacement::StartFlush(unsigned long long offset, unsigned long long length) {
-    const auto page = static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE));
-    const unsigned long long first = (offset + page - 1) / page * page;
-    const unsigned long long end = (offset + length) / page * page;
-    if (end <= first) return;
+void Replacement::StartFlush() {
     const int fd = static_cast<int>(handle_);
-    Sys(Call::kStartFlush, working_, [&] {
-        return ::sync_file_range(fd, static_cast<off_t>(first), static_cast<off_t>(end - first),
-                                 SYNC_FILE_RANGE_WRITE);
-    });
+    Sys(Call::kStartFlush, working_, [&] { return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); });
 }
 
 bool Replacement::Commit(std::string& error) {

@@ -68,7 +68,7 @@ std::string Listing(const fs::path& dir) {
 bool ReplaceInPieces(const std::string& path, std::string& error) {
     std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(path, error);
     if (!file || !file->Reserve(30000, error) || !file->Write(std::string(10000, 'a'), error)) return false;
-    file->StartFlush(0, 10000);
+    file->StartFlush();
     return file->Write(std::string(10000, 'b'), error) && file->Write(std::string(10000, 'c'), error) &&
            file->Commit(error);
 }

@@ -238,7 +238,7 @@ bool Replacement::Write(std::string_view bytes, std::string& error) {
 }
 
 // Windows has no request to start a flush without waiting for it.
-void Replacement::StartFlush(unsigned long long, unsigned long long) {}
+void Replacement::StartFlush() {}
 
 bool Replacement::Commit(std::string& error) {
     const std::shared_lock<std::shared_mutex> gap(CommitGap());

@@ -101,8 +101,7 @@ public:
         : compound_(compound), file_(file), replacement_(replacement) {}
     bool Write(const void* data, std::size_t size) override {
         if (!compound_.Write(data, size) || std::fflush(file_) != 0) return false;
-        written_ += size;
-        replacement_.StartFlush(detail::kCompoundStreamStart, written_);  // the header is written last
+        replacement_.StartFlush();
         return true;
     }
 
@@ -110,7 +109,6 @@ private:
     detail::PlainCompoundFile& compound_;
     std::FILE* file_;
     filesafe::Replacement& replacement_;
-    std::uint64_t written_ = 0;  // bytes of the stream
 };
 
 // Writes the compound file through a stdio stream of its own on the
