@@ -30,6 +30,8 @@ const char* CallName(Call call) {
             return "set attributes";
         case Call::kSetMode:
             return "set mode";
+        case Call::kStartFlush:
+            return "start flush";
         case Call::kFlush:
             return "flush";
         case Call::kTruncate:

@@ -62,6 +62,7 @@ enum class Call {
     kSetGroup,       // the group alone
     kSetAttributes,  // user attributes, access list, security descriptor
     kSetMode,        // the permission bits
+    kStartFlush,     // the disk asked to start on what was written so far
     kFlush,          // the file to the disk
     kTruncate,       // the length of a file rewritten in place
     kClose,          // the file
@@ -121,6 +122,11 @@ public:
     // place needs it; there, a system that cannot reserve room refuses.
     bool Reserve(unsigned long long bytes, std::string& error);
     bool Write(std::string_view bytes, std::string& error);
+    // Has the disk start on what was written so far and returns at once, so
+    // that the flush of Commit waits for less; a writer of a large file calls
+    // it after each large piece. Only a request: where the system has none,
+    // or it fails, Commit's flush does it all.
+    void StartFlush();
     // Flushes the file and puts it in the target's place; false with error
     // set when a step fails (the target is then as it was).
     bool Commit(std::string& error);

@@ -69,22 +69,9 @@ void Variant::MoveFrom(Variant& other) noexcept {
     other.u_.i8 = 0;
 }
 
-void Variant::Clear() noexcept {
-    switch (vt_) {
-        case VT_BSTR:
-            str_.clear();
-            break;
-        case VT_DISPATCH:
-            if (u_.dispatch) u_.dispatch->Release();
-            break;
-        case VT_ARRAY | VT_VARIANT:
-            delete u_.array;
-            break;
-        default:
-            break;
-    }
-    vt_ = VT_EMPTY;
-    u_.i8 = 0;
+void Variant::Release() noexcept {
+    if (vt_ == VT_DISPATCH && u_.dispatch) u_.dispatch->Release();
+    if (vt_ == (VT_ARRAY | VT_VARIANT)) delete u_.array;
 }
 
 Variant Variant::I2(std::int16_t value) noexcept {

@@ -46,8 +46,16 @@ public:
     VARTYPE vt() const noexcept { return vt_; }
     bool IsOptional() const noexcept { return vt_ == VT_ERROR && u_.scode == DISP_E_PARAMNOTFOUND; }
 
-    // VariantClear: releases what the value owns and leaves VT_EMPTY.
-    void Clear() noexcept;
+    // VariantClear: releases what the value owns and leaves VT_EMPTY. A
+    // string keeps its storage for the next one.
+    void Clear() noexcept {
+        if (vt_ == VT_BSTR)
+            str_.clear();
+        else if (vt_ == VT_DISPATCH || vt_ == (VT_ARRAY | VT_VARIANT))
+            Release();
+        vt_ = VT_EMPTY;
+        u_.i8 = 0;
+    }
 
     void SetI2(std::int16_t value) noexcept;
     void SetI4(std::int32_t value) noexcept;
@@ -82,6 +90,7 @@ public:
     std::string& bstrVal() noexcept { return str_; }
 
 private:
+    void Release() noexcept;  // the interface's reference or the array
     void CopyFrom(const Variant& other);
     void MoveFrom(Variant& other) noexcept;
 

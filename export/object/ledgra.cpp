@@ -48,6 +48,14 @@ int CellText(void* handle, int row, int column, std::string& text, int* type) {
     return result;
 }
 
+// The same for the workbook writer's data cells, which start empty: read in place.
+std::string_view CellView(void* handle, int row, int column, int* type) {
+    auto* e = static_cast<ledgra_export*>(handle);
+    e->text.Clear();
+    e->fn(e->userData, row, column, &e->text, type);
+    return e->text.View();
+}
+
 // The cells of a handle read in place, lent texts included.
 class HandleCells final : public CellSourceOf<HandleCells> {
 public:
@@ -213,6 +221,7 @@ void LEDGRA_CALL ledgra_export_set_cell_text(ledgra_export* table, ledgra_cell_t
     table->fn = fn;
     table->userData = user_data;
     table->table.cellText = fn != nullptr ? &CellText : nullptr;
+    table->table.cellView = fn != nullptr ? &CellView : nullptr;
 }
 
 const char* LEDGRA_CALL ledgra_export_file_name(const ledgra_export* table) {

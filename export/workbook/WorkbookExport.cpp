@@ -83,12 +83,12 @@ const char* FormatForCode(int code) {
     }
 }
 
-// Converts a data cell's text by its column's code; the text may be moved out.
+// Converts a data cell's text by its column's code into value.
 // A number too large for a double, an infinity or a NaN (which no workbook
 // cell holds) is sent as the text the program gave, never as another number.
-void ConvertCell(int code, std::string& text, Variant& value) {
+void ConvertCell(int code, std::string_view text, Variant& value) {
     if (text.empty()) {
-        value.SetString(std::string());
+        value.SetString(std::string_view());
         return;
     }
     switch (code) {
@@ -99,13 +99,13 @@ void ConvertCell(int code, std::string& text, Variant& value) {
             if (const double number = ParseDouble(text); std::isfinite(number))
                 value.SetR8(number);
             else
-                value.SetString(std::move(text));
+                value.SetString(text);
             break;
         case 4:
             value.SetI4(ParseLong(text));
             break;
         default:
-            value.SetString(std::move(text));
+            value.SetString(text);
             break;
     }
 }
@@ -270,22 +270,27 @@ void WriteHeader(WorkbookRun& run, int n) {
 }
 
 // Rows offset + start + 1 to offset + start + b, converted by the first
-// sheet's codes into a b x C array.
+// sheet's codes into a b x C array, each cell straight into its element.
 void FillBlock(WorkbookRun& run, long long offset, int start, int b, COleSafeArray& block) {
     ExportTable& table = run.table;
     const int columns = table.columns;
     const std::uint32_t counts[2] = {static_cast<std::uint32_t>(b), static_cast<std::uint32_t>(columns)};
     block.Create(VT_VARIANT, 2, counts);
-    Variant value;
-    for (int i = 1; i <= b; ++i) {
-        const int row = static_cast<int>(offset + start + i);
+    SafeArray& cells = *block.parray();
+    for (int i = 0; i < b; ++i) {
+        const int row = static_cast<int>(offset + start + i + 1);
         for (int c = 0; c < columns; ++c) {
-            run.cellText.clear();
             int type = -1;
-            table.cellText(table.userData, row, c, run.cellText, &type);
-            ConvertCell(table.columnTypes.at(static_cast<std::size_t>(c)), run.cellText, value);
-            const long index[2] = {i - 1, c};
-            block.PutElement(index, std::move(value));
+            std::string_view text;
+            if (table.cellView != nullptr) {
+                text = table.cellView(table.userData, row, c, &type);
+            } else {
+                run.cellText.clear();
+                table.cellText(table.userData, row, c, run.cellText, &type);
+                text = run.cellText;
+            }
+            ConvertCell(table.columnTypes.at(static_cast<std::size_t>(c)), text,
+                        cells.At(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(c)));
         }
     }
 }

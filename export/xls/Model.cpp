@@ -206,7 +206,7 @@ void Worksheet::Grow(std::uint32_t row, RowSpan& r) {
     r.capacity = doubled;
 }
 
-std::uint32_t& Worksheet::Place(std::uint32_t row, std::uint8_t column) {
+std::uint32_t& Worksheet::PlaceAnywhere(std::uint32_t row, std::uint8_t column) {
     if (row >= rows_.size()) {
         // The full height at once: address space only, pages are used as rows come.
         if (rows_.capacity() < kMaxRows) rows_.reserve(kMaxRows);

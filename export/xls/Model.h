@@ -231,8 +231,24 @@ public:
 private:
     // The value of the cell at (row, column), or null.
     std::uint32_t* Find(std::uint32_t row, std::uint8_t column);
-    // The same, inserted as kEmpty when missing.
-    std::uint32_t& Place(std::uint32_t row, std::uint8_t column);
+    // The same, inserted as kEmpty when missing: a cell right of the last of
+    // a row with room here, any other out of line.
+    std::uint32_t& Place(std::uint32_t row, std::uint8_t column) {
+        if (row < rows_.size()) {
+            detail::RowSpan& r = rows_[row];
+            if (r.count != 0 && r.count < r.capacity) {
+                std::uint32_t* values = &words_[r.pos];
+                std::uint8_t* columns = Columns(values, r);
+                if (columns[r.count - 1] < column) {
+                    columns[r.count] = column;
+                    values[r.count] = detail::cell::kEmpty;
+                    return values[r.count++];
+                }
+            }
+        }
+        return PlaceAnywhere(row, column);
+    }
+    std::uint32_t& PlaceAnywhere(std::uint32_t row, std::uint8_t column);
     void Grow(std::uint32_t row, detail::RowSpan& r);
     static std::uint8_t* Columns(std::uint32_t* values, const detail::RowSpan& r) {
         return reinterpret_cast<std::uint8_t*>(values + r.capacity);

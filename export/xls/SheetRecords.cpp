@@ -2,13 +2,58 @@
 // LABELSST, BLANK) in row and column order; WINDOW2 and EOF.
 #include "xls/Records.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <iterator>
 
 namespace ledgra::xls::detail {
 namespace {
 
+// A set of columns, one bit each.
+struct ColumnSet {
+    std::uint64_t words[kMaxColumns / 64] = {};
+
+    void Add(std::uint8_t c) { words[c >> 6] |= std::uint64_t{1} << (c & 63); }
+    void Remove(std::uint8_t c) { words[c >> 6] &= ~(std::uint64_t{1} << (c & 63)); }
+    bool Empty() const {
+        std::uint64_t any = 0;
+        for (const std::uint64_t w : words) any |= w;
+        return any == 0;
+    }
+    // The columns in increasing order into out; how many.
+    std::size_t List(std::uint8_t* out) const {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < std::size(words); ++i)
+            for (std::uint64_t w = words[i]; w != 0; w &= w - 1)
+                out[n++] = static_cast<std::uint8_t>(i * 64 + static_cast<std::size_t>(std::countr_zero(w)));
+        return n;
+    }
+};
+
+// The format of each partly formatted column at row (its XF into xf, and
+// into formatted when it is not General), the runs' cursors moved on to it.
+// Returns the first row after it where any of them may change.
+std::uint32_t FormatsAt(const Worksheet& sheet, const std::vector<std::uint8_t>& partial, std::uint32_t row,
+                        std::uint32_t* cursor, std::uint8_t* xf, ColumnSet& formatted) {
+    std::uint32_t next = UINT32_MAX;
+    formatted = {};
+    for (std::size_t k = 0; k < partial.size(); ++k) {
+        const std::vector<FormatRun>& runs = sheet.Formats(partial[k]);
+        std::uint32_t i = cursor[k];
+        while (i < runs.size() && runs[i].last < row) ++i;
+        cursor[k] = i;
+        const bool inRun = i < runs.size() && runs[i].first <= row;
+        xf[partial[k]] = inRun ? XfOf(runs[i].format) : kGeneralXf;
+        if (xf[partial[k]] != kGeneralXf) formatted.Add(partial[k]);
+        if (i < runs.size()) next = std::min(next, inRun ? runs[i].last + 1 : runs[i].first);
+    }
+    return next;
+}
+
 // Visits a sheet's cell records in row and column order: the cells, and a
 // BLANK for each empty cell whose column format differs from the column's.
+// The formats are looked up again only at the rows where a run begins or ends.
 template <class Visitor>
 bool WalkSheet(const Worksheet& sheet, const Biff8Writer::SheetLayout& layout, Visitor& v) {
     std::uint8_t xf[kMaxColumns];
@@ -17,37 +62,21 @@ bool WalkSheet(const Worksheet& sheet, const Biff8Writer::SheetLayout& layout, V
             layout.wholeColumnXf.empty() || !layout.wholeColumnXf[c] ? kGeneralXf : layout.wholeColumnXf[c];
     const std::vector<std::uint8_t>& partial = layout.partialColumns;
     std::uint32_t cursor[kMaxColumns] = {};
+    ColumnSet formatted;         // partly formatted columns not General on this row
+    std::uint32_t nextLook = 0;  // the next row whose formats may differ
     for (std::uint32_t row = 0; row < layout.walkEnd; ++row) {
-        bool blanks = false;
-        for (std::size_t k = 0; k < partial.size(); ++k) {
-            const std::vector<FormatRun>& runs = sheet.Formats(partial[k]);
-            std::uint32_t i = cursor[k];
-            while (i < runs.size() && runs[i].last < row) ++i;
-            cursor[k] = i;
-            const std::uint8_t x =
-                (i < runs.size() && runs[i].first <= row) ? XfOf(runs[i].format) : kGeneralXf;
-            xf[partial[k]] = x;
-            blanks |= x != kGeneralXf;
-        }
+        if (row >= nextLook) nextLook = FormatsAt(sheet, partial, row, cursor, xf, formatted);
         const RowView cells = sheet.Row(row);
         const std::uint16_t count = cells.count;
-        if (!blanks) {
+        ColumnSet empty = formatted;  // formatted columns of this row without a cell get a BLANK
+        if (!formatted.Empty())
+            for (std::uint16_t i = 0; i < count; ++i) empty.Remove(cells.columns[i]);
+        if (empty.Empty()) {
             if (count && !v.Cells(row, cells.values, cells.columns, count, xf)) return false;
             continue;
         }
-        // Formatted columns of this row without a cell get a BLANK.
         std::uint8_t missing[kMaxColumns];
-        std::size_t nMissing = 0;
-        for (std::size_t k = 0, i = 0; k < partial.size(); ++k) {
-            const std::uint8_t col = partial[k];
-            if (xf[col] == kGeneralXf) continue;
-            while (i < count && cells.columns[i] < col) ++i;
-            if (i == count || cells.columns[i] != col) missing[nMissing++] = col;
-        }
-        if (nMissing == 0) {
-            if (count && !v.Cells(row, cells.values, cells.columns, count, xf)) return false;
-            continue;
-        }
+        const std::size_t nMissing = empty.List(missing);
         std::size_t i = 0;
         for (std::size_t m = 0; m < nMissing; ++m) {
             std::size_t j = i;

@@ -302,6 +302,11 @@ bool Replacement::Write(std::string_view bytes, std::string& error) {
     return true;
 }
 
+void Replacement::StartFlush() {
+    const int fd = static_cast<int>(handle_);
+    Sys(Call::kStartFlush, working_, [&] { return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); });
+}
+
 bool Replacement::Commit(std::string& error) {
     const int fd = static_cast<int>(handle_);
     int err = 0;

@@ -237,6 +237,9 @@ bool Replacement::Write(std::string_view bytes, std::string& error) {
     return Fail(ERROR_WRITE_FAULT, error);
 }
 
+// Windows has no request to start a flush without waiting for it.
+void Replacement::StartFlush() {}
+
 bool Replacement::Commit(std::string& error) {
     const std::shared_lock<std::shared_mutex> gap(CommitGap());
     std::FILE* f = stream_;

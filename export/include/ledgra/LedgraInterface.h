@@ -44,7 +44,10 @@ struct CellTextBridge {
         if (held == bridge.text.data() && length == bridge.text.size())
             return bridge.Pass(row, column, text, type);
         try {
-            bridge.text.assign(held, length);
+            if (length == 0)
+                bridge.text.clear();  // the workbook writer's data cells start empty
+            else
+                bridge.text.assign(held, length);
         } catch (...) {
             bridge.error = std::current_exception();
             return 0;

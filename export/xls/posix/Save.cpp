@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ledgra::xls {
@@ -90,6 +91,26 @@ void RememberFile(const std::string& path, SaveMemo::Sheets& memo) {
     }
 }
 
+// The compound file's stream, each piece handed to the file at once and the
+// disk asked to start on it, so that it is written while the next pieces are
+// made and the flush before the file is put in place has little left to wait
+// for.
+class FlushingSink final : public detail::StreamSink {
+public:
+    FlushingSink(detail::PlainCompoundFile& compound, std::FILE* file, filesafe::Replacement& replacement)
+        : compound_(compound), file_(file), replacement_(replacement) {}
+    bool Write(const void* data, std::size_t size) override {
+        if (!compound_.Write(data, size) || std::fflush(file_) != 0) return false;
+        replacement_.StartFlush();
+        return true;
+    }
+
+private:
+    detail::PlainCompoundFile& compound_;
+    std::FILE* file_;
+    filesafe::Replacement& replacement_;
+};
+
 // Writes the compound file through a stdio stream of its own on the
 // replacement's file; 0, or the errno of the step that failed.
 int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& replacement,
@@ -102,8 +123,9 @@ int WriteCompoundFile(const detail::Biff8Writer& writer, filesafe::Replacement& 
         return err;
     }
     detail::PlainCompoundFile compound(file);
+    FlushingSink sink(compound, file, replacement);
     int err = 0;
-    if (!writer.Write(compound, earlier) || !compound.Finish() || std::fflush(file) != 0)
+    if (!writer.Write(sink, earlier) || !compound.Finish() || std::fflush(file) != 0)
         err = errno ? errno : EIO;
     if (std::fclose(file) != 0 && err == 0) err = errno;
     replacement.SetLength(static_cast<off_t>(compound.FileSize()));
@@ -131,11 +153,35 @@ SaveResult WriteAndCommit(const detail::Biff8Writer& writer, const std::string& 
     return {};
 }
 
+// The file a save replaces is freed when its last holder lets go of it,
+// which on a file system that discards freed blocks waits for the disk for
+// milliseconds. So the save holds it (a path descriptor, which opens nothing
+// and cannot block) until the new file is in its place, and lets it go on a
+// thread of its own.
+class ReplacedFile {
+public:
+    explicit ReplacedFile(const std::string& path) : fd_(::open(path.c_str(), O_PATH | O_CLOEXEC)) {}
+    ~ReplacedFile() {
+        if (fd_ < 0) return;
+        try {
+            std::thread([fd = fd_] { ::close(fd); }).detach();
+        } catch (...) {  // no thread to be had: let go here
+            ::close(fd_);
+        }
+    }
+    ReplacedFile(const ReplacedFile&) = delete;
+    ReplacedFile& operator=(const ReplacedFile&) = delete;
+
+private:
+    int fd_;
+};
+
 }  // namespace
 
 SaveResult SaveBiff8(const Workbook& workbook, const std::string& path, SaveMemo* memo) {
     detail::Biff8Writer writer(workbook, memo);
     if (SaveResult planned = writer.Plan(); !planned) return planned;
+    const ReplacedFile replaced(path);  // let go after the earlier file below
     if (memo == nullptr) return WriteAndCommit(writer, path, nullptr);
 
     EarlierFile earlier(path, memo->Entries());

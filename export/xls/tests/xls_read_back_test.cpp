@@ -81,6 +81,43 @@ TEST(XlsReadBack, SheetsCellTypesAndFormats) {
               "7\n");
 }
 
+// Formats that begin and end on different rows of different columns, over
+// sparse cells: every empty cell whose format is not General is a blank.
+TEST(XlsReadBack, ABlankWhereverAnEmptyCellHasAFormat) {
+    TempDir dir;
+    auto book = std::make_unique<Workbook>();
+    Worksheet& s = book->InsertSheet(0, "S");
+    s.SetNumberFormat(2, 5, 0, NumberFormat::Fixed2);
+    s.SetNumberFormat(6, 7, 0, NumberFormat::Text);
+    s.SetNumberFormat(4, 9, 2, NumberFormat::Text);
+    s.SetNumberFormat(1, 1, 3, NumberFormat::Fixed2);
+    s.SetNumberFormat(8, 12, 3, NumberFormat::Fixed2);
+    const char* const names[] = {"General", "0.00", "@"};
+    std::string expected;
+    for (std::uint32_t row = 0; row < 14; ++row) {
+        for (std::uint32_t column = 0; column < 4; ++column) {
+            const bool filled = (row * 5 + column) % 3 == 0;
+            if (filled) s.SetText(row, column, "x");
+            const int format = static_cast<int>(s.NumberFormatAt(row, column));
+            const std::string where = std::to_string(row) + " " + std::to_string(column) + " ";
+            if (filled)
+                expected += where + "text \"" + names[format] + "\" \"x\"\n";
+            else if (format != 0)
+                expected += where + "blank \"" + names[format] + "\" \n";
+        }
+    }
+    const std::string path = dir / "Blanks.xls";
+    const SaveResult r = SaveBiff8(*book, path);
+    ASSERT_TRUE(r) << r.description;
+    std::string cells;  // the listing's cell lines
+    const std::string listing = Check("cells", path);
+    for (std::size_t at = 0, end; at < listing.size(); at = end + 1) {
+        end = listing.find('\n', at);
+        if (listing[at] >= '0' && listing[at] <= '9') cells += listing.substr(at, end - at + 1);
+    }
+    EXPECT_EQ(cells, expected);
+}
+
 // A text as Python's json.dumps(..., ensure_ascii=False) writes it.
 std::string Json(const std::string& s) {
     std::string out = "\"";
