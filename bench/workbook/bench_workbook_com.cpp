@@ -56,7 +56,7 @@ double Export(int rows, const std::string& path, const char* progId) {
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const int rows = argc > 2 ? std::atoi(argv[2]) : 131070;
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
     HMODULE server = LoadLibraryA(argv[1]);
     auto registerServer = server ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
                                        reinterpret_cast<void*>(GetProcAddress(server, "DllRegisterServer")))
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     GetTempPathA(sizeof folder, folder);
     const std::string inProcessPath = std::string(folder) + "bench-inprocess.xls";
     const std::string comPath = std::string(folder) + "bench-com.xls";
-    // Alternating, best of three (or ROUNDS) each, so no path pays for a
+    // Alternating, best of five (or ROUNDS) each, so no path pays for a
     // cold start alone and a burst of other work on the machine is not counted.
     double inProcess = 1e9, com = 1e9, publicInProcess = 1e9, publicCom = 1e9;
     for (int round = 0; round < rounds; ++round) {
