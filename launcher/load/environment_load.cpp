@@ -58,7 +58,7 @@ public:
             return false;
         }
         losses_ = platform_.ReadLosses(profile_path_);
-        const auto encoding = EncodingLosses(ReadWhole(profile_path_));
+        const auto encoding = EncodingLosses(ReadEncodingPart(profile_path_));
         losses_.insert(losses_.end(), encoding.begin(), encoding.end());
         return true;
     }
@@ -142,11 +142,22 @@ private:
         not_as_given_ += "\n" + loss.first + (loss.second.empty() ? " section" : "-" + loss.second);
     }
 
-    // The profile's bytes; its size was checked before.
-    static std::string ReadWhole(const std::string& path)
+    // As much of the profile as EncodingLosses looks at: the first line behind
+    // a UTF-8 mark, all of a big-endian file (whose size was checked before),
+    // else nothing beyond the first bytes. A profile is not held twice.
+    static std::string ReadEncodingPart(const std::string& path)
     {
+        constexpr size_t kPart = 64 * 1024;
         std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::string bytes(kPart, '\0');
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<size_t>(in.gcount()));
+        const bool whole =
+            bytes.starts_with("\xFE\xFF") ||
+            (bytes.starts_with("\xEF\xBB\xBF") && bytes.find_first_of("\r\n") == std::string::npos);
+        if (whole && bytes.size() == kPart)
+            bytes.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return bytes;
     }
 
     bool Write(const char* section, const std::string& key, const std::string& value)

@@ -71,8 +71,16 @@ int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& 
     bytes.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
     for (;;) {
-        if (got == bytes.size()) bytes.resize(bytes.size() + 4096);  // the file grew
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        // A file that grew takes room as it comes; one of the size it had
+        // is read without a second buffer.
+        char more[4096];
+        const bool full = got == bytes.size();
+        ssize_t n = full ? ::read(fd, more, sizeof more) : ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (full && n > 0) {
+            bytes.append(more, static_cast<size_t>(n));
+            got += static_cast<size_t>(n);
+            continue;
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             int err = errno;
@@ -85,6 +93,39 @@ int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& 
     }
     bytes.resize(got);
     ::close(fd);
+    return 0;
+}
+
+int FileOps::CompareFile(const std::string& path, std::string_view text, bool& same, struct stat& st)
+{
+    same = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
+    if (fd < 0) return -1;
+    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
+    if (err != 0) {
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    std::vector<char> piece(64 * 1024);
+    size_t at = 0;
+    bool differs = static_cast<size_t>(st.st_size) != text.size();
+    while (!differs) {
+        ssize_t n = ::read(fd, piece.data(), piece.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int err = errno;
+            ::close(fd);
+            errno = err;
+            return -1;
+        }
+        if (n == 0) break;
+        const auto got = static_cast<size_t>(n);
+        differs = got > text.size() - at || std::memcmp(piece.data(), text.data() + at, got) != 0;
+        at += got;
+    }
+    ::close(fd);
+    same = !differs && at == text.size();
     return 0;
 }
 

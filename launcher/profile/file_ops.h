@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ardmon::profile {
@@ -28,6 +29,9 @@ public:
     virtual std::FILE* OpenStream(const std::string& path, const char* mode);
     // Reads a whole regular file; st describes the file that was read.
     virtual int ReadFile(const std::string& path, std::string& bytes, struct stat& st);
+    // Whether a regular file holds exactly text, read a piece at a time
+    // without taking a copy of it; st describes the file that was read.
+    virtual int CompareFile(const std::string& path, std::string_view text, bool& same, struct stat& st);
 };
 
 // The operations in use: the real ones unless a ScopedFileOps is alive.

@@ -102,14 +102,14 @@ DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD 
         FileState state;
         auto doc = LoadForRead(lpFileName, state);
         if (const ProfileSection* section = doc->FindSection(StripSpaces(lpAppName))) {
-            for (size_t i = 0; i < section->entry_count; ++i) {
-                const ProfileEntry& entry = doc->entries()[section->first_entry + i];
+            WriteBatch::NoteSectionRead(doc, *section);
+            doc->ForEachEntry(*section, [&](const ProfileEntry& entry) {
                 if (!entry.IsBare()) {
                     list.Add(doc->View(entry.key()), "=", doc->View(entry.value()));
                 } else if (entry.key().size() > 0) {
                     list.Add(doc->View(entry.key()));
                 }
-            }
+            });
         }
     }
     return list.Finish();
@@ -135,16 +135,19 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
     const ProfileSection* section = doc->FindSection(StripSpaces(lpAppName));
     if (lpKeyName == nullptr) {  // every key of the section
         ListWriter list(lpReturnedString, nSize);
-        for (size_t i = 0; section != nullptr && i < section->entry_count; ++i) {
-            const ProfileEntry& entry = doc->entries()[section->first_entry + i];
-            if (!entry.IsBare()) list.Add(doc->View(entry.key()));
+        if (section != nullptr) {
+            doc->ForEachEntry(*section, [&](const ProfileEntry& entry) {
+                if (!entry.IsBare()) list.Add(doc->View(entry.key()));
+            });
         }
         return list.Finish();
     }
-    const ProfileEntry* entry = section ? doc->FindKey(*section, StripSpaces(lpKeyName)) : nullptr;
-    if (entry == nullptr) return CopyCutString(fallback, lpReturnedString, nSize);
+    ProfileEntry entry;
+    if (section == nullptr || !doc->FindKey(*section, StripSpaces(lpKeyName), entry)) {
+        return CopyCutString(fallback, lpReturnedString, nSize);
+    }
     // One outer pair of matching quotes is removed.
-    std::string_view value = doc->View(entry->value());
+    std::string_view value = doc->View(entry.value());
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
@@ -192,16 +195,17 @@ std::vector<std::pair<std::string, std::string>> ardmon::profile::FindReadLosses
         // The keys of a second section of one name are never read; a NUL
         // byte ends a key or a value as the profile functions give it.
         const bool repeated = doc->FindSection(name) != &section;
+        // Every key of any other section of an ANSI file without a NUL reads as it stands.
+        if (!repeated && doc->encoding() == Encoding::kAnsi && !doc->holds_nul()) continue;
         const std::string given = name.substr(0, name.find('\0'));
-        for (size_t i = 0; i < section.entry_count; ++i) {
-            const ProfileEntry& entry = doc->entries()[section.first_entry + i];
-            if (entry.IsBare()) continue;
+        doc->ForEachEntry(section, [&](const ProfileEntry& entry) {
+            if (entry.IsBare()) return;
             const std::string_view key = doc->View(entry.key());
             if (repeated || !doc->Reachable(entry.key()) || !doc->Reachable(entry.value()) ||
                 doc->View(Span{entry.key_begin, entry.line_end}).find('\0') != std::string_view::npos) {
                 losses.emplace_back(given, key.substr(0, key.find('\0')));
             }
-        }
+        });
     }
     return losses;
 }

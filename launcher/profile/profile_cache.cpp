@@ -79,21 +79,23 @@ std::shared_ptr<const ProfileDocument> ProfileCache::Load(const std::string& pat
         return slot->doc;
     }
     const std::int64_t read_ns = CoarseNow();
+    // A file read again only because it changed so recently needs no new
+    // parse (nor a second copy in memory) when its bytes are the same.
+    bool same = false;
+    if (slot != slots_.end() && slot->identity == IdentityOf(st) &&
+        slot->doc->encoding() == Encoding::kAnsi && ops.CompareFile(path, slot->doc->text(), same, st) == 0 &&
+        same && slot->identity == IdentityOf(st)) {
+        slot->trusted = ChangeWouldShow(slot->identity.ctime_ns, read_ns);
+        slot->used = ++clock_;
+        state = FileState::kPresent;
+        return slot->doc;
+    }
     std::string bytes;
     const bool read = ops.ReadFile(path, bytes, st) == 0;
     if (!read || bytes.size() > ProfileDocument::kMaxBytes) {
         state = !read && errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
         Forget(path);
         return EmptyDocument();
-    }
-    // A file read again only because it changed so recently needs no new
-    // parse when its bytes are the same.
-    if (slot != slots_.end() && slot->identity == IdentityOf(st) &&
-        slot->doc->encoding() == Encoding::kAnsi && slot->doc->text() == bytes) {
-        slot->trusted = ChangeWouldShow(slot->identity.ctime_ns, read_ns);
-        slot->used = ++clock_;
-        state = FileState::kPresent;
-        return slot->doc;
     }
     ++parses_;
     auto doc = std::make_shared<const ProfileDocument>(ProfileDocument::FromFileBytes(std::move(bytes)));

@@ -60,29 +60,17 @@ size_t FoldedHash(std::string_view name)
     return static_cast<size_t>(h ^ (h >> 29));
 }
 
-// The most entries a text can make: one per line that holds anything, which
-// a fast loop over the bytes counts far more cheaply than reading the lines.
-size_t MostEntries(std::string_view text)
-{
-    // 1 for a line break, else 0: no branch, so the loop vectorizes.
-    auto is_break = [](char c) { return static_cast<size_t>(c == '\n') | static_cast<size_t>(c == '\r'); };
-    if (text.empty()) return 0;
-    size_t lines = 1 - is_break(text[0]);
-    for (size_t i = 1; i < text.size(); ++i)
-        lines += (1 - is_break(text[i])) & is_break(text[i - 1]);
-    return lines;
-}
-
 class DocumentBuilder : public ParseHandler {
 public:
     explicit DocumentBuilder(ProfileDocument& doc) : doc_(doc) {}
 
     void OnSection(const LineInfo& line, Span name) override
     {
+        if (!doc_.sections_.empty()) doc_.sections_.back().lines_end = line.begin;
         ProfileSection section;
         section.header = line;
         section.name = name;
-        section.first_entry = doc_.entries_.size();
+        section.lines_end = line.next;
         section.insert_at = line.next;
         if (doc_.Reachable(name)) {
             doc_.first_section_.try_emplace(FoldName(doc_.View(name)), doc_.sections_.size());
@@ -90,25 +78,21 @@ public:
         doc_.sections_.push_back(section);
     }
 
-    void OnEntry(const LineInfo& line, Span key, Span value, size_t equals) override
-    {
-        Add(line, key, value, static_cast<std::uint32_t>(equals));
-    }
+    void OnEntry(const LineInfo& line, Span, Span, size_t) override { Add(line); }
+    void OnBareLine(const LineInfo& line, Span) override { Add(line); }
 
-    void OnBareLine(const LineInfo& line, Span text) override
+    // The section's lines reach to the end of the text until a header follows.
+    void Finish()
     {
-        Add(line, text, Span{text.end, text.end}, ProfileEntry::kBare);
+        if (!doc_.sections_.empty()) doc_.sections_.back().lines_end = doc_.text_.size();
     }
 
 private:
-    void Add(const LineInfo& line, Span key, Span value, std::uint32_t equals)
+    void Add(const LineInfo& line)
     {
         ProfileSection& section = doc_.sections_.back();
         ++section.entry_count;
         section.insert_at = line.next;
-        auto narrow = [](size_t offset) { return static_cast<std::uint32_t>(offset); };
-        doc_.entries_.push_back(ProfileEntry{narrow(key.begin), narrow(key.end), narrow(value.begin),
-                                             narrow(value.end), narrow(line.end), narrow(line.next), equals});
     }
 
     ProfileDocument& doc_;
@@ -126,12 +110,10 @@ ProfileDocument ProfileDocument::FromFileBytes(std::string bytes)
     } else {
         doc.text_ = std::move(bytes);
     }
-    // The index is made once at its largest possible size: a growing index
-    // would need twice its size while it moves. Empty lines cost nothing; room
-    // that comments leave unused is address space only, never touched.
-    doc.entries_.reserve(MostEntries(doc.text_));
+    doc.holds_nul_ = doc.text_.find('\0') != std::string::npos;
     DocumentBuilder builder(doc);
     ParseProfileText(doc.text_, builder);
+    builder.Finish();
     return doc;
 }
 
@@ -141,13 +123,23 @@ const ProfileSection* ProfileDocument::FindSection(std::string_view name) const
     return it == first_section_.end() ? nullptr : &sections_[it->second];
 }
 
-const ProfileEntry* ProfileDocument::FindKey(const ProfileSection& section, std::string_view key) const
+bool ProfileDocument::FindKey(const ProfileSection& section, std::string_view key, ProfileEntry& found) const
 {
-    for (size_t i = 0; i < section.entry_count; ++i) {
-        const ProfileEntry& entry = entries_[section.first_entry + i];
-        if (!entry.IsBare() && SameName(View(entry.key()), key) && Reachable(entry.key())) return &entry;
-    }
-    return nullptr;
+    bool seen = false;
+    ForEachEntry(section, [&](const ProfileEntry& entry) {
+        if (!seen && !entry.IsBare() && SameName(View(entry.key()), key) && Reachable(entry.key())) {
+            found = entry;
+            seen = true;
+        }
+    });
+    return seen;
+}
+
+ProfileEntry ProfileDocument::MakeEntry(const LineInfo& line, Span key, Span value, size_t equals)
+{
+    auto narrow = [](size_t offset) { return static_cast<std::uint32_t>(offset); };
+    return ProfileEntry{narrow(key.begin), narrow(key.end),   narrow(value.begin), narrow(value.end),
+                        narrow(line.end),  narrow(line.next), narrow(equals)};
 }
 
 bool ProfileDocument::Reachable(Span name) const

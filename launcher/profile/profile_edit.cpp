@@ -13,10 +13,61 @@ void EditSet::Put(std::string_view section, std::string_view key, std::string_vi
     size_t s = last_;
     if (s >= sections_.size() || !SameName(sections_[s].name, section)) {
         auto [it, added] = index_.try_emplace(FoldName(section), sections_.size());
-        if (added) sections_.push_back(PendingSection{std::string(section), {}});
+        if (added) sections_.push_back(PendingSection{std::string(section), {}, 0});
         s = it->second;
         last_ = s;
     }
+    PendingSection& pending = sections_[s];
+    ++pending.key_count;
+    if (!PutAsFollowed(pending, key, value)) PutOwn(pending, key, value);
+}
+
+void EditSet::Follow(std::shared_ptr<const ProfileDocument> doc, const ProfileSection& section)
+{
+    followed_ = std::move(doc);
+    followed_next_ = section.header.next;
+    followed_end_ = section.lines_end;
+}
+
+// A write that is the next key line of the followed section, key and value
+// byte for byte, joins (or starts) a run of that section's lines.
+bool EditSet::PutAsFollowed(PendingSection& section, std::string_view key, std::string_view value)
+{
+    if (followed_ == nullptr || followed_next_ >= followed_end_) return false;
+    const ProfileDocument& doc = *followed_;
+    class FirstKey : public ParseHandler {
+    public:
+        void OnSection(const LineInfo&, Span) override {}
+        void OnBareLine(const LineInfo&, Span) override {}
+        void OnEntry(const LineInfo&, Span k, Span v, size_t) override
+        {
+            key = k;
+            value = v;
+            found = true;
+        }
+        Span key, value;
+        bool found = false;
+    } line;
+    const size_t after = ParseNextKeyLine(doc.text(), followed_next_, followed_end_, line);
+    if (!line.found || doc.View(line.key) != key) return false;
+    if (doc.View(line.value) != value) {
+        followed_next_ = after;  // written with a value of its own: the next write may follow again
+        return false;
+    }
+
+    if (sources_.empty() || sources_.back() != followed_) sources_.push_back(followed_);
+    const auto source = static_cast<std::uint32_t>(sources_.size());
+    if (section.runs.empty() || section.runs.back().source != source ||
+        section.runs.back().end != followed_next_) {
+        section.runs.push_back(PendingRun{source, static_cast<std::uint32_t>(followed_next_), 0});
+    }
+    section.runs.back().end = static_cast<std::uint32_t>(after);
+    followed_next_ = after;
+    return true;
+}
+
+void EditSet::PutOwn(PendingSection& section, std::string_view key, std::string_view value)
+{
     const size_t size = key.size() + value.size();
     if (size > block_left_) {
         const size_t block = std::max(size, kBlockSize);
@@ -29,48 +80,95 @@ void EditSet::Put(std::string_view section, std::string_view key, std::string_vi
     if (!value.empty()) std::memcpy(text + key.size(), value.data(), value.size());
     block_next_ += size;
     block_left_ -= size;
-    sections_[s].keys.push_back(
+    const auto index = static_cast<std::uint32_t>(keys_.size());
+    keys_.push_back(
         PendingKey{text, static_cast<std::uint32_t>(key.size()), static_cast<std::uint32_t>(value.size())});
+    if (section.runs.empty() || section.runs.back().source != PendingRun::kOwn ||
+        section.runs.back().end != index) {
+        section.runs.push_back(PendingRun{PendingRun::kOwn, index, index});
+    }
+    section.runs.back().end = index + 1;
 }
 
 namespace {
 
-// A new key line: the key as first written, the value as last written. The
-// texts stay in the edit set.
-struct KeyLine {
-    const PendingKey* first;
-    const PendingKey* latest;
-    std::string_view key() const { return EditSet::KeyOf(*first); }
-    std::string_view value() const { return EditSet::ValueOf(*latest); }
-};
+// The characters of a new file on their way to a sink, in pieces of at most
+// kChunk characters; a UTF-16LE file's units become their bytes piece by
+// piece. Long runs of the old file go to the sink as they are.
+template <class Char>
+class ChunkedText {
+public:
+    static constexpr size_t kChunk = 32 * 1024;
 
-struct NewSection {
-    std::string_view name;
-    std::vector<KeyLine> keys;
-};
+    explicit ChunkedText(ByteSink& sink) : sink_(sink) { buffer_.reserve(kChunk); }
 
-// What a change does; at one offset of the file the changes go in this order.
-enum class OpKind {
-    kReplaceValue,    // a new value for a key line of the file
-    kInsertKeys,      // new key lines at the end of a section of the file
-    kAppendSections,  // new sections at the end of the file
-};
+    void append(std::basic_string_view<Char> text)
+    {
+        if (text.empty()) return;
+        written_ += text.size();
+        last_ = text.back();
+        if (buffer_.size() + text.size() <= kChunk) {
+            buffer_.append(text);
+            return;
+        }
+        Flush();
+        if constexpr (sizeof(Char) == 1) {
+            Send(text);
+        } else {
+            for (; text.size() > kChunk; text.remove_prefix(kChunk)) {
+                buffer_.append(text.substr(0, kChunk));
+                Flush();
+            }
+            buffer_.append(text);
+        }
+    }
 
-// One change at one place of the file. The texts stay where they are (in the
-// edit set) until the new file is put together.
-struct Op {
-    size_t begin = 0;
-    size_t end = 0;
-    OpKind kind = OpKind::kReplaceValue;
-    bool break_before = false;  // an insertion: start on a line of its own
-    bool break_after = false;
-    std::string_view value;            // replacement of [begin, end)
-    std::vector<KeyLine> keys;         // new key lines
-    std::vector<NewSection> sections;  // new sections with their keys
+    void push_back(Char c)
+    {
+        if (buffer_.size() == kChunk) Flush();
+        buffer_.push_back(c);
+        ++written_;
+        last_ = c;
+    }
+
+    // Whether what follows starts on a line of its own.
+    bool AtLineStart() const { return written_ == 0 || last_ == Char('\r') || last_ == Char('\n'); }
+
+    // Writes what is kept back; false when the sink refused anything.
+    bool Finish()
+    {
+        Flush();
+        return ok_;
+    }
+
+    void Send(std::string_view bytes)
+    {
+        if (ok_ && !bytes.empty()) ok_ = sink_.Write(bytes);
+    }
+
+private:
+    void Flush()
+    {
+        if constexpr (sizeof(Char) == 1) {
+            Send(buffer_);
+        } else {
+            bytes_.clear();
+            AppendUtf16le(bytes_, buffer_);
+            Send(bytes_);
+        }
+        buffer_.clear();
+    }
+
+    ByteSink& sink_;
+    std::basic_string<Char> buffer_;
+    std::string bytes_;  // a piece of UTF-16LE
+    size_t written_ = 0;
+    Char last_ = Char('\n');
+    bool ok_ = true;
 };
 
 template <class Char>
-void Emit(std::basic_string<Char>& out, std::string_view text)
+void Emit(ChunkedText<Char>& out, std::string_view text)
 {
     if constexpr (sizeof(Char) == 1) {
         out.append(text);
@@ -81,77 +179,82 @@ void Emit(std::basic_string<Char>& out, std::string_view text)
 }
 
 template <class Char>
-void EmitBreak(std::basic_string<Char>& out)
+void EmitBreak(ChunkedText<Char>& out)
 {
     out.push_back(Char('\r'));
     out.push_back(Char('\n'));
 }
 
 template <class Char>
-void EmitKey(std::basic_string<Char>& out, const KeyLine& k)
+void EmitKey(ChunkedText<Char>& out, std::string_view key, std::string_view value)
 {
-    Emit(out, k.key());
+    Emit(out, key);
     out.push_back(Char('='));
-    Emit(out, k.value());
+    Emit(out, value);
     EmitBreak(out);
 }
 
-size_t KeyLinesSize(const std::vector<KeyLine>& keys)
-{
-    size_t size = 0;
-    for (const KeyLine& k : keys)
-        size += k.first->key_size + k.latest->value_size + 3;
-    return size;
-}
+constexpr std::uint32_t kNoLine = 0xFFFFFFFF;
 
-template <class Char>
-std::basic_string<Char> Splice(std::basic_string_view<Char> src, const std::vector<Op>& ops, size_t extra)
-{
-    std::basic_string<Char> out;
-    out.reserve(src.size() + extra);
-    size_t pos = 0;
-    for (const Op& op : ops) {
-        out.append(src.substr(pos, op.begin - pos));
-        if (op.break_before && !out.empty() && out.back() != Char('\r') && out.back() != Char('\n')) {
-            EmitBreak(out);
-        }
-        Emit(out, op.value);
-        for (const KeyLine& k : op.keys)
-            EmitKey(out, k);
-        for (const NewSection& section : op.sections) {
-            out.push_back(Char('['));
-            Emit(out, section.name);
-            out.push_back(Char(']'));
-            EmitBreak(out);
-            for (const KeyLine& k : section.keys)
-                EmitKey(out, k);
-        }
-        if (op.break_after) EmitBreak(out);
-        pos = op.end;
-    }
-    out.append(src.substr(pos));
-    return out;
-}
-
-// Where a written key of one section goes.
-struct KeyPlace {
-    enum class Kind {
-        kFileLine,     // its line in the file, not changed yet
-        kReplacement,  // its line in the file, changed by ops[index]
-        kNewLine,      // new_lines[index]
-    };
-    Kind kind;
-    const ProfileEntry* entry = nullptr;  // the file's line, for kFileLine
-    size_t index = 0;
-};
-
-// The keys of one section, compared as names are (SameName), each with its
-// place. Made empty at the size a section will need, so it never grows while
-// it is filled and a place it handed out stays where it is; one table serves
-// every section in turn. The keys are views into the document or the edit
-// set, which outlive it.
-class KeyPlaces {
+// The keys of one section, compared as names are (SameName): the first key
+// line of each name in the file's section and every key written to it. Made
+// empty at the size a section will need, so it never grows while it is
+// filled; one table serves every section in turn. The texts are views into
+// the document or the edit set, which outlive it.
+class SectionKeys {
 public:
+    struct Slot {
+        std::string_view key;            // the file's spelling, else that of the first write
+        std::string_view file_value;     // the value on the file's line
+        std::string_view value;          // the value last written
+        std::uint32_t equals = kNoLine;  // the '=' of the file's line; kNoLine for a new key
+        bool last_line = false;          // the file's line is the last and has no break
+        bool written = false;
+        bool used = false;
+    };
+
+    // Fills the table with the keys of section (none for a new one) and the
+    // writes of pending.
+    void Fill(const ProfileDocument& doc, const ProfileSection* section, const EditSet& edits,
+              const PendingSection& pending)
+    {
+        Reset((section != nullptr ? section->entry_count : 0) + pending.key_count);
+        if (section != nullptr) {
+            doc.ForEachEntry(*section, [&](const ProfileEntry& e) {
+                if (e.IsBare() || !doc.Reachable(e.key())) return;
+                auto [slot, added] = Place(doc.View(e.key()));
+                if (!added) return;
+                slot->file_value = doc.View(e.value());
+                slot->equals = e.equals;
+                slot->last_line = e.line_next == e.line_end;
+            });
+        }
+        edits.ForEachKey(pending, [&](std::string_view key, std::string_view value) {
+            auto [slot, added] = Place(key);
+            if (added) new_keys_.push_back(slot);
+            slot->value = value;
+            slot->written = true;
+        });
+    }
+
+    // The keys the file's section does not have, in the order of their first
+    // writes.
+    const std::vector<const Slot*>& new_keys() const { return new_keys_; }
+
+    const Slot& Find(std::string_view key) const { return slots_[Probe(key)]; }
+
+    // Whether the keys give other bytes than the file's section has: a new
+    // key, or a written value that is not the one on its line (or whose line
+    // needs a break).
+    bool Changes() const
+    {
+        const auto end = slots_.begin() + static_cast<std::ptrdiff_t>(size_);
+        return !new_keys_.empty() || std::any_of(slots_.begin(), end, [](const Slot& s) {
+            return s.used && s.written && (s.last_line || s.value != s.file_value);
+        });
+    }
+
+private:
     void Reset(size_t most)
     {
         size_ = 16;
@@ -159,183 +262,185 @@ public:
             size_ *= 2;
         if (slots_.size() < size_) slots_.resize(size_);
         std::fill_n(slots_.begin(), size_, Slot{});
+        new_keys_.clear();
     }
 
-    // The place of key, and whether it was added (as place) just now.
-    std::pair<KeyPlace*, bool> TryEmplace(std::string_view key, const KeyPlace& place)
+    size_t Probe(std::string_view key) const
     {
         const size_t mask = size_ - 1;
-        for (size_t i = FoldedHash(key) & mask;; i = (i + 1) & mask) {
-            Slot& slot = slots_[i];
-            if (!slot.used) {
-                slot = Slot{key, place, true};
-                return {&slot.place, true};
-            }
-            if (SameName(slot.key, key)) return {&slot.place, false};
-        }
+        size_t i = FoldedHash(key) & mask;
+        while (slots_[i].used && !SameName(slots_[i].key, key))
+            i = (i + 1) & mask;
+        return i;
     }
 
-private:
-    struct Slot {
-        std::string_view key;
-        KeyPlace place{KeyPlace::Kind::kFileLine};
-        bool used = false;
-    };
+    std::pair<Slot*, bool> Place(std::string_view key)
+    {
+        Slot& slot = slots_[Probe(key)];
+        if (slot.used) return {&slot, false};
+        slot.key = key;
+        slot.used = true;
+        return {&slot, true};
+    }
+
     std::vector<Slot> slots_;
     size_t size_ = 0;  // in use, a power of two
+    std::vector<const Slot*> new_keys_;
 };
 
-// The changes to a document, collected section by section.
-class EditPlan {
+// A written section and the first section of its name in the file, or null.
+struct SectionEdit {
+    const PendingSection* pending;
+    const ProfileSection* section;
+};
+
+// The new file, put together section by section: the file's text as it is
+// up to each section that was written to, where the written keys replace the
+// values of their lines and the new keys follow the section's last line; then
+// the new sections at the end.
+template <class Char>
+class Splicer {
 public:
-    explicit EditPlan(const ProfileDocument& doc) : doc_(doc)
+    Splicer(const ProfileDocument& doc, std::basic_string_view<Char> src, const EditSet& edits,
+            ChunkedText<Char>& out)
+        : doc_(doc), src_(src), edits_(edits), out_(out)
     {
-        append_.begin = append_.end = doc.text().size();
-        append_.kind = OpKind::kAppendSections;
-        append_.break_before = true;
     }
 
-    void AddSection(const PendingSection& pending)
+    void Run(const std::vector<SectionEdit>& in_file, const std::vector<SectionEdit>& new_sections)
     {
-        const ProfileSection* section = doc_.FindSection(pending.name);
-        std::vector<KeyLine> new_lines;
-        places_.Reset((section != nullptr ? section->entry_count : 0) + pending.keys.size());
-        KeyLinesOf(section, places_);
-        for (const PendingKey& pk : pending.keys) {
-            PlaceKey(pk, places_, new_lines);
+        for (const SectionEdit& edit : in_file)
+            MergeSection(edit);
+        CopyTo(src_.size());
+        if (new_sections.empty()) return;
+        if (!out_.AtLineStart()) EmitBreak(out_);
+        for (const SectionEdit& edit : new_sections) {
+            keys_.Fill(doc_, nullptr, edits_, *edit.pending);
+            out_.push_back(Char('['));
+            Emit(out_, edit.pending->name);
+            out_.push_back(Char(']'));
+            EmitBreak(out_);
+            EmitNewKeys();
         }
-        if (section == nullptr) {
-            AppendSection(pending.name, std::move(new_lines));
-        } else if (!new_lines.empty()) {
-            InsertKeys(*section, std::move(new_lines));
-        }
-    }
-
-    // The changes in file order, and the characters they add (a size hint).
-    std::vector<Op> Finish(size_t& extra)
-    {
-        for (const Op& op : ops_)
-            extra_ += op.value.size() + 2;
-        if (!append_.sections.empty()) {
-            extra_ += 2;
-            ops_.push_back(std::move(append_));
-        }
-        std::sort(ops_.begin(), ops_.end(), [](const Op& a, const Op& b) {
-            return a.begin != b.begin ? a.begin < b.begin : a.kind < b.kind;
-        });
-        extra = extra_;
-        return std::move(ops_);
     }
 
 private:
-    // The first key line of each name in section (none for a new section).
-    void KeyLinesOf(const ProfileSection* section, KeyPlaces& places) const
+    void MergeSection(const SectionEdit& edit)
     {
-        for (size_t i = 0; section != nullptr && i < section->entry_count; ++i) {
-            const ProfileEntry& e = doc_.entries()[section->first_entry + i];
-            if (!e.IsBare() && doc_.Reachable(e.key())) {
-                places.TryEmplace(doc_.View(e.key()), KeyPlace{KeyPlace::Kind::kFileLine, &e});
-            }
-        }
+        keys_.Fill(doc_, edit.section, edits_, *edit.pending);
+        doc_.ForEachEntry(*edit.section, [&](const ProfileEntry& e) {
+            if (e.IsBare() || !doc_.Reachable(e.key())) return;
+            const SectionKeys::Slot& slot = keys_.Find(doc_.View(e.key()));
+            if (!slot.written || slot.equals != e.equals) return;
+            CopyTo(e.equals + 1);
+            Emit(out_, slot.value);
+            pos_ = e.line_end;
+            if (slot.last_line) EmitBreak(out_);
+        });
+        CopyTo(edit.section->insert_at);
+        if (keys_.new_keys().empty()) return;
+        if (!out_.AtLineStart()) EmitBreak(out_);
+        EmitNewKeys();
     }
 
-    // A key written before gets the later value; a new key becomes a new line.
-    void PlaceKey(const PendingKey& k, KeyPlaces& places, std::vector<KeyLine>& new_lines)
+    // The keys the file does not have, in the order of their first writes,
+    // each with its first spelling and its last value.
+    void EmitNewKeys()
     {
-        auto [found, added] = places.TryEmplace(
-            EditSet::KeyOf(k), KeyPlace{KeyPlace::Kind::kNewLine, nullptr, new_lines.size()});
-        KeyPlace& place = *found;
-        if (added) {
-            new_lines.push_back(KeyLine{&k, &k});
-            return;
-        }
-        switch (place.kind) {
-            case KeyPlace::Kind::kNewLine:
-                new_lines[place.index].latest = &k;
-                break;
-            case KeyPlace::Kind::kReplacement:
-                ops_[place.index].value = EditSet::ValueOf(k);
-                break;
-            case KeyPlace::Kind::kFileLine:
-                place = {KeyPlace::Kind::kReplacement, place.entry, ops_.size()};
-                ops_.push_back(ReplaceValue(*place.entry, EditSet::ValueOf(k)));
-                break;
-        }
+        for (const SectionKeys::Slot* slot : keys_.new_keys())
+            EmitKey(out_, slot->key, slot->value);
     }
 
-    static Op ReplaceValue(const ProfileEntry& e, std::string_view value)
+    void CopyTo(size_t end)
     {
-        Op replace;
-        replace.begin = e.equals + 1;
-        replace.end = e.line_end;
-        replace.kind = OpKind::kReplaceValue;
-        replace.value = value;
-        replace.break_after = e.line_next == e.line_end;  // the last line, without a break
-        return replace;
-    }
-
-    void InsertKeys(const ProfileSection& section, std::vector<KeyLine> keys)
-    {
-        Op insert;
-        insert.begin = insert.end = section.insert_at;
-        insert.kind = OpKind::kInsertKeys;
-        insert.break_before = true;
-        extra_ += 2 + KeyLinesSize(keys);
-        insert.keys = std::move(keys);
-        ops_.push_back(std::move(insert));
-    }
-
-    void AppendSection(std::string_view name, std::vector<KeyLine> keys)
-    {
-        extra_ += name.size() + 4 + KeyLinesSize(keys);
-        append_.sections.push_back(NewSection{name, std::move(keys)});
+        out_.append(src_.substr(pos_, end - pos_));
+        pos_ = end;
     }
 
     const ProfileDocument& doc_;
-    KeyPlaces places_;     // of the section being added
-    std::vector<Op> ops_;  // replacements and insertions
-    Op append_;
-    size_t extra_ = 0;
+    std::basic_string_view<Char> src_;
+    const EditSet& edits_;
+    ChunkedText<Char>& out_;
+    SectionKeys keys_;
+    size_t pos_ = 0;
 };
-
-// Whether the changes give other bytes than the file has: a replacement that
-// puts back the same value on a line that already ends in a break does not.
-bool ChangesFile(const ProfileDocument& doc, const std::vector<Op>& ops)
-{
-    return std::any_of(ops.begin(), ops.end(), [&](const Op& op) {
-        return op.kind != OpKind::kReplaceValue || op.break_after ||
-               doc.text().substr(op.begin, op.end - op.begin) != op.value;
-    });
-}
-
-// The whole new file, in the document's encoding.
-std::string Render(const ProfileDocument& doc, const std::vector<Op>& ops, size_t extra)
-{
-    if (doc.encoding() == Encoding::kAnsi) {
-        return Splice<char>(doc.text(), ops, extra);
-    }
-    std::u16string units = Splice<char16_t>(doc.units(), ops, extra);
-    std::string bytes;
-    bytes.reserve(2 + 2 * units.size() + doc.odd_tail().size());
-    bytes = "\xFF\xFE";
-    AppendUtf16le(bytes, units);
-    bytes += doc.odd_tail();
-    return bytes;
-}
 
 }  // namespace
 
+struct EditedFile::Plan {
+    const ProfileDocument& doc;
+    const EditSet& edits;
+    std::vector<SectionEdit> in_file;       // in file order
+    std::vector<SectionEdit> new_sections;  // in write order
+    bool changed = false;
+};
+
+EditedFile::EditedFile(const ProfileDocument& doc, const EditSet& edits) : plan_(new Plan{doc, edits, {}, {}})
+{
+    for (const PendingSection& pending : edits.sections()) {
+        const ProfileSection* section = doc.FindSection(pending.name);
+        (section != nullptr ? plan_->in_file : plan_->new_sections).push_back(SectionEdit{&pending, section});
+    }
+    std::sort(plan_->in_file.begin(), plan_->in_file.end(),
+              [](const SectionEdit& a, const SectionEdit& b) { return a.section < b.section; });
+    plan_->changed = !plan_->new_sections.empty();
+    SectionKeys keys;
+    for (size_t i = 0; i < plan_->in_file.size() && !plan_->changed; ++i) {
+        keys.Fill(doc, plan_->in_file[i].section, edits, *plan_->in_file[i].pending);
+        plan_->changed = keys.Changes();
+    }
+}
+
+EditedFile::~EditedFile() = default;
+
+bool EditedFile::changed() const
+{
+    return plan_->changed;
+}
+
+bool EditedFile::WriteTo(ByteSink& out) const
+{
+    const ProfileDocument& doc = plan_->doc;
+    if (doc.encoding() == Encoding::kAnsi) {
+        ChunkedText<char> text(out);
+        Splicer<char>(doc, doc.text(), plan_->edits, text).Run(plan_->in_file, plan_->new_sections);
+        return text.Finish();
+    }
+    ChunkedText<char16_t> text(out);
+    text.Send("\xFF\xFE");
+    Splicer<char16_t>(doc, doc.units(), plan_->edits, text).Run(plan_->in_file, plan_->new_sections);
+    text.Finish();
+    text.Send(doc.odd_tail());
+    return text.Finish();
+}
+
+unsigned long long EditedFile::Size() const
+{
+    struct Counter : ByteSink {
+        bool Write(std::string_view bytes) override
+        {
+            size += bytes.size();
+            return true;
+        }
+        unsigned long long size = 0;
+    } counter;
+    WriteTo(counter);
+    return counter.size;
+}
+
 EditResult ApplyEdits(const ProfileDocument& doc, const EditSet& edits)
 {
-    EditPlan plan(doc);
-    for (const PendingSection& pending : edits.sections())
-        plan.AddSection(pending);
-    size_t extra = 0;
-    const std::vector<Op> ops = plan.Finish(extra);
-    EditResult result;
-    result.changed = ChangesFile(doc, ops);
-    result.bytes = Render(doc, ops, extra);
-    return result;
+    struct Whole : ByteSink {
+        bool Write(std::string_view bytes) override
+        {
+            text.append(bytes);
+            return true;
+        }
+        std::string text;
+    } whole;
+    const EditedFile file(doc, edits);
+    file.WriteTo(whole);
+    return EditResult{std::move(whole.text), file.changed()};
 }
 
 }  // namespace ardmon::profile

@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace ardmon::profile {
 namespace {
 
@@ -30,11 +34,35 @@ struct LineScan {
     bool nul = false;
 };
 
+#ifdef __SSE2__
+// The bytes of 16 that equal c, as bits.
+unsigned Matches(__m128i bytes, char c)
+{
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+}
+#endif
+
 LineScan ScanLine(std::string_view text, size_t pos)
 {
     const size_t size = text.size();
     size_t equals = std::string_view::npos, close = std::string_view::npos;
     bool nul = false;
+#ifdef __SSE2__
+    // 16 bytes at a time while they lie within the text; the rest one by one.
+    for (; pos + 16 <= size; pos += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+        const unsigned breaks = Matches(bytes, '\r') | Matches(bytes, '\n');
+        const unsigned before = breaks != 0 ? (1u << __builtin_ctz(breaks)) - 1 : 0xFFFFu;
+        const unsigned eq = Matches(bytes, '=') & before, cl = Matches(bytes, ']') & before;
+        if (eq != 0 && equals == std::string_view::npos) equals = pos + __builtin_ctz(eq);
+        if (cl != 0 && close == std::string_view::npos) close = pos + __builtin_ctz(cl);
+        nul |= (Matches(bytes, '\0') & before) != 0;
+        if (breaks != 0) {
+            pos += __builtin_ctz(breaks);
+            return {pos, std::min(equals, pos), std::min(close, pos), nul};
+        }
+    }
+#endif
     for (; pos < size; ++pos) {
         const unsigned char c = kClass[static_cast<unsigned char>(text[pos])];
         if (c == kPlain) continue;
@@ -63,13 +91,11 @@ Span Clean(std::string_view text, size_t begin, size_t end, bool nul)
     return {begin, end};
 }
 
-}  // namespace
-
-void ParseProfileText(std::string_view text, ParseHandler& handler)
+// Reads the lines from pos on; with one_entry it stops after the first key
+// line. Returns where it stopped.
+size_t ParseLines(std::string_view text, size_t pos, bool in_section, ParseHandler& handler, bool one_entry)
 {
     const size_t size = text.size();
-    bool in_section = false;
-    size_t pos = 0;
     while (pos < size) {
         const LineScan scan = ScanLine(text, pos);
         LineInfo line;
@@ -100,8 +126,27 @@ void ParseProfileText(std::string_view text, ParseHandler& handler)
         } else {
             handler.OnEntry(line, Clean(text, first, scan.equals, scan.nul),
                             Clean(text, scan.equals + 1, line.end, scan.nul), scan.equals);
+            if (one_entry) break;
         }
     }
+    return pos;
+}
+
+}  // namespace
+
+void ParseProfileText(std::string_view text, ParseHandler& handler)
+{
+    ParseLines(text, 0, false, handler, false);
+}
+
+void ParseSectionLines(std::string_view text, size_t begin, size_t end, ParseHandler& handler)
+{
+    ParseLines(text.substr(0, end), begin, true, handler, false);
+}
+
+size_t ParseNextKeyLine(std::string_view text, size_t begin, size_t end, ParseHandler& handler)
+{
+    return ParseLines(text.substr(0, end), begin, true, handler, true);
 }
 
 }  // namespace ardmon::profile

@@ -46,6 +46,13 @@ public:
 
 void ParseProfileText(std::string_view text, ParseHandler& handler);
 
+// The lines of [begin, end) of text, read as lines within a section: begin
+// is a line's start, end the start of the line after the last.
+void ParseSectionLines(std::string_view text, size_t begin, size_t end, ParseHandler& handler);
+// The same up to and including the first key line; returns where the line
+// after it starts (end when there is none).
+size_t ParseNextKeyLine(std::string_view text, size_t begin, size_t end, ParseHandler& handler);
+
 inline bool IsProfileBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\v';

@@ -15,6 +15,28 @@ std::vector<WriteBatch*>& Batches()
     return batches;
 }
 
+// The new file goes straight into the replacement's file, a piece at a time.
+class ReplacementSink : public ByteSink {
+public:
+    explicit ReplacementSink(filesafe::Replacement& file) : file_(file) {}
+    bool Write(std::string_view bytes) override { return file_.Write(bytes, error_); }
+
+private:
+    filesafe::Replacement& file_;
+    std::string error_;
+};
+
+bool Replace(const std::string& path, const EditedFile& edited)
+{
+    std::string error;
+    const std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(path, error);
+    if (file == nullptr) return false;
+    // Only a file rewritten in place needs its room taken first.
+    if (file->InPlace() && !file->Reserve(edited.Size(), error)) return false;
+    ReplacementSink sink(*file);
+    return edited.WriteTo(sink) && file->Commit(error);
+}
+
 }  // namespace
 
 WriteOutcome WriteProfileEditsFor(const std::string& path, const EditSet& edits)
@@ -28,10 +50,9 @@ WriteOutcome WriteProfileEditsFor(const std::string& path, const EditSet& edits)
     FileState state;
     auto doc = SharedProfileCache().Load(path, state);
     if (state == FileState::kUnreadable) return WriteOutcome::kFailed;
-    EditResult result = ApplyEdits(*doc, edits);
-    if (!result.changed) return WriteOutcome::kWritten;
-    std::string error;
-    const bool replaced = filesafe::ReplaceFileContent(path, result.bytes, error);
+    const EditedFile edited(*doc, edits);
+    if (!edited.changed()) return WriteOutcome::kWritten;
+    const bool replaced = Replace(path, edited);
     SharedProfileCache().Forget(path);
     return replaced ? WriteOutcome::kWritten : WriteOutcome::kFailed;
 }
@@ -58,6 +79,13 @@ WriteBatch* WriteBatch::For(std::string_view path)
         if (batch->path_ == path) return batch;
     }
     return nullptr;
+}
+
+void WriteBatch::NoteSectionRead(const std::shared_ptr<const ProfileDocument>& doc,
+                                 const ProfileSection& section)
+{
+    for (WriteBatch* batch : Batches())
+        batch->edits_.Follow(doc, section);
 }
 
 void WriteBatch::Put(std::string_view section, std::string_view key, std::string_view value)

@@ -43,6 +43,10 @@ public:
     // The batch in charge of path, or null.
     static WriteBatch* For(std::string_view path);
     void Put(std::string_view section, std::string_view key, std::string_view value);
+    // Section of doc was just read: every live batch may find its key lines
+    // written next, and then points into doc instead of copying them.
+    static void NoteSectionRead(const std::shared_ptr<const ProfileDocument>& doc,
+                                const ProfileSection& section);
     // The file as it will be after Commit.
     std::shared_ptr<const ProfileDocument> View(FileState& state);
 

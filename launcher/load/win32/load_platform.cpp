@@ -99,7 +99,7 @@ CommitResult Win32LoadPlatform::CommitWrites()
 
 // Under the client file's update lock, the writes go to a copy of it in a
 // private folder through the system's profile function, and the copy's
-// content replaces the file through the safe-file engine.
+// content replaces the file through the safe-file engine, a piece at a time.
 CommitResult Win32LoadPlatform::PutWritesInPlace()
 {
     const filesafe::UpdateLock lock(client_);
@@ -114,17 +114,25 @@ CommitResult Win32LoadPlatform::PutWritesInPlace()
             return CommitResult::kFailed;
         }
     }
-    std::string bytes;
-    std::FILE* in = std::fopen(copy.c_str(), "rb");
+    const long long size = FileSize(copy);
+    std::FILE* in = size < 0 ? nullptr : std::fopen(copy.c_str(), "rb");
     if (in == nullptr) return CommitResult::kFailed;
-    char buffer[65536];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
-        bytes.append(buffer, n);
-    const bool read = !std::ferror(in);
+    const bool replaced = ReplaceFrom(in, static_cast<unsigned long long>(size));
     std::fclose(in);
+    return replaced ? CommitResult::kCommitted : CommitResult::kFailed;
+}
+
+// The client file's content becomes the size bytes of in.
+bool Win32LoadPlatform::ReplaceFrom(std::FILE* in, unsigned long long size)
+{
     std::string error;
-    return read && filesafe::ReplaceFileContent(client_, bytes, error) ? CommitResult::kCommitted
-                                                                       : CommitResult::kFailed;
+    const std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(client_, error);
+    if (file == nullptr || !file->Reserve(size, error)) return false;
+    std::vector<char> buffer(65536);
+    for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;) {
+        if (!file->Write(std::string_view(buffer.data(), n), error)) return false;
+    }
+    return !std::ferror(in) && file->Commit(error);
 }
 
 std::time_t Win32LoadPlatform::Now()

@@ -45,6 +45,7 @@ public:
 
 private:
     CommitResult PutWritesInPlace();
+    bool ReplaceFrom(std::FILE* in, unsigned long long size);
 
     std::string client_;  // the file of BeginWrites
     std::vector<ProfileWrite> writes_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "filesafe.h"
 #include "profile_calls.h"
@@ -150,6 +151,70 @@ TEST_F(ProfileWrite, BatchIsSeenByReadsAndReachesTheFileOnceOnCommit)
     }
     EXPECT_EQ(ReadFile(path_), "[a]\r\nx=4\r\n[b]\r\ny=3\r\n");
     EXPECT_EQ(replacements, 1);
+}
+
+TEST_F(ProfileWrite, WritesOfASectionJustReadGiveWhatCopiedWritesGive)
+{
+    // Sections with bare lines, comments, blanks around keys and keys twice.
+    std::string profile = "; head\r\n";
+    for (int s = 0; s < 8; ++s) {
+        profile += "[S" + std::to_string(s) + "]\r\n";
+        for (int k = 0; k < 500; ++k) {
+            if (k % 50 == 7) profile += "bare line\r\n; note\r\n\r\n";
+            profile += " Key" + std::to_string(k % 490) + " = v" + std::to_string(s * k) + "\r\n";
+        }
+    }
+    const std::string source = dir_ / "profile.ini";
+    WriteFile(source, profile);
+    struct Write {
+        std::string section, key, value;
+    };
+    // A section's entries as read, with some written with other values, some
+    // twice, some left out and writes to another section in between.
+    auto writes_of = [&](int s) {
+        const std::string name = "S" + std::to_string(s);
+        const std::string list = Section(source, name.c_str());
+        std::vector<Write> writes;
+        size_t i = 0;
+        for (size_t at = 0; at < list.size(); at = list.find('\0', at) + 1, ++i) {
+            const std::string entry = list.substr(at, list.find('\0', at) - at);
+            const size_t equals = entry.find('=');
+            if (equals == std::string::npos || i == 470) continue;
+            writes.push_back({name, entry.substr(0, equals), entry.substr(equals + 1)});
+            if (i % 89 == 3) writes.back().value += "x";
+            if (i % 101 == 9)
+                writes.push_back({"S" + std::to_string((s + 1) % 9), writes.back().key, "moved"});
+            if (i % 103 == 11) writes.push_back(writes.back());
+        }
+        return writes;
+    };
+    auto put = [&](const std::vector<Write>& writes) {
+        for (const Write& w : writes)
+            EXPECT_TRUE(Put(path_, w.section.c_str(), w.key.c_str(), w.value.c_str()));
+    };
+    for (const std::string& client : {"[S1]\r\nKey5=old\r\n[Own]\r\na=1"s, Fixture("utf16le.ini")}) {
+        std::vector<Write> all;  // read before any batch: written as copies
+        for (int s = 0; s < 8; ++s) {
+            const std::vector<Write> writes = writes_of(s);
+            all.insert(all.end(), writes.begin(), writes.end());
+        }
+        File(client);
+        {
+            ardmon::profile::WriteBatch copied(path_);
+            put(all);
+            EXPECT_TRUE(copied.Commit());
+        }
+        const std::string expected = ReadFile(path_);
+        File(client);
+        {
+            ardmon::profile::WriteBatch followed(path_);
+            for (int s = 0; s < 8; ++s)
+                put(writes_of(s));  // each right after its section was read
+            EXPECT_TRUE(followed.Commit());
+        }
+        EXPECT_EQ(ReadFile(path_), expected);
+        EXPECT_GT(expected.size(), 40000u);  // more than one piece of the writer
+    }
 }
 
 }  // namespace
