@@ -106,6 +106,11 @@ std::string CouldNotWrite(const std::string& path, int code);
 // reading; it is opened so that it cannot block, and closed at once.
 bool CanReadRegularFile(const std::string& path);
 
+// Reads at most limit bytes from the start of the regular file at path into
+// bytes, opening it so that it cannot block; false (bytes empty) when it
+// cannot be opened or is no regular file.
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string& bytes);
+
 // True when something is at path that is not a regular file (a FIFO, a
 // device, a socket, a folder), found without opening it.
 bool IsNonRegularFile(const std::string& path);

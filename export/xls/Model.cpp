@@ -133,14 +133,29 @@ std::size_t SharedStrings::MemoryBytes() const {
 
 // ---------------------------------------------------------------- numbers
 
+namespace {
+
+// The nearest whole number to v, ties to even (as nearbyint in the default
+// rounding mode), for |v| < 2^51: adding 1.5 * 2^52 leaves no bits below the
+// units, so the addition itself rounds. Some C runtimes' nearbyint saves and
+// restores the whole floating-point environment on every call, which made it
+// an eighth of a workbook export's time.
+double NearestWhole(double v) {
+    constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52
+    volatile double shifted = v + kShift;          // stored: no wider register keeps the bits below the units
+    return shifted - kShift;
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> ToRk(double v) {
     constexpr double kLow = -536870912.0, kHigh = 536870911.0;  // 30-bit signed
     if (!std::isfinite(v)) return std::nullopt;
     if (v == 0 && std::signbit(v)) return 0x80000000u;  // -0.0 as the top 30 bits of the double
     if (v >= kLow && v <= kHigh) {
-        const double r = std::nearbyint(v);
+        const double r = NearestWhole(v);
         if (r == v) return (static_cast<std::uint32_t>(static_cast<std::int32_t>(r)) << 2) | 2u;
-        const double m = std::nearbyint(v * 100);
+        const double m = NearestWhole(v * 100);
         if (m >= kLow && m <= kHigh && m / 100 == v)
             return (static_cast<std::uint32_t>(static_cast<std::int32_t>(m)) << 2) | 3u;
     }

@@ -9,6 +9,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -117,6 +118,25 @@ bool IsRegular(int fd) {
 
 std::string CouldNotWrite(const std::string& path, int code) {
     return "Could not write \"" + path + "\": " + std::strerror(code) + ".";
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string& bytes) {
+    bytes.clear();
+    const int fd = OpenForReading(path);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) bytes.resize(std::min(limit, static_cast<std::size_t>(st.st_size)));
+    std::size_t got = 0;
+    while (ok && got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // shorter than it was: what is there
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(ok ? got : 0);
+    return ok;
 }
 
 bool CanReadRegularFile(const std::string& path) {

@@ -292,6 +292,9 @@ TEST(Refusal, WhatIsNoRegularFileIsRefusedAtOnce) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(filesafe::CanReadRegularFile(c.path), c.regular);
         EXPECT_EQ(filesafe::IsNonRegularFile(c.path), !c.regular && c.path != dir / "missing.ini");
+        std::string bytes = "stale";
+        EXPECT_EQ(filesafe::ReadRegularFile(c.path, 2, bytes), c.regular);
+        EXPECT_EQ(bytes, c.regular ? "[s" : "");
         if (c.regular || c.path == dir / "missing.ini") continue;
         std::string error;
         EXPECT_FALSE(filesafe::ReplaceFileContent(c.path, "x", error));

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <mutex>
 #include <shared_mutex>
 #include <thread>
@@ -133,6 +134,27 @@ bool Move(const std::string& from, const std::string& to) {
 
 std::string CouldNotWrite(const std::string& path, int code) {
     return "Could not write \"" + path + "\": " + Why(static_cast<DWORD>(code)) + ".";
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string& bytes) {
+    bytes.clear();
+    const HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    const bool ok = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
+    if (ok) bytes.resize(std::min(limit, static_cast<std::size_t>(size.QuadPart)));
+    std::size_t got = 0;
+    while (ok && got < bytes.size()) {
+        DWORD n = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 30));
+        if (!ReadFile(h, bytes.data() + got, want, &n, nullptr) || n == 0) break;
+        got += n;
+    }
+    CloseHandle(h);
+    bytes.resize(ok ? got : 0);
+    return ok;
 }
 
 bool CanReadRegularFile(const std::string& path) {

@@ -1,8 +1,6 @@
 #include "environment_load.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "filesafe.h"
@@ -148,15 +146,13 @@ private:
     static std::string ReadEncodingPart(const std::string& path)
     {
         constexpr size_t kPart = 64 * 1024;
-        std::ifstream in(path, std::ios::binary);
-        std::string bytes(kPart, '\0');
-        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        bytes.resize(static_cast<size_t>(in.gcount()));
+        std::string bytes;
+        filesafe::ReadRegularFile(path, kPart, bytes);
         const bool whole =
             bytes.starts_with("\xFE\xFF") ||
             (bytes.starts_with("\xEF\xBB\xBF") && bytes.find_first_of("\r\n") == std::string::npos);
         if (whole && bytes.size() == kPart)
-            bytes.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            filesafe::ReadRegularFile(path, static_cast<size_t>(kMaxProfileBytes), bytes);
         return bytes;
     }
 

@@ -119,6 +119,33 @@ TEST(XlsModel, NumbersKeepEveryBit) {
     EXPECT_FALSE(detail::ToRk(0.1 + 0.2).has_value());
 }
 
+// The compact form is chosen as rounding with the C library would choose it:
+// whole numbers, hundredths, ties and their neighbours, the range's edges.
+TEST(XlsModel, TheCompactNumberFormIsChosenAsTheLibraryRoundingChoosesIt) {
+    const auto reference = [](double v) -> std::optional<std::uint32_t> {
+        if (v == 0 && std::signbit(v)) return 0x80000000u;
+        if (v >= -536870912.0 && v <= 536870911.0) {
+            if (std::nearbyint(v) == v)
+                return (static_cast<std::uint32_t>(static_cast<std::int32_t>(v)) << 2) | 2u;
+            const double m = std::nearbyint(v * 100);
+            if (m >= -536870912.0 && m <= 536870911.0 && m / 100 == v)
+                return (static_cast<std::uint32_t>(static_cast<std::int32_t>(m)) << 2) | 3u;
+        }
+        const auto bits = std::bit_cast<std::uint64_t>(v);
+        if ((bits & 0x3FFFFFFFFULL) == 0) return static_cast<std::uint32_t>(bits >> 32);
+        return std::nullopt;
+    };
+    std::vector<double> values;
+    for (double base : {0.0, 1.0, 2.5, 99.995, 12345.0, 5368709.115, 536870911.0, 536870912.0, 5.37e8}) {
+        for (double k = -300; k <= 300; ++k) {
+            const double v = base + k / 200;
+            for (double x : {v, -v, v / 100, std::nextafter(v, 1e300), std::nextafter(v, -1e300)})
+                values.push_back(x);
+        }
+    }
+    for (double v : values) EXPECT_EQ(detail::ToRk(v), reference(v)) << v;
+}
+
 TEST(XlsModel, TextsAreUtf8WithStrayBytesTakenAsLatin1) {
     auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");

@@ -195,6 +195,7 @@ TEST(ProfileMemory, BlankLinesCostNothingBeyondTheText)
 #else
     const pid_t child = ::fork();
     if (child == 0) {
+        ::alarm(120);  // a child that hangs ends, so the wait below ends too
         std::string text(size_t{64} << 20, '\n');
         long pages = 0;
         std::FILE* statm = std::fopen("/proc/self/statm", "r");
