@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,17 +158,52 @@ SaveResult WriteAndCommit(const detail::Biff8Writer& writer, const std::string& 
 // which on a file system that discards freed blocks waits for the disk for
 // milliseconds. So the save holds it (a path descriptor, which opens nothing
 // and cannot block) until the new file is in its place, and lets it go on a
-// thread of its own.
+// thread of its own. One such thread at a time: the next save, and the
+// library's unloading or the process's end, wait for it, so that no thread
+// runs the library's code once the library is gone.
+class Releaser {
+public:
+    static Releaser& Instance() {
+        static Releaser releaser;
+        return releaser;
+    }
+    void Close(int fd) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        Finish();
+        try {
+            last_ = std::thread([fd] { ::close(fd); });
+            owner_ = ::getpid();
+        } catch (...) {  // no thread to be had: let go here
+            ::close(fd);
+        }
+    }
+    ~Releaser() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        Finish();
+    }
+
+private:
+    Releaser() = default;
+    // Waits for the last thread; a child forked while it ran has no such
+    // thread to wait for and only forgets it.
+    void Finish() {
+        if (!last_.joinable()) return;
+        if (owner_ == ::getpid())
+            last_.join();
+        else
+            last_.detach();
+    }
+
+    std::mutex mutex_;
+    std::thread last_;
+    pid_t owner_ = 0;
+};
+
 class ReplacedFile {
 public:
     explicit ReplacedFile(const std::string& path) : fd_(::open(path.c_str(), O_PATH | O_CLOEXEC)) {}
     ~ReplacedFile() {
-        if (fd_ < 0) return;
-        try {
-            std::thread([fd = fd_] { ::close(fd); }).detach();
-        } catch (...) {  // no thread to be had: let go here
-            ::close(fd_);
-        }
+        if (fd_ >= 0) Releaser::Instance().Close(fd_);
     }
     ReplacedFile(const ReplacedFile&) = delete;
     ReplacedFile& operator=(const ReplacedFile&) = delete;
