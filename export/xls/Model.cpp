@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -140,27 +141,48 @@ namespace {
 // units, so the addition itself rounds. Some C runtimes' nearbyint saves and
 // restores the whole floating-point environment on every call, which made it
 // an eighth of a workbook export's time.
-double NearestWhole(double v) {
+inline double NearestWhole(double v) {
     constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52
-    volatile double shifted = v + kShift;          // stored: no wider register keeps the bits below the units
+#if FLT_EVAL_METHOD == 0
+    const double shifted = v + kShift;
+#else
+    volatile double shifted = v + kShift;  // stored: no wider register keeps the bits below the units
+#endif
     return shifted - kShift;
+}
+
+// ToRk for the cell setters, which call it for every number: the form in rk,
+// or false.
+inline bool RkOf(double v, std::uint32_t& rk) {
+    constexpr double kLow = -536870912.0, kHigh = 536870911.0;  // 30-bit signed
+    if (!std::isfinite(v)) return false;
+    if (v == 0 && std::signbit(v)) {
+        rk = 0x80000000u;  // -0.0 as the top 30 bits of the double
+        return true;
+    }
+    if (v >= kLow && v <= kHigh) {
+        const double r = NearestWhole(v);
+        if (r == v) {
+            rk = (static_cast<std::uint32_t>(static_cast<std::int32_t>(r)) << 2) | 2u;
+            return true;
+        }
+        const double m = NearestWhole(v * 100);
+        if (m >= kLow && m <= kHigh && m / 100 == v) {
+            rk = (static_cast<std::uint32_t>(static_cast<std::int32_t>(m)) << 2) | 3u;
+            return true;
+        }
+    }
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    if ((bits & 0x3FFFFFFFFULL) != 0) return false;
+    rk = static_cast<std::uint32_t>(bits >> 32);
+    return true;
 }
 
 }  // namespace
 
 std::optional<std::uint32_t> ToRk(double v) {
-    constexpr double kLow = -536870912.0, kHigh = 536870911.0;  // 30-bit signed
-    if (!std::isfinite(v)) return std::nullopt;
-    if (v == 0 && std::signbit(v)) return 0x80000000u;  // -0.0 as the top 30 bits of the double
-    if (v >= kLow && v <= kHigh) {
-        const double r = NearestWhole(v);
-        if (r == v) return (static_cast<std::uint32_t>(static_cast<std::int32_t>(r)) << 2) | 2u;
-        const double m = NearestWhole(v * 100);
-        if (m >= kLow && m <= kHigh && m / 100 == v)
-            return (static_cast<std::uint32_t>(static_cast<std::int32_t>(m)) << 2) | 3u;
-    }
-    const auto bits = std::bit_cast<std::uint64_t>(v);
-    if ((bits & 0x3FFFFFFFFULL) == 0) return static_cast<std::uint32_t>(bits >> 32);
+    std::uint32_t rk = 0;
+    if (RkOf(v, rk)) return rk;
     return std::nullopt;
 }
 
@@ -291,8 +313,9 @@ void Worksheet::SetNumber(std::uint32_t row, std::uint32_t column, double value)
         return;
     }
     std::uint32_t& v = Place(row, static_cast<std::uint8_t>(column));
-    const std::optional<std::uint32_t> rk = ToRk(value);
-    if (cell::IsNumber(v) && !rk) {  // a double in place of a double
+    std::uint32_t rk = 0;
+    const bool compact = RkOf(value, rk);
+    if (cell::IsNumber(v) && !compact) {  // a double in place of a double
         double& slot = numbers_[cell::Index(v)];
         nonFinite_ += !std::isfinite(value);
         nonFinite_ -= !std::isfinite(slot);
@@ -303,8 +326,8 @@ void Worksheet::SetNumber(std::uint32_t row, std::uint32_t column, double value)
         ++cellCount_;
     else
         Drop(v);
-    if (rk) {
-        v = *rk;
+    if (compact) {
+        v = rk;
     } else {
         v = cell::Number(NewNumber(value));
         nonFinite_ += !std::isfinite(value);
