@@ -52,21 +52,38 @@ std::FILE* FileOps::OpenStream(const std::string& path, const char* mode)
     return std::fopen(path.c_str(), mode);
 }
 
+namespace {
+
+// Closes fd keeping the errno of the failure that led here; -1.
+int FailClosing(int fd)
+{
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return -1;
+}
+
+// Opens the regular file at path for reading, so that a FIFO cannot block:
+// its descriptor with st filled, or -1 with errno set (EISDIR for anything
+// but a regular file).
+int OpenRegular(const std::string& path, struct stat& st)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0) return FailClosing(fd);
+    if (!S_ISREG(st.st_mode)) {
+        errno = EISDIR;
+        return FailClosing(fd);
+    }
+    return fd;
+}
+
+}  // namespace
+
 int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& st)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
+    const int fd = OpenRegular(path, st);
     if (fd < 0) return -1;
-    if (::fstat(fd, &st) != 0) {
-        int err = errno;
-        ::close(fd);
-        errno = err;
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        errno = EISDIR;
-        return -1;
-    }
     bytes.clear();
     bytes.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
@@ -82,12 +99,7 @@ int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& 
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int err = errno;
-            ::close(fd);
-            errno = err;
-            return -1;
-        }
+        if (n < 0) return FailClosing(fd);
         if (n == 0) break;
         got += static_cast<size_t>(n);
     }
@@ -99,26 +111,15 @@ int FileOps::ReadFile(const std::string& path, std::string& bytes, struct stat& 
 int FileOps::CompareFile(const std::string& path, std::string_view text, bool& same, struct stat& st)
 {
     same = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
+    const int fd = OpenRegular(path, st);
     if (fd < 0) return -1;
-    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
-    if (err != 0) {
-        ::close(fd);
-        errno = err;
-        return -1;
-    }
     std::vector<char> piece(64 * 1024);
     size_t at = 0;
     bool differs = static_cast<size_t>(st.st_size) != text.size();
     while (!differs) {
         ssize_t n = ::read(fd, piece.data(), piece.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int err = errno;
-            ::close(fd);
-            errno = err;
-            return -1;
-        }
+        if (n < 0) return FailClosing(fd);
         if (n == 0) break;
         const auto got = static_cast<size_t>(n);
         differs = got > text.size() - at || std::memcmp(piece.data(), text.data() + at, got) != 0;
