@@ -11,7 +11,9 @@
 #include "filesafe.h"
 #include "object/Table.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -80,16 +82,22 @@ public:
     // the current block, copying and checking it in one pass; false (nothing
     // appended) otherwise.
     bool TryAppendPlainCell(bool comma, std::string_view text) {
-        if (text.size() >= static_cast<std::size_t>(end_ - next_) || (!text.empty() && text.front() == '"'))
-            return false;
-        char* p = next_;
-        if (comma) *p++ = ',';
-        for (const char c : text) {
-            // ',' is above '\n' and '\r': one comparison passes most bytes.
-            if (static_cast<unsigned char>(c) <= ',' && (c == ',' || c == '\n' || c == '\r')) return false;
-            *p++ = c;
+        const std::size_t n = text.size();
+        const char* from = text.data();
+        if (n >= static_cast<std::size_t>(end_ - next_) || (n != 0 && from[0] == '"')) return false;
+        char* to = next_;
+        *to = ',';
+        to += comma;
+        if (n <= 16) {
+            if (!CopyShortPlain(to, from, n)) return false;
+        } else {
+            for (std::size_t at = 0; at < n; at += 16) {
+                const char* chunk = from + std::min(at, n - 16);  // the last one ends with the text
+                if (HasSeparator(Load<8>(chunk), Load<8>(chunk + 8))) return false;
+            }
+            std::memcpy(to, from, n);
         }
-        next_ = p;
+        next_ = to + n;
         return true;
     }
     std::size_t size() const;
@@ -100,6 +108,45 @@ public:
     bool CommitTo(filesafe::Replacement& file, std::string& error);
 
 private:
+    // Copies n (at most 16) bytes as two overlapping words, unless one of
+    // them is ',', CR or LF (false, nothing copied).
+    static bool CopyShortPlain(char* to, const char* from, std::size_t n) {
+        if (n >= 8) {
+            const std::uint64_t first = Load<8>(from), last = Load<8>(from + n - 8);
+            if (HasSeparator(first, last)) return false;
+            std::memcpy(to, &first, 8);
+            std::memcpy(to + n - 8, &last, 8);
+        } else if (n >= 4) {
+            const std::uint64_t first = Load<4>(from), last = Load<4>(from + n - 4);
+            if (HasSeparator(first, last)) return false;
+            std::memcpy(to, &first, 4);
+            std::memcpy(to + n - 4, &last, 4);
+        } else if (n != 0) {
+            const std::uint64_t bytes =
+                Load<1>(from) | Load<1>(from + n / 2) << 8 | Load<1>(from + n - 1) << 16;
+            if (HasSeparator(bytes, 0)) return false;
+            to[0] = from[0];
+            to[n / 2] = from[n / 2];
+            to[n - 1] = from[n - 1];
+        }
+        return true;
+    }
+    template <std::size_t N>
+    static std::uint64_t Load(const char* p) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, N);  // the low bytes on either byte order do not matter here
+        return word;
+    }
+    // True when a byte of either word is ',', CR or LF (zero bytes are none).
+    static bool HasSeparator(std::uint64_t a, std::uint64_t b) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101u;
+        const auto hasZero = [](std::uint64_t v) { return (v - kOnes) & ~v & (kOnes << 7); };
+        const auto has = [&](std::uint64_t v) {
+            return hasZero(v ^ kOnes * ',') | hasZero(v ^ kOnes * '\n') | hasZero(v ^ kOnes * '\r');
+        };
+        return (has(a) | has(b)) != 0;
+    }
+
     struct Block {
         char* data;
         std::size_t capacity;

@@ -342,6 +342,16 @@ TEST(TextRows, TheExportsRowsMatchTheRowHelperAcrossBlocks) {
     // Short, long, quoted and empty texts, enough rows for several buffer blocks.
     std::vector<std::string> cells = {
         "", "HALV", "12.50", "a,b", "\"lead", "mid\"dle", std::string(40, 'x'), std::string(33, ','), "\r\n"};
+    // Every length up to 35 plain, and with a separator at each place, among
+    // bytes that differ from the separators in one bit (and NUL).
+    const std::string fill("x\xac\x8a\x8d\0-+\x0b", 8);
+    for (std::size_t n = 1; n <= 35; ++n) {
+        std::string plain;
+        for (std::size_t i = 0; i < n; ++i) plain += fill[(n * 3 + i) % fill.size()];
+        cells.push_back(plain);
+        for (std::size_t at = 0; at < n; ++at)
+            cells.push_back(plain.substr(0, at) + ",\r\n"[at % 3] + plain.substr(at + 1));
+    }
     std::string expected;
     ledgra::TextBuffer buffer;
     std::string text;
