@@ -74,7 +74,24 @@ void TextBuffer::CloseBlock() {
     if (!blocks_.empty()) blocks_.back().used = static_cast<std::size_t>(next_ - blocks_.back().data);
 }
 
+void TextBuffer::Stream(std::string_view bytes) {
+    std::string error;
+    if (!stream_->Write(bytes, error)) throw StreamFailed{error};
+    stream_->StartFlush();
+}
+
+// Writes the streamed block's text and makes its whole room free again.
+void TextBuffer::Drain() {
+    Block& b = blocks_.back();
+    Stream(std::string_view(b.data, static_cast<std::size_t>(next_ - b.data)));
+    next_ = b.data;
+}
+
 void TextBuffer::AddBlock(std::size_t atLeast) {
+    if (stream_ != nullptr && !blocks_.empty() && atLeast <= blocks_.back().capacity) {
+        Drain();
+        return;
+    }
     CloseBlock();
     std::size_t capacity =
         blocks_.empty() ? kFirstBlock : std::min(blocks_.back().capacity * 2, kLargestBlock);
@@ -95,9 +112,16 @@ void TextBuffer::AppendSlow(const char* data, std::size_t size) {
         std::memcpy(next_, data, room);
         next_ += room;
     }
-    AddBlock(size - room);
-    std::memcpy(next_, data + room, size - room);
-    next_ += size - room;
+    data += room;
+    size -= room;
+    if (stream_ != nullptr && !blocks_.empty() && size > blocks_.back().capacity) {
+        Drain();
+        Stream(std::string_view(data, size));  // larger than a block: as it is
+        return;
+    }
+    AddBlock(size);
+    std::memcpy(next_, data, size);
+    next_ += size;
 }
 
 std::size_t TextBuffer::size() const {
@@ -116,7 +140,7 @@ bool TextBuffer::WriteTo(std::FILE* file) {
 
 bool TextBuffer::CommitTo(filesafe::Replacement& file, std::string& error) {
     CloseBlock();
-    if (!file.Reserve(size(), error)) return false;
+    if (stream_ == nullptr && !file.Reserve(size(), error)) return false;
     for (const Block& b : blocks_)
         if (!file.Write(std::string_view(b.data, b.used), error)) return false;
     return file.Commit(error);
@@ -155,8 +179,16 @@ int WriteTableAsText(ExportTable& table, CellSource& cells) {
         ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
         return 0;
     }
-    cells.AppendRows(1, table.rows, table.columns, fileText);
-    if (!fileText.CommitTo(*file, error)) {
+    // A file rewritten in place gets its room before the first byte: only
+    // there is the whole text gathered first.
+    if (!file->InPlace()) fileText.StreamTo(*file);
+    bool written = false;
+    try {
+        cells.AppendRows(1, table.rows, table.columns, fileText);
+        written = fileText.CommitTo(*file, error);
+    } catch (const TextBuffer::StreamFailed&) {
+    }
+    if (!written) {
         SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
         return 0;

@@ -100,11 +100,21 @@ public:
         next_ = to + n;
         return true;
     }
-    std::size_t size() const;
+    std::size_t size() const;  // of the text held
     // Writes the whole text; false when the stream refuses any of it.
     bool WriteTo(std::FILE* file);
-    // Reserves room for the whole text, writes it and puts it in place of the
-    // file being replaced; false with error set when any step fails.
+    // From now on the text goes to file as each block fills, and the block is
+    // used again: the whole text is never held. A failed write throws
+    // StreamFailed (with the error); what was written is the replacement's
+    // and goes with it. Only for a file not rewritten in place, which needs
+    // its room reserved before the first byte.
+    void StreamTo(filesafe::Replacement& file) { stream_ = &file; }
+    struct StreamFailed {
+        std::string error;
+    };
+    // Reserves room for the whole text, writes it (what is left of it when
+    // streamed) and puts it in place of the file being replaced; false with
+    // error set when any step fails.
     bool CommitTo(filesafe::Replacement& file, std::string& error);
 
 private:
@@ -155,10 +165,13 @@ private:
     void AppendSlow(const char* data, std::size_t size);
     void AddBlock(std::size_t atLeast);
     void CloseBlock();
+    void Drain();
+    void Stream(std::string_view bytes);
 
     std::vector<Block> blocks_;
     char* next_ = nullptr;
     char* end_ = nullptr;
+    filesafe::Replacement* stream_ = nullptr;
 };
 
 // Appends "," (when comma) and text as one field.

@@ -3,6 +3,7 @@
 #include <ledgra/LedgraInterface.h>
 
 #include "object/TextExport.h"
+#include "step_failure.h"
 #include "test_support/ScriptedInteraction.h"
 #include "test_support/TestTable.h"
 
@@ -170,6 +171,38 @@ TEST_F(TextExport, AFullDiskKeepsTheOldFileAndIsReported) {
     EXPECT_EQ(ledgra::test::Listing(dir.path()), "out.txt\n");
 }
 #endif
+
+// A text of several blocks is written as it is gathered: whichever step of
+// the replacement fails, the old file stays whole and alone, and the failure
+// is reported; when none does, the new text is all there.
+TEST_F(TextExport, EveryFailedStepOfALargeExportKeepsTheOldFile) {
+    std::string expected;
+    for (int row = 0; row < 30000; ++row) {
+        data.rows.push_back({std::string(88, static_cast<char>('a' + row % 26))});
+        if (row == 20000) data.rows.back()[0].assign(2500000, 'L');  // more than a block at once
+        expected += data.rows.back()[0] + "\r\n";
+    }
+    const auto setup = [&] {
+        ledgra::test::WriteFile(path, "old");
+        ui.calls.clear();
+        data.calls.clear();
+    };
+    const auto run = [&] { return Export(30000, 1) == 1; };
+    setup();
+    ASSERT_GT(filesafe::test::CountCalls(run), 8);
+    filesafe::test::FailEveryStep(setup, run, [&](const filesafe::test::Step& step, bool ok) {
+        SCOPED_TRACE(std::string(filesafe::CallName(step.call)) + " at call " + std::to_string(step.index));
+        const std::string now = ReadFile(path);
+        if (ok) {
+            EXPECT_TRUE(now == expected) << now.size();
+            EXPECT_TRUE(ui.Messages().empty());
+        } else {
+            EXPECT_EQ(now, "old");
+            EXPECT_EQ(ui.Messages().size(), 1u);
+        }
+        EXPECT_EQ(ledgra::test::Listing(dir.path()), "out.txt\n");
+    });
+}
 
 TEST_F(TextExport, NoCallbackStopsBeforeTheDialogWhenThereAreCells) {
     CLedgraInterface table(2, 3);
