@@ -159,7 +159,6 @@ int WriteTableAsText(ExportTable& table, CellSource& cells) {
         return 0;
     }
 
-    TextBuffer fileText;
     std::string path;
     SaveDialogRequest request;
     request.defaultExt = ".txt";
@@ -179,15 +178,8 @@ int WriteTableAsText(ExportTable& table, CellSource& cells) {
         ui.AfxMessageBox(kMsgTextOpenFailed, MB_OK, 0);
         return 0;
     }
-    // A file rewritten in place gets its room before the first byte: only
-    // there is the whole text gathered first.
-    if (!file->InPlace()) fileText.StreamTo(*file);
-    bool written = false;
-    try {
-        cells.AppendRows(1, table.rows, table.columns, fileText);
-        written = fileText.CommitTo(*file, error);
-    } catch (const TextBuffer::StreamFailed&) {
-    }
+    const bool written = WriteGathered(
+        *file, [&](TextBuffer& text) { cells.AppendRows(1, table.rows, table.columns, text); }, error);
     if (!written) {
         SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);

@@ -174,6 +174,23 @@ private:
     filesafe::Replacement* stream_ = nullptr;
 };
 
+// Writes the text gather appends to a TextBuffer into file and puts it in
+// place of the file being replaced: streamed as it is gathered, or gathered
+// whole first where the file is rewritten in place (its room is reserved
+// before the first byte). False with error set when any step fails.
+template <class Gather>
+bool WriteGathered(filesafe::Replacement& file, Gather gather, std::string& error) {
+    TextBuffer text;
+    if (!file.InPlace()) text.StreamTo(file);
+    try {
+        gather(text);
+        return text.CommitTo(file, error);
+    } catch (const TextBuffer::StreamFailed& failed) {
+        error = failed.error;
+        return false;
+    }
+}
+
 // Appends "," (when comma) and text as one field.
 template <class Out>
 void AppendCell(Out& out, bool comma, std::string_view text) {

@@ -125,9 +125,8 @@ int WriteTextBranch(ExportTable& table, const std::string& path, Interaction& ui
         ui.AfxMessageBox(kMsgTextBranchOpenFailed, MB_OK, 0);
         return 0;
     }
-    TextBuffer text;
-    GatherText(table, text);
-    if (!text.CommitTo(*file, error)) {
+    if (!WriteGathered(
+            *file, [&](TextBuffer& text) { GatherText(table, text); }, error)) {
         SetOutcome(LEDGRA_WRITE_FAILED);
         ui.AfxMessageBox(kMsgWriteFailed, MB_OK, 0);
         return 0;
@@ -144,9 +143,8 @@ int SaveTooWideTable(ExportTable& table, const std::string& path, Interaction& u
     const std::string name = filesafe::ReserveRecoveryFile(path, ".csv", error);
     std::unique_ptr<filesafe::Replacement> file;
     if (!name.empty()) file = filesafe::Replacement::Begin(name, error);
-    TextBuffer text;
-    if (file) GatherText(table, text);
-    const bool saved = file && text.CommitTo(*file, error);
+    const bool saved = file && WriteGathered(
+                                   *file, [&](TextBuffer& text) { GatherText(table, text); }, error);
     if (!saved && !name.empty()) filesafe::RemoveFile(name);
     std::string message = "The table has " + std::to_string(table.columns) + " columns, more than the " +
                           std::to_string(kMaxColumns) + " a worksheet can be filled with. ";
