@@ -76,14 +76,15 @@ double ExportSeconds(int rows, int runs, const std::string& path, ledgra::Script
     return best;
 }
 
-// The seconds for 1, 2, 4 and 8 full sheets, and the growth of the time per
-// row from each to the next.
+// The seconds for 1, 2, 4 and 8 full sheets (the best of five exports each:
+// a single slow save on the shared machine would show as growth), and the
+// growth of the time per row from each to the next.
 void PrintScaling(const std::string& path, ledgra::ScriptedInteraction& ui) {
     std::printf("sheets:");
     double last = 0;
     std::string growth;
     for (int sheets = 1; sheets <= 8; sheets *= 2) {
-        const double seconds = ExportSeconds(sheets * kPerSheet + 1, 3, path, ui);
+        const double seconds = ExportSeconds(sheets * kPerSheet + 1, 5, path, ui);
         if (seconds < 0) {
             std::printf(" failed\n");
             return;
