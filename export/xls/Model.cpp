@@ -44,7 +44,14 @@ std::uint64_t Hash(const std::uint8_t* p, std::size_t n, bool wide) {
     return h ^ (h >> 32);
 }
 
-constexpr std::uint32_t kWideBit = 0x80000000u;
+// a[0, n) == b[0, n); up to 16 bytes as two overlapping words a side,
+// without the call.
+inline bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    if (n > 16) return std::memcmp(a, b, n) == 0;
+    if (n >= 8) return ((Load(a, 8) ^ Load(b, 8)) | (Load(a + n - 8, 8) ^ Load(b + n - 8, 8))) == 0;
+    if (n >= 4) return ((Load(a, 4) ^ Load(b, 4)) | (Load(a + n - 4, 4) ^ Load(b + n - 4, 4))) == 0;
+    return n == 0 || (a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1]);
+}
 
 }  // namespace
 
@@ -52,7 +59,14 @@ constexpr std::uint32_t kWideBit = 0x80000000u;
 
 SharedStrings::SharedStrings() : slots_(1024, 0) {}
 
-std::uint32_t SharedStrings::Store(const std::uint8_t* bytes, std::size_t n, std::size_t units, bool wide) {
+SharedStrings::Entry SharedStrings::Store(const std::uint8_t* bytes, std::size_t n, std::size_t units,
+                                          bool wide) {
+    Entry e{1, static_cast<std::uint8_t>(wide ? kWideForm : 0), {}};
+    if (n <= sizeof e.bytes) {
+        e.form |= static_cast<std::uint8_t>(n);
+        if (n) std::memcpy(e.bytes, bytes, n);
+        return e;
+    }
     if (arenaUsed_ + 2 + n > kArenaChunk) {
         if (arena_.size() == kMaxChunks) throw std::length_error("too much text for one workbook");
         arena_.emplace_back(new std::uint8_t[kArenaChunk]);
@@ -61,11 +75,12 @@ std::uint32_t SharedStrings::Store(const std::uint8_t* bytes, std::size_t n, std
     std::uint8_t* p = arena_.back().get() + arenaUsed_;
     p[0] = static_cast<std::uint8_t>(units & 0xFF);
     p[1] = static_cast<std::uint8_t>(units >> 8);
-    if (n) std::memcpy(p + 2, bytes, n);
-    const auto pos =
-        static_cast<std::uint32_t>((wide ? 1u << 31 : 0u) | (arena_.size() - 1) << 20 | arenaUsed_);
+    std::memcpy(p + 2, bytes, n);
+    const auto pos = static_cast<std::uint32_t>((arena_.size() - 1) << 20 | arenaUsed_);
     arenaUsed_ += 2 + n;
-    return pos;
+    e.form |= kInArena;
+    std::memcpy(e.bytes, &pos, sizeof pos);
+    return e;
 }
 
 // Rehashes in the order the texts were stored, reading the arena front to back.
@@ -106,7 +121,7 @@ std::uint32_t SharedStrings::Intern(std::string_view utf8) {
         if ((slots_[i] & ~kIndexBits) == tag) {
             const std::uint32_t index = (slots_[i] & kIndexBits) - 1;
             const StoredText t = Text(index);
-            if (t.wide == wide && t.bytes == n && std::memcmp(t.data, bytes, n) == 0) {
+            if (t.wide == wide && t.bytes == n && SameBytes(t.data, bytes, n)) {
                 AddRef(index);
                 return index;
             }
@@ -120,7 +135,7 @@ std::uint32_t SharedStrings::Intern(std::string_view utf8) {
         i = h & mask;
         while (slots_[i]) i = (i + 1) & mask;
     }
-    const Entry e{Store(bytes, n, units, wide), 1};
+    const Entry e = Store(bytes, n, units, wide);
     if (units > kMaxTextLength) ++tooLong_;
     const auto index = static_cast<std::uint32_t>(entries_.push_back(e));
     slots_[i] = (index + 1) | tag;

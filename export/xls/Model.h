@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -96,24 +97,33 @@ public:
     std::uint64_t TotalRefs() const { return totalRefs_; }
     std::uint32_t TooLongCount() const { return tooLong_; }  // used or not
     StoredText Text(std::uint32_t index) const {
-        const std::uint32_t pos = entries_[index].pos;
-        const std::uint8_t* p = arena_[(pos >> 20) & 0x7FF].get() + (pos & 0xFFFFF);
-        const bool wide = (pos >> 31) != 0;
+        const Entry& e = entries_[index];
+        const bool wide = (e.form & kWideForm) != 0;
+        const std::uint32_t kept = e.form & 0x7Fu;
+        if (kept != kInArena) return StoredText{e.bytes, kept, wide};
+        std::uint32_t pos;
+        std::memcpy(&pos, e.bytes, sizeof pos);
+        const std::uint8_t* p = arena_[pos >> 20].get() + (pos & 0xFFFFF);
         const std::uint32_t units = static_cast<std::uint32_t>(p[0] | p[1] << 8);
         return StoredText{p + 2, wide ? units * 2 : units, wide};
     }
     std::size_t MemoryBytes() const;
 
 private:
+    // A short text is kept in its entry, where looking it up finds it with
+    // its count; a longer one behind a 16-bit length in the arena.
     struct Entry {
-        std::uint32_t pos;  // bit 31: UTF-16; bits 20-30: chunk; bits 0-19: offset
         std::uint32_t refs;
+        std::uint8_t form;       // the bytes kept here, or kInArena; kWideForm for UTF-16
+        std::uint8_t bytes[11];  // the text, or the arena position (chunk << 20 | offset)
     };
+    static constexpr std::uint8_t kInArena = 0x7F;
+    static constexpr std::uint8_t kWideForm = 0x80;
     static constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
     static constexpr std::size_t kMaxChunks = 2048;
     static constexpr std::uint32_t kIndexBits = 0x1FFFFFFFu;  // of a slot: index + 1; the rest a tag
 
-    std::uint32_t Store(const std::uint8_t* bytes, std::size_t size, std::size_t units, bool wide);
+    Entry Store(const std::uint8_t* bytes, std::size_t size, std::size_t units, bool wide);
     void Grow();
 
     std::vector<std::unique_ptr<std::uint8_t[]>> arena_;

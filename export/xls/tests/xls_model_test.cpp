@@ -180,6 +180,33 @@ TEST(XlsModel, SharedStringsCountUses) {
     EXPECT_EQ(strings.TotalRefs(), 1u);
 }
 
+// Texts of every length up to past the short form kept beside its count,
+// Latin-1 and UTF-16, many differing in one byte only (enough for lookups to
+// compare texts that only share a hash's first bits): each is stored once,
+// found again, and read back as set.
+TEST(XlsModel, TextsOfEveryLengthAreKeptOnceAndReadBack) {
+    auto book = std::make_unique<Workbook>();
+    Worksheet& s = book->InsertSheet(0, "S");
+    std::vector<std::string> texts;
+    for (std::size_t n = 1; n <= 24; ++n)
+        for (std::size_t at = 0; at < n; ++at)
+            for (char c = 'A'; c <= 'H'; ++c) {
+                std::string text;
+                for (std::size_t i = 0; i < n; ++i) text += static_cast<char>('a' + (i * 7 + n) % 26);
+                text[at] = c;
+                texts.push_back(text);
+                texts.push_back("\xe2\x82\xac" + text);
+            }
+    for (std::uint32_t pass = 0; pass < 2; ++pass)
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            s.SetText(static_cast<std::uint32_t>(i), pass, texts[i]);
+    ASSERT_EQ(book->Strings().Count(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(s.CellAt(static_cast<std::uint32_t>(i), 1).text, texts[i]) << i;
+        EXPECT_EQ(book->Strings().Refs(static_cast<std::uint32_t>(i)), 2u) << i;
+    }
+}
+
 TEST(XlsModel, LastNumberFormatWins) {
     auto book = std::make_unique<Workbook>();
     Worksheet& s = book->InsertSheet(0, "S");
