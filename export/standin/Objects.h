@@ -8,7 +8,6 @@
 
 #include "automation/Dispatch.h"
 #include "standin/SheetRules.h"
-#include "standin/Standin.h"
 #include "standin/TextFile.h"
 #include "xls/Workbook.h"
 
@@ -200,12 +199,9 @@ public:
     HRESULT Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) override;
     const SheetState* Sheet() const { return sheet_.get(); }
     const CellRect& Rect() const { return rect_; }
-    HRESULT PutBlock(CellBlock& block, ExcepInfo* info);
 
 private:
     HRESULT PutValue(const Variant& value, ExcepInfo* info);
-    template <typename Block>
-    HRESULT PutCells(Block& block, ExcepInfo* info);
     HRESULT GetValue(Variant* result);
     HRESULT Resize(DispArgs args, Variant* result, ExcepInfo* info);
     std::shared_ptr<BookState> book_;

@@ -82,14 +82,6 @@ void PutCell(xls::Worksheet& sheet, SheetState& state, std::uint32_t row, std::u
     }
 }
 
-// A single value as a block of one cell, which repeats over the range.
-struct OneValue {
-    const Variant& value;
-    std::uint32_t Rows() const { return 1; }
-    std::uint32_t Columns() const { return 1; }
-    const Variant& At(std::uint32_t, std::uint32_t) const { return value; }
-};
-
 }  // namespace
 
 HRESULT RangeObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* result, ExcepInfo* info) {
@@ -145,39 +137,30 @@ HRESULT RangeObject::Invoke(DISPID dispId, WORD flags, DispArgs args, Variant* r
 
 HRESULT RangeObject::PutValue(const Variant& value, ExcepInfo* info) {
     if (rect_.Rows() * rect_.Columns() > kMaxCellsPerRequest) return E_OUTOFMEMORY;
+    xls::Worksheet& sheet = book_->model->Sheet(static_cast<std::size_t>(book_->IndexOf(sheet_.get())));
     const SafeArray* array = value.parray();
     if (array == nullptr) {
         if (!IsCellValueType(value.vt())) return DISP_E_TYPEMISMATCH;
-        OneValue block(value);
-        return PutCells(block, info);
-    }
-    for (std::uint32_t i = 0; i < array->Rows(); ++i)
-        for (std::uint32_t j = 0; j < array->Columns(); ++j)
-            if (!IsCellValueType(array->At(i, j).vt())) return DISP_E_TYPEMISMATCH;
-    return PutCells(*array, info);
-}
-
-HRESULT RangeObject::PutBlock(CellBlock& block, ExcepInfo* info) {
-    if (book_->IndexOf(sheet_.get()) < 0) return E_UNEXPECTED;
-    if (rect_.Rows() * rect_.Columns() > kMaxCellsPerRequest) return E_OUTOFMEMORY;
-    return PutCells(block, info);
-}
-
-// The cells of block over the range, row by row; an array dimension of one
-// repeats over the range, and cells beyond the array are left empty.
-template <typename Block>
-HRESULT RangeObject::PutCells(Block& block, ExcepInfo* info) {
-    const std::uint32_t rows = block.Rows();
-    const std::uint32_t columns = block.Columns();
-    if (rows == 0 || columns == 0) return Fail(info, "Application-defined or object-defined error");
-    xls::Worksheet& sheet = book_->model->Sheet(static_cast<std::size_t>(book_->IndexOf(sheet_.get())));
-    static const Variant kEmpty;
-    for (std::uint32_t i = 0; i < rect_.Rows(); ++i) {
-        const std::uint32_t ai = rows == 1 ? 0 : i;
-        for (std::uint32_t j = 0; j < rect_.Columns(); ++j) {
-            const std::uint32_t aj = columns == 1 ? 0 : j;
-            const Variant& cell = (ai < rows && aj < columns) ? block.At(ai, aj) : kEmpty;
-            PutCell(sheet, *sheet_, rect_.firstRow + i, rect_.firstColumn + j, cell);
+        for (std::uint32_t r = rect_.firstRow; r <= rect_.lastRow; ++r)
+            for (std::uint32_t c = rect_.firstColumn; c <= rect_.lastColumn; ++c)
+                PutCell(sheet, *sheet_, r, c, value);
+    } else {
+        const std::uint32_t rows = array->Rows();
+        const std::uint32_t columns = array->Columns();
+        for (std::uint32_t i = 0; i < rows; ++i)
+            for (std::uint32_t j = 0; j < columns; ++j)
+                if (!IsCellValueType(array->At(i, j).vt())) return DISP_E_TYPEMISMATCH;
+        if (rows == 0 || columns == 0) return Fail(info, "Application-defined or object-defined error");
+        static const Variant kEmpty;
+        // An array dimension of one repeats over the range; cells beyond the
+        // array are left empty.
+        for (std::uint32_t i = 0; i < rect_.Rows(); ++i) {
+            const std::uint32_t ai = rows == 1 ? 0 : i;
+            for (std::uint32_t j = 0; j < rect_.Columns(); ++j) {
+                const std::uint32_t aj = columns == 1 ? 0 : j;
+                const Variant& cell = (ai < rows && aj < columns) ? array->At(ai, aj) : kEmpty;
+                PutCell(sheet, *sheet_, rect_.firstRow + i, rect_.firstColumn + j, cell);
+            }
         }
     }
     sheet_->usedRows = std::max(sheet_->usedRows, rect_.lastRow + 1);
@@ -231,12 +214,3 @@ HRESULT RangeObject::Resize(DispArgs args, Variant* result, ExcepInfo* info) {
 }
 
 }  // namespace ledgra::standin::detail
-
-namespace ledgra::standin {
-
-HRESULT PutRangeValue(IDispatch* range, CellBlock& block, ExcepInfo* info) {
-    auto* object = dynamic_cast<detail::RangeObject*>(range);
-    return object ? object->PutBlock(block, info) : DISP_E_MEMBERNOTFOUND;
-}
-
-}  // namespace ledgra::standin

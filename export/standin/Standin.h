@@ -6,9 +6,7 @@
 #pragma once
 
 #include "automation/Dispatch.h"
-#include "automation/Variant.h"
 
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -19,27 +17,6 @@ inline constexpr const char* kVersion = "16.0";
 
 // A new application object with one reference for the caller.
 IDispatch* NewApplication();
-
-// A block of cells as a range's Value takes it, read where it lies: a COM
-// server hands over the system's array of a request this way, without
-// building the library's own array from it first.
-class CellBlock {
-public:
-    virtual std::uint32_t Rows() const = 0;
-    virtual std::uint32_t Columns() const = 0;
-    // The cell at (row, column), valid until the next call; each is a value
-    // a cell can hold (VT_EMPTY, VT_I2, VT_I4, VT_INT, VT_R8, VT_BSTR,
-    // VT_BOOL, VT_ERROR).
-    virtual const Variant& At(std::uint32_t row, std::uint32_t column) = 0;
-
-protected:
-    ~CellBlock() = default;
-};
-
-// Sets block as the Value of range, an object of NewApplication's model, as
-// a Value put of the library's own array of those cells does;
-// DISP_E_MEMBERNOTFOUND when range is no range.
-HRESULT PutRangeValue(IDispatch* range, CellBlock& block, ExcepInfo* info);
 
 // Registers NewApplication under kProgId (done once when the library loads).
 void RegisterApplication();

@@ -145,6 +145,24 @@ HRESULT ArrayToVariant(const SafeArray& array, ::VARIANT& out, const VariantBrid
     return S_OK;
 }
 
+// One element of a block: the cell types a table sends go straight into out
+// (out's own text storage for a text), anything else the general way.
+HRESULT ElementFromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge) {
+    switch (value.vt) {
+        case ::VT_BSTR:
+            SetText(value.bstrVal, out, bridge.codePage);
+            return S_OK;
+        case ::VT_R8:
+            out.SetR8(value.dblVal);
+            return S_OK;
+        case ::VT_I4:
+            out.SetI4(value.lVal);
+            return S_OK;
+        default:
+            return FromVariant(value, out, bridge);
+    }
+}
+
 // Fills out with the block; into out's own array when it has the same shape,
 // so a block kept from an earlier request costs no new storage.
 HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBridge& bridge) {
@@ -166,7 +184,7 @@ HRESULT ArrayFromVariant(::SAFEARRAY* sa, ledgra::Variant& out, const VariantBri
     HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
     for (std::uint32_t row = 0; SUCCEEDED(hr) && row < rows; ++row)
         for (std::uint32_t column = 0; SUCCEEDED(hr) && column < columns; ++column)
-            hr = CellFromVariant(data[row + std::size_t{column} * rows], array->At(row, column), bridge);
+            hr = ElementFromVariant(data[row + std::size_t{column} * rows], array->At(row, column), bridge);
     if (data) SafeArrayUnaccessData(sa);
     if (FAILED(hr)) out.Clear();
     return hr;
@@ -221,39 +239,6 @@ HRESULT ToVariant(const ledgra::Variant& value, ::VARIANT& out, const VariantBri
             return ArrayToVariant(*value.parray(), out, bridge);
         default:
             return DISP_E_BADVARTYPE;
-    }
-}
-
-bool IsCellElement(VARTYPE vt) {
-    switch (vt) {
-        case ::VT_EMPTY:
-        case ::VT_NULL:
-        case ::VT_I2:
-        case ::VT_I4:
-        case ::VT_INT:
-        case ::VT_R8:
-        case ::VT_BSTR:
-        case ::VT_BOOL:
-        case ::VT_ERROR:
-            return true;
-        default:
-            return false;
-    }
-}
-
-HRESULT CellFromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge) {
-    switch (value.vt) {
-        case ::VT_BSTR:
-            SetText(value.bstrVal, out, bridge.codePage);
-            return S_OK;
-        case ::VT_R8:
-            out.SetR8(value.dblVal);
-            return S_OK;
-        case ::VT_I4:
-            out.SetI4(value.lVal);
-            return S_OK;
-        default:
-            return FromVariant(value, out, bridge);
     }
 }
 

@@ -34,12 +34,6 @@ HRESULT ToVariant(const ledgra::Variant& value, ::VARIANT& out, const VariantBri
 // failure status. A block goes into out's own array when that has its shape.
 HRESULT FromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge);
 
-// One element of a block that holds a cell's value (VT_EMPTY, VT_NULL, VT_I2,
-// VT_I4, VT_INT, VT_R8, VT_BSTR, VT_BOOL, VT_ERROR: IsCellElement) into out,
-// a text into out's own string storage; anything else as FromVariant.
-bool IsCellElement(VARTYPE vt);
-HRESULT CellFromVariant(const ::VARIANT& value, ledgra::Variant& out, const VariantBridge& bridge);
-
 // A block (VT_ARRAY | VT_VARIANT) this side sent is its own again once the
 // request returns. KeepSentArray takes it out of sent (left VT_EMPTY) and
 // keeps it for this thread, unless the one kept is larger: ToVariant fills the

@@ -17,7 +17,6 @@
 #include <olectl.h>
 
 #include <atomic>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -165,81 +164,17 @@ bool RejectAsBusy() {
     return false;
 }
 
-// The cells of a request's block, read where they lie (the first index
-// varying fastest); each element holds a cell's value and is converted as it
-// is read, into the one cell kept here.
-class VariantCells final : public ledgra::standin::CellBlock {
-public:
-    VariantCells(const VARIANT* data, std::uint32_t rows, std::uint32_t columns)
-        : data_(data), rows_(rows), columns_(columns) {}
-    std::uint32_t Rows() const override { return rows_; }
-    std::uint32_t Columns() const override { return columns_; }
-    const ledgra::Variant& At(std::uint32_t row, std::uint32_t column) override {
-        ledgra::win32::CellFromVariant(data_[row + std::size_t{column} * rows_], cell_, kBridge);
-        return cell_;
-    }
+HRESULT ServerDispatch::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                               EXCEPINFO* excepInfo, UINT* argError) {
+    if (params == nullptr) return E_INVALIDARG;
+    if (RejectAsBusy()) return RPC_E_CALL_REJECTED;
+    if (const HRESULT hr = CheckNamedArgs(flags, *params); FAILED(hr)) return hr;
 
-private:
-    const VARIANT* data_;
-    std::uint32_t rows_;
-    std::uint32_t columns_;
-    ledgra::Variant cell_;
-};
-
-// Runs a request of the stand-in, its failures as a COM server reports them.
-template <typename Request>
-HRESULT Guarded(Request request) {
-    try {
-        return request();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return RPC_E_SERVERFAULT;
-    }
-}
-
-// A Value put of a block of cell values goes into a range straight from the
-// request's array. False (hr untouched) when the request is not one such;
-// it then takes the general way.
-bool PutCellsDirectly(ledgra::IDispatch* inner, DISPID dispId, WORD flags, const DISPPARAMS& params,
-                      ledgra::ExcepInfo& info, HRESULT& hr) {
-    if (dispId != ledgra::dispid::Value || !(flags & DISPATCH_PROPERTYPUT) || params.cArgs != 1) return false;
-    const VARIANT& arg = params.rgvarg[0];
-    SAFEARRAY* sa = arg.vt == (VT_ARRAY | VT_VARIANT) ? arg.parray : nullptr;
-    if (sa == nullptr || SafeArrayGetDim(sa) != 2 || SafeArrayGetElemsize(sa) != sizeof(VARIANT))
-        return false;
-    LONG low[2], high[2];
-    for (UINT d = 0; d < 2; ++d) {
-        SafeArrayGetLBound(sa, d + 1, &low[d]);
-        SafeArrayGetUBound(sa, d + 1, &high[d]);
-    }
-    const auto rows = static_cast<std::uint32_t>(high[0] - low[0] + 1);
-    const auto columns = static_cast<std::uint32_t>(high[1] - low[1] + 1);
-    VARIANT* data = nullptr;
-    if (FAILED(SafeArrayAccessData(sa, reinterpret_cast<void**>(&data)))) return false;
-    bool cells = true;
-    for (std::size_t i = 0, n = std::size_t{rows} * columns; cells && i < n; ++i)
-        cells = ledgra::win32::IsCellElement(data[i].vt);
-    HRESULT put = DISP_E_MEMBERNOTFOUND;
-    if (cells) {
-        VariantCells block(data, rows, columns);
-        put = Guarded([&] { return ledgra::standin::PutRangeValue(inner, block, &info); });
-    }
-    SafeArrayUnaccessData(sa);
-    if (put == DISP_E_MEMBERNOTFOUND) return false;  // not a range: its own answer
-    hr = put;
-    return true;
-}
-
-// The request the general way: its arguments converted into the stand-in's
-// values, a block into the one kept from the requests before.
-HRESULT InvokeConverted(ledgra::IDispatch* inner, DISPID dispId, WORD flags, const DISPPARAMS& params,
-                        ledgra::Variant* answer, ledgra::ExcepInfo& info, UINT* argError) {
-    const UINT count = params.cArgs;
+    const UINT count = params->cArgs;
     std::vector<ledgra::Variant> values(count);
     std::vector<const ledgra::Variant*> args(count);
     for (UINT i = 0; i < count; ++i) {  // DISPPARAMS hold the last argument first
-        const VARIANT& arg = params.rgvarg[count - 1 - i];
+        const VARIANT& arg = params->rgvarg[count - 1 - i];
         if (arg.vt == (VT_ARRAY | VT_VARIANT)) values[i] = std::move(t_spareBlock);
         const HRESULT hr = FromVariant(arg, values[i], kBridge);
         if (FAILED(hr)) {
@@ -248,25 +183,19 @@ HRESULT InvokeConverted(ledgra::IDispatch* inner, DISPID dispId, WORD flags, con
         }
         args[i] = &values[i];
     }
-    const HRESULT hr = Guarded([&] {
-        return inner->Invoke(dispId, flags, ledgra::DispArgs(args.data(), args.size()), answer, &info);
-    });
-    for (ledgra::Variant& value : values)
-        if (value.parray() && Cells(value) >= Cells(t_spareBlock)) t_spareBlock = std::move(value);
-    return hr;
-}
-
-HRESULT ServerDispatch::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                               EXCEPINFO* excepInfo, UINT* argError) {
-    if (params == nullptr) return E_INVALIDARG;
-    if (RejectAsBusy()) return RPC_E_CALL_REJECTED;
-    if (const HRESULT hr = CheckNamedArgs(flags, *params); FAILED(hr)) return hr;
-
     ledgra::Variant answer;
     ledgra::ExcepInfo info;
     HRESULT hr;
-    if (!PutCellsDirectly(inner_, dispId, flags, *params, info, hr))
-        hr = InvokeConverted(inner_, dispId, flags, *params, result ? &answer : nullptr, info, argError);
+    try {
+        hr = inner_->Invoke(dispId, flags, ledgra::DispArgs(args.data(), args.size()),
+                            result ? &answer : nullptr, &info);
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    } catch (...) {
+        hr = RPC_E_SERVERFAULT;
+    }
+    for (ledgra::Variant& value : values)
+        if (value.parray() && Cells(value) >= Cells(t_spareBlock)) t_spareBlock = std::move(value);
     if (hr == DISP_E_EXCEPTION) {
         if (excepInfo) {
             *excepInfo = EXCEPINFO{};
