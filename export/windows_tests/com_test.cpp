@@ -193,27 +193,15 @@ TEST(ComRegistered, ABusyApplicationIsWaitedFor) {
 int Mixed(void*, int row, int column, std::string& text, int* type) {
     static const int codes[] = {3, 2, 1, -1, 4};
     if (row == 0) {
-        text = "C" + std::to_string(column);
         *type = codes[column];
+        text = "C" + std::to_string(column);
         return 0;
     }
-    switch (column) {
-        case 0:
-            text = std::string(static_cast<std::size_t>(row % 7), static_cast<char>('a' + row % 26));
-            break;
-        case 1:
-            text = row % 5 ? std::to_string(row) + ".5" : "n/a";
-            break;
-        case 2:
-            text = std::to_string(row * 3);
-            break;
-        case 3:
-            text = row % 3 ? (row % 2 ? "Fill" : "Kill") : "";
-            break;
-        default:
-            text = std::to_string(row * 100000L);
-            break;
-    }
+    const std::string cells[] = {
+        std::string(static_cast<std::size_t>(row % 7), static_cast<char>('a' + row % 26)),
+        row % 5 ? std::to_string(row) + ".5" : "n/a", std::to_string(row * 3),
+        row % 3 ? (row % 2 ? "Fill" : "Kill") : "", std::to_string(row * 100000L)};
+    text = cells[column];
     return 0;
 }
 
