@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+void RegisterInProcessStandin(bool registered);  // InProcessStandin.cpp
+
 namespace {
 
 using ledgra::InteractionCall;
@@ -184,6 +186,49 @@ TEST(ComRegistered, ABusyApplicationIsWaitedFor) {
     EXPECT_EQ(result, 1);
     for (const InteractionCall& s : Shown(ui)) ADD_FAILURE() << s.caption << ": " << s.text;
     EXPECT_GT(Read(kOut + "\\Busy.xls").size(), 0u);
+}
+
+// Texts whose lengths change from block to block (the empty text among them),
+// numbers, and numbers that are texts, over 12,000 data rows (three blocks).
+int Mixed(void*, int row, int column, std::string& text, int* type) {
+    static const int codes[] = {3, 2, 1, -1, 4};
+    if (row == 0) {
+        *type = codes[column];
+        text = "C" + std::to_string(column);
+        return 0;
+    }
+    const std::string cells[] = {
+        std::string(static_cast<std::size_t>(row % 7), static_cast<char>('a' + row % 26)),
+        row % 5 ? std::to_string(row) + ".5" : "n/a", std::to_string(row * 3),
+        row % 3 ? (row % 2 ? "Fill" : "Kill") : "", std::to_string(row * 100000L)};
+    text = cells[column];
+    return 0;
+}
+
+// The workbook the server writes is the one the stand-in writes in-process
+// (registered for this process only), byte for byte.
+TEST(ComRegistered, ThroughComTheWorkbookIsTheOneWrittenInProcess) {
+    std::string written[2];
+    for (const bool com : {false, true}) {
+        const std::string folder = kOut + (com ? "\\com" : "\\in-process");
+        std::filesystem::create_directories(folder);
+        DeleteFileA((folder + "\\Blocks.xls").c_str());  // of an earlier run
+        RegisterInProcessStandin(!com);
+        ScriptedInteraction ui;
+        ui.QueueSave(folder + "\\Blocks.xls");
+        CLedgraInterface table(12001, 5);
+        table.InitColumnTextRtn(&Mixed);
+        table.m_pUserData = &table;
+        ledgra::SetInteraction(&ui);
+        EXPECT_EQ(table.WriteToExcel(), 1);
+        ledgra::SetInteraction(nullptr);
+        RegisterInProcessStandin(false);
+        for (const InteractionCall& s : Shown(ui)) ADD_FAILURE() << s.caption << ": " << s.text;
+        written[com] = Read(folder + "\\Blocks.xls");
+    }
+    EXPECT_GT(written[0].size(), 0u);
+    EXPECT_TRUE(written[0] == written[1])
+        << "through COM " << written[1].size() << " bytes, in-process " << written[0].size();
 }
 
 // What a script does: names to DISPIDs, then a property put with its named argument.

@@ -196,6 +196,34 @@ TEST(Win32Variants, AKeptBlockCarriesTheNextBlocksValuesOnly) {
     ledgra::win32::DropSentArray();
 }
 
+// Texts that change length from one block to the next (the empty one among
+// them, and one too long to be swapped) trade their storage between the
+// kept block's elements: each element holds its own text, block after block.
+TEST(Win32Variants, KeptTextsOfOtherLengthsStayEachElementsOwn) {
+    const ledgra::win32::VariantBridge utf8{CP_UTF8, nullptr, nullptr};
+    const char* const texts[] = {"", "Fill", "Kill", "a", "seventeen letters", "Hold", "Sell", ""};
+    ::VARIANT sent;
+    VariantInit(&sent);
+    for (std::uint32_t round = 0; round < 12; ++round) {
+        ledgra::SafeArray cells(3, 4);
+        auto text = [&](std::uint32_t r, std::uint32_t c) { return texts[(r * 4 + c + round * round) % 8]; };
+        for (std::uint32_t r = 0; r < 3; ++r)
+            for (std::uint32_t c = 0; c < 4; ++c) cells.At(r, c).SetString(std::string(text(r, c)));
+        ledgra::Variant block;
+        block.SetArray(std::move(cells));
+        ASSERT_EQ(ledgra::win32::ToVariant(block, sent, utf8), S_OK);
+        for (std::uint32_t r = 0; r < 3; ++r)
+            for (std::uint32_t c = 0; c < 4; ++c) {
+                const std::string expected = text(r, c);
+                EXPECT_EQ(Text(sent.parray, static_cast<LONG>(r), static_cast<LONG>(c)),
+                          std::wstring(expected.begin(), expected.end()))
+                    << "block " << round << ", row " << r << ", column " << c;
+            }
+        ledgra::win32::KeepSentArray(sent);
+    }
+    ledgra::win32::DropSentArray();
+}
+
 // The name typed without an extension gets the default one, or with an empty
 // default the first filter's ("trades" with the CSV filter is trades.csv).
 TEST(Win32Dialogs, TheSystemsSaveDialogAppendsTheDefaultExtension) {

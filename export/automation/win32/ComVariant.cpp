@@ -26,11 +26,52 @@ bool WidenAscii(const char* from, std::size_t n, wchar_t* to) {
     return high < 0x80;
 }
 
+// Short texts of the kept block that their elements gave up for a text of
+// another length, by length, for the next element that needs that length: a
+// column's texts change length from one block to the next ("" and "Fill"),
+// and a swap spares the system's heap a reallocation under its lock. Emptied
+// with the kept block (DropSentArray).
+struct TextPool {
+    static constexpr UINT kLongest = 16;
+    static constexpr unsigned kPerLength = 256;
+    BSTR texts[kLongest + 1][kPerLength];
+    unsigned counts[kLongest + 1];
+
+    BSTR Take(UINT length) {
+        return length <= kLongest && counts[length] ? texts[length][--counts[length]] : nullptr;
+    }
+    bool Full(UINT length) const { return length > kLongest || counts[length] == kPerLength; }
+    bool Give(BSTR text, UINT length) {
+        if (Full(length)) return false;
+        texts[length][counts[length]++] = text;
+        return true;
+    }
+    void Clear() {
+        for (UINT length = 0; length <= kLongest; ++length)
+            while (counts[length]) SysFreeString(texts[length][--counts[length]]);
+    }
+};
+thread_local TextPool t_pool;
+
 // slot (null: a new BSTR) resized to wide code units; false when out of
-// memory (slot is then unchanged).
+// memory (slot is then unchanged). A slot's text of another length goes to
+// the pool while it takes one of the new length from there, or a new one.
 bool SizeBstr(BSTR& slot, UINT wide) {
-    if (slot == nullptr) return (slot = SysAllocStringLen(nullptr, wide)) != nullptr;
-    return SysStringLen(slot) == wide || SysReAllocStringLen(&slot, nullptr, wide);
+    if (slot == nullptr)
+        return (slot = t_pool.Take(wide)) != nullptr || (slot = SysAllocStringLen(nullptr, wide));
+    const UINT length = SysStringLen(slot);
+    if (length == wide) return true;
+    if (BSTR pooled = t_pool.Take(wide)) {
+        if (!t_pool.Give(slot, length)) SysFreeString(slot);
+        slot = pooled;
+        return true;
+    }
+    if (wide > TextPool::kLongest || t_pool.Full(length)) return SysReAllocStringLen(&slot, nullptr, wide);
+    BSTR fresh = SysAllocStringLen(nullptr, wide);
+    if (fresh == nullptr) return false;
+    t_pool.Give(slot, length);
+    slot = fresh;
+    return true;
 }
 
 // text into slot: a new BSTR when slot is null, else slot's own storage,
@@ -316,6 +357,7 @@ void KeepSentArray(::VARIANT& sent) {
 void DropSentArray() {
     if (t_spare) SafeArrayDestroy(t_spare);
     t_spare = nullptr;
+    t_pool.Clear();
 }
 
 }  // namespace ledgra::win32
