@@ -79,8 +79,8 @@ public:
         *next_++ = c;
     }
     // Appends "," (when comma) and text when text needs no quotes and fits
-    // the current block, copying and checking it in one pass; false (nothing
-    // appended) otherwise.
+    // the current block, checking a short text in the words it is copied
+    // with; false (nothing appended) otherwise.
     bool TryAppendPlainCell(bool comma, std::string_view text) {
         const std::size_t n = text.size();
         const char* from = text.data();
@@ -144,7 +144,7 @@ private:
     template <std::size_t N>
     static std::uint64_t Load(const char* p) {
         std::uint64_t word = 0;
-        std::memcpy(&word, p, N);  // the low bytes on either byte order do not matter here
+        std::memcpy(&word, p, N);  // in either byte order: each byte is tested, and stored back as loaded
         return word;
     }
     // True when a byte of either word is ',', CR or LF (zero bytes are none).
