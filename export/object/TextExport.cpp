@@ -131,13 +131,6 @@ std::size_t TextBuffer::size() const {
     return total;
 }
 
-bool TextBuffer::WriteTo(std::FILE* file) {
-    CloseBlock();
-    for (const Block& b : blocks_)
-        if (!WriteAll(file, std::string_view(b.data, b.used))) return false;
-    return true;
-}
-
 bool TextBuffer::CommitTo(filesafe::Replacement& file, std::string& error) {
     CloseBlock();
     if (stream_ == nullptr && !file.Reserve(size(), error)) return false;
@@ -189,12 +182,5 @@ int WriteTableAsText(ExportTable& table, CellSource& cells) {
 }
 
 void AppendCellSlowly(TextBuffer& out, bool comma, std::string_view text) { AppendCell(out, comma, text); }
-
-bool WriteAll(std::FILE* file, std::string_view text) {
-    if (text.empty()) return true;
-    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-}
-
-bool CloseFile(std::FILE* file) { return std::fclose(file) == 0; }
 
 }  // namespace ledgra

@@ -10,11 +10,11 @@
 
 #include "filesafe.h"
 #include "object/Table.h"
+#include "text/Words.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -93,7 +93,7 @@ public:
         } else {
             for (std::size_t at = 0; at < n; at += 16) {
                 const char* chunk = from + std::min(at, n - 16);  // the last one ends with the text
-                if (HasSeparator(Load<8>(chunk), Load<8>(chunk + 8))) return false;
+                if (HasSeparator(text::LoadWord(chunk, 8), text::LoadWord(chunk + 8, 8))) return false;
             }
             std::memcpy(to, from, n);
         }
@@ -101,8 +101,6 @@ public:
         return true;
     }
     std::size_t size() const;  // of the text held
-    // Writes the whole text; false when the stream refuses any of it.
-    bool WriteTo(std::FILE* file);
     // From now on the text goes to file as each block fills, and the block is
     // used again: the whole text is never held. A failed write throws
     // StreamFailed (with the error); what was written is the replacement's
@@ -121,31 +119,10 @@ private:
     // Copies n (at most 16) bytes as two overlapping words, unless one of
     // them is ',', CR or LF (false, nothing copied).
     static bool CopyShortPlain(char* to, const char* from, std::size_t n) {
-        if (n >= 8) {
-            const std::uint64_t first = Load<8>(from), last = Load<8>(from + n - 8);
-            if (HasSeparator(first, last)) return false;
-            std::memcpy(to, &first, 8);
-            std::memcpy(to + n - 8, &last, 8);
-        } else if (n >= 4) {
-            const std::uint64_t first = Load<4>(from), last = Load<4>(from + n - 4);
-            if (HasSeparator(first, last)) return false;
-            std::memcpy(to, &first, 4);
-            std::memcpy(to + n - 4, &last, 4);
-        } else if (n != 0) {
-            const std::uint64_t bytes =
-                Load<1>(from) | Load<1>(from + n / 2) << 8 | Load<1>(from + n - 1) << 16;
-            if (HasSeparator(bytes, 0)) return false;
-            to[0] = from[0];
-            to[n / 2] = from[n / 2];
-            to[n - 1] = from[n - 1];
-        }
+        const text::ShortWords words = text::LoadShort(from, n);
+        if (HasSeparator(words.first, words.last)) return false;
+        text::StoreShort(to, words, n);
         return true;
-    }
-    template <std::size_t N>
-    static std::uint64_t Load(const char* p) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, p, N);  // in either byte order: each byte is tested, and stored back as loaded
-        return word;
     }
     // True when a byte of either word is ',', CR or LF (zero bytes are none).
     static bool HasSeparator(std::uint64_t a, std::uint64_t b) {
@@ -261,19 +238,12 @@ void AppendRow(CellTextFn fn, void* userData, int row, int columns, std::string&
     out.append("\r\n", 2);
 }
 
-// Writes every byte of text (NUL bytes included); false when the stream
-// refuses any of it.
-bool WriteAll(std::FILE* file, std::string_view text);
-
 // WriteToTextFile: the save dialog, then every row pulled through the
-// callback, then the whole text in place of the chosen file's content (which
-// stays as it was when anything fails).
+// callback and written as it comes (WriteGathered), the whole text put in
+// place of the chosen file's content at the end (which stays as it was when
+// anything fails).
 int WriteTableAsText(ExportTable& table);
 // The same with the cells read from cells.
 int WriteTableAsText(ExportTable& table, CellSource& cells);
-
-// Closes the stream; false when closing fails, including the flush of data
-// still buffered (a full disk shows up here).
-bool CloseFile(std::FILE* file);
 
 }  // namespace ledgra

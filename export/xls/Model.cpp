@@ -1,6 +1,7 @@
 #include "xls/Model.h"
 #include "xls/Workbook.h"
 
+#include "text/Words.h"
 #include "xls/Text.h"
 
 #include <algorithm>
@@ -16,11 +17,7 @@ namespace ledgra::xls {
 namespace detail {
 namespace {
 
-inline std::uint64_t Load(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t w = 0;
-    std::memcpy(&w, p, n);
-    return w;
-}
+inline std::uint64_t Load(const std::uint8_t* p, std::size_t n) { return text::LoadWord(p, n); }
 
 // Mixes 64 bits into the hash: one multiply, the halves folded together.
 inline std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {

@@ -395,9 +395,9 @@ TEST(TextRows, TheExportsRowsMatchTheRowHelperAcrossBlocks) {
     source.AppendRows(1, 20000, 9, buffer);
     ASSERT_EQ(buffer.size(), expected.size());
     TempDir dir;
-    FILE* f = std::fopen((dir / "rows.txt").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    EXPECT_TRUE(buffer.WriteTo(f));
-    EXPECT_TRUE(ledgra::CloseFile(f));
+    std::string error;
+    const std::unique_ptr<filesafe::Replacement> file = filesafe::Replacement::Begin(dir / "rows.txt", error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_TRUE(buffer.CommitTo(*file, error)) << error;
     EXPECT_TRUE(ReadFile(dir / "rows.txt") == expected);
 }
